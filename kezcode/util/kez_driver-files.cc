@@ -1,0 +1,166 @@
+// Files and folders: the data folder (with its override), the user folder and whole-file I/O.
+#include "kez_driver-files.h"
+
+#include <GL/gl.h>
+#include <errno.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "kez_driver-sdl2.h"
+#include "kez_driver-steam.h"
+
+static std::string data_dir_buf, data_path_buf, user_dir_buf;
+
+const char *driver_data_dir() {
+  data_dir_buf = (app_info && app_info->app_name[0]) ? "./data" : "../data";
+  return data_dir_buf.c_str();
+}
+
+static bool _driver_readable(const std::string &path) {
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  fclose(f);
+  return true;
+}
+
+const char *driver_data_path(const char *name) {
+  if (app_info && app_info->data_override[0]) {
+    std::string over = std::string(app_info->data_override) + "/" + name;
+    if (_driver_readable(over)) {
+      data_path_buf = over;
+      return data_path_buf.c_str();
+    }
+  }
+  data_path_buf = std::string(driver_data_dir()) + "/" + name;
+  return data_path_buf.c_str();
+}
+
+// The base of the user folder: APPDATA, else the XDG data home, else ~/.local/share.
+static std::string _driver_user_base() {
+  const char *appdata = getenv("APPDATA");
+  if (appdata && appdata[0]) return appdata;
+  const char *xdg = getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0]) return xdg;
+  const char *home = getenv("HOME");
+  return std::string(home && home[0] ? home : ".") + "/.local/share";
+}
+
+// mkdir -p: the fallback bases may not exist yet on a fresh account.
+static void _driver_mkdirs(const std::string &path) {
+  for (size_t i = 1; i <= path.size(); i++) {
+    if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+  }
+}
+
+const char *driver_user_dir() {
+  if (!app_info || !app_info->app_name[0]) {
+    user_dir_buf = ".";
+    return user_dir_buf.c_str();
+  }
+  user_dir_buf = _driver_user_base() + "/" + app_info->app_name;
+  _driver_mkdirs(user_dir_buf);
+  return user_dir_buf.c_str();
+}
+
+int64_t driver_file_mtime(const char *path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return 0;
+  return (int64_t)st.st_mtime;
+}
+
+static long _driver_file_size(const char *path) {
+  struct stat st;
+  if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  return (long)st.st_size;
+}
+
+unsigned char *driver_file_alloc(const char *path, size_t *length) {
+  *length = 0;
+  long size = _driver_file_size(path);
+  if (size <= 0) return nullptr;
+  FILE *f = fopen(path, "rb");
+  if (!f) {
+    fprintf(stderr, "file not found: %s\n", path);
+    return nullptr;
+  }
+  unsigned char *buf = (unsigned char *)malloc((size_t)size);
+  size_t got = buf ? fread(buf, 1, (size_t)size, f) : 0;
+  fclose(f);
+  if (got == 0) {
+    free(buf);
+    return nullptr;
+  }
+  *length = got;
+  return buf;
+}
+
+size_t driver_file_read(const char *path, void *buffer, size_t max) {
+  FILE *f = fopen(path, "rb");
+  if (!f) {
+    fprintf(stderr, "file not found: %s\n", path);
+    return 0;
+  }
+  size_t got = fread(buffer, 1, max, f);
+  fclose(f);
+  return got;
+}
+
+std::string driver_file_string(const char *path) {
+  size_t n = 0;
+  unsigned char *buf = driver_file_alloc(path, &n);
+  if (!buf) return std::string();
+  std::string out((const char *)buf, n);
+  free(buf);
+  return out;
+}
+
+std::string driver_data_string(const char *name) { return driver_file_string(driver_data_path(name)); }
+
+bool driver_user_write(const char *name, const void *bytes, size_t length) {
+  std::string path = std::string(driver_user_dir()) + "/" + name;
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(bytes, 1, length, f) == length;
+  return fclose(f) == 0 && ok;
+}
+
+std::string driver_cloud_read_string(const char *name) {
+  if (!driver_cloud_exists(name)) return std::string();
+  int size = driver_cloud_size(name);
+  if (size <= 0) return std::string();
+  std::string out((size_t)size, '\0');
+  int got = driver_cloud_read(name, &out[0], size);
+  out.resize(got > 0 ? (size_t)got : 0);
+  return out;
+}
+
+bool driver_is_mobile() {
+  if (!app_info) return false;
+  if (strcmp(app_info->device, "phone") == 0) return true;
+  if (strcmp(app_info->device, "tablet") != 0) return false;
+  return app_info->width * app_info->scale <= 1024 && app_info->height * app_info->scale <= 1024;
+}
+
+int driver_gl_version_parse(const char *text) {
+  if (!text) return 0;
+  int parts[3] = {0, 0, 0};
+  int index = 0;
+  for (const char *p = text; *p && index < 3; p++) {
+    if (*p == '.') {
+      index++;
+    } else if (*p >= '0' && *p <= '9') {
+      if (parts[index] < 100000) parts[index] = parts[index] * 10 + (*p - '0');
+    } else {
+      break;
+    }
+  }
+  return parts[0] * 65536 + parts[1] * 256 + parts[2];
+}
+
+int driver_gl_version() {
+  if (!driver_gl_context()) return 0;
+  return driver_gl_version_parse((const char *)glGetString(GL_VERSION));
+}

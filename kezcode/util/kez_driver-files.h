@@ -1,0 +1,35 @@
+// Files and folders: the data folder (with its override), the user folder and whole-file I/O.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// "./data" when the application folder name is set, else "../data".
+const char *driver_data_dir();
+// The override folder's file when it opens, else the data folder's path of name.
+const char *driver_data_path(const char *name);
+// The per-user folder (created on each call); "." without an application folder name.
+const char *driver_user_dir();
+
+// Modification time in seconds since the epoch; 0 when the file cannot be examined.
+int64_t driver_file_mtime(const char *path);
+// The whole file in a malloc'ed buffer the caller frees; null (length 0) when missing, empty or unreadable.
+unsigned char *driver_file_alloc(const char *path, size_t *length);
+// Reads up to max bytes of the file into buffer; 0 when it cannot be opened.
+size_t driver_file_read(const char *path, void *buffer, size_t max);
+// The whole file, empty when it cannot be read.
+std::string driver_file_string(const char *path);
+// The whole data file of that name.
+std::string driver_data_string(const char *name);
+// Writes (replacing) a file of that name in the user folder; false when it cannot be written.
+bool driver_user_write(const char *name, const void *bytes, size_t length);
+// The whole cloud file of that name, empty when it is missing or empty.
+std::string driver_cloud_read_string(const char *name);
+
+// True on phones, and on tablets of at most 1024 x 1024 pixels.
+bool driver_is_mobile();
+// The GL version as major * 65536 + minor * 256 + patch; 0 without a GL context.
+int driver_gl_version();
+// The same number for a version text (exposed for the version rule's own use and tests).
+int driver_gl_version_parse(const char *text);

@@ -1,0 +1,132 @@
+// The log: console and "kezcode.log" in the user folder, with lines queued until the file opens.
+#include "kez_log.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <string>
+
+#include "kez_driver-files.h"
+#include "kez_driver-sdl2.h"
+
+// Lines kept while the log file cannot be opened; beyond this the oldest are dropped, so a
+// user folder that is not writable never grows the queue without bound.
+static const size_t LOG_QUEUE_MAX = 4096;
+
+static FILE *log_file;
+static std::deque<std::string> log_queue;
+static const int *log_port;
+
+void log_set_instance(const int *port) { log_port = port; }
+
+int _driver_log_pending() { return (int)log_queue.size(); }
+
+static std::string _log_vformat(const char *format, va_list ap) {
+  va_list copy;
+  va_copy(copy, ap);
+  int n = vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n <= 0) return std::string();
+  std::string out((size_t)n + 1, '\0');
+  vsnprintf(&out[0], out.size(), format, ap);
+  out.resize((size_t)n);
+  return out;
+}
+
+static const char *_log_basename(const char *file) {
+  const char *slash = strrchr(file, '/');
+  return slash ? slash + 1 : file;
+}
+
+// "void Game::init()" -> "Game::init": the text before the parameter list, after the return type.
+static std::string _log_function(const char *signature) {
+  std::string name = signature;
+  size_t paren = name.find('(');
+  if (paren != std::string::npos) name.resize(paren);
+  size_t space = name.rfind(' ');
+  if (space != std::string::npos) name.erase(0, space + 1);
+  while (!name.empty() && (name[0] == '*' || name[0] == '&')) name.erase(0, 1);
+  return name;
+}
+
+static const char *_log_end(const std::string &message) {
+  return (!message.empty() && message.back() == '\n') ? "" : "\n";
+}
+
+void _driver_log_deinit() {
+  if (!log_file) return;
+  fputs("\n[_driver_log_deinit]\n", log_file);
+  fclose(log_file);
+  log_file = nullptr;
+}
+
+void _driver_log_init() {
+  _driver_log_deinit();
+  if (!app_info || !app_info->app_name[0]) return;
+  std::string path = std::string(driver_user_dir()) + "/kezcode.log";
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return;
+  fputs("[_driver_log_init]\n", f);
+  fclose(f);
+  log_file = fopen(path.c_str(), "a");
+}
+
+static void _log_append(std::string line) {
+  if (!log_file) _driver_log_init();
+  log_queue.push_back(std::move(line));
+  if (log_queue.size() > LOG_QUEUE_MAX) log_queue.pop_front();
+  if (!log_file) return;
+  while (!log_queue.empty()) {
+    fputs(log_queue.front().c_str(), log_file);
+    log_queue.pop_front();
+  }
+}
+
+void _driver_log_write(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  std::string line = _log_vformat(format, ap);
+  va_end(ap);
+  _log_append(std::move(line));
+}
+
+static void _log_emit(const std::string &line) {
+  fputs(line.c_str(), stdout);
+  fflush(stdout);  // a server's console is often a pipe or file: keep it current
+  _log_append(line);
+}
+
+static std::string _log_short(const char *file, int line, const char *function, const std::string &message) {
+  char head[512];
+  snprintf(head, sizeof head, "[%s:%s:%d] ", _log_basename(file), _log_function(function).c_str(), line);
+  return head + message + _log_end(message);
+}
+
+void log_printf(const char *file, int line, const char *function, const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  std::string message = _log_vformat(format, ap);
+  va_end(ap);
+  char id[16];
+  snprintf(id, sizeof id, "%d", log_port ? *log_port : -1);
+  if (strcmp(id, "0") == 0) {
+    _log_emit(_log_short(file, line, function, message));
+    return;
+  }
+  time_t now = time(nullptr);
+  struct tm t;
+  localtime_r(&now, &t);
+  char head[640];
+  snprintf(head, sizeof head, "[%s][%04d-%02d-%02d %02d:%02d:%02d][%s:%s:%d] ", id, t.tm_year + 1900, t.tm_mon + 1,
+           t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, _log_basename(file), _log_function(function).c_str(), line);
+  _log_emit(head + message + _log_end(message));
+}
+
+void driver_log_printf(const char *file, int line, const char *function, const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  std::string message = _log_vformat(format, ap);
+  va_end(ap);
+  _log_emit(_log_short(file, line, function, message));
+}

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the normal build, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the benchmarks once, and each fuzz target for a
+# bounded time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh"
+jobs=$(nproc)
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+
+section() { printf '\n==== %s ====\n' "$*"; }
+
+section "build and test"
+cmake -S "$root" -B "$root/build/ci" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_BENCH=ON >/dev/null
+cmake --build "$root/build/ci" -j"$jobs"
+(cd "$root/build/ci" && ctest -j"$jobs" --output-on-failure)
+
+section "sanitizers"
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+cmake -S "$root" -B "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug -DVB_SANITIZE=ON >/dev/null
+cmake --build "$root/build/asan" -j"$jobs"
+(cd "$root/build/asan" && ctest -j"$jobs" --output-on-failure)
+
+if [ -d "$root/build/ci/bench" ]; then
+  section "benchmarks"
+  for b in "$root"/build/ci/bench/*_bench; do "$b" --benchmark_min_time=0.05; done
+fi
+
+if [ -f "$root/fuzz/CMakeLists.txt" ]; then
+  section "fuzzing (${FUZZ_SECONDS}s per target)"
+  cmake -S "$root" -B "$root/build/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_FUZZ=ON -DVB_TESTS=OFF >/dev/null
+  cmake --build "$root/build/fuzz" -j"$jobs" --target fuzz_all
+  for f in "$root"/build/fuzz/fuzz/*_fuzz; do
+    name=$(basename "$f" _fuzz)
+    corpus=$(mktemp -d)
+    cp -r "$root/fuzz/corpus/$name/." "$corpus/" 2>/dev/null || true
+    "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
+    rm -rf "$corpus"
+  done
+fi
+section "all tests passed"

@@ -1,0 +1,282 @@
+// The application object: start-up, the per-frame loop and paint, frame pacing and shutdown.
+#include "game.h"
+
+#include <GL/glew.h>
+#include <SDL.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "game_video.h"
+#include "kez_driver-files.h"
+#include "kez_driver-steam.h"
+#include "kez_log.h"
+#include "kez_social.h"
+#include "trans.h"
+
+static const float FRAME_TARGET = 0.016666668f;
+static const char *VERSION = "brevane2.4-Desktop-Win32-Steamworks";
+
+Game *game;                  // the pointer most code reads, set by Game::init
+static Game *game_instance;  // the owner, set by game_create
+static volatile sig_atomic_t game_signalled;
+
+// A dedicated server is stopped with SIGINT or SIGTERM: finish the frame and shut down cleanly.
+static void _game_on_signal(int) { game_signalled = 1; }
+
+static void _game_signals() {
+  struct sigaction sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sa_handler = _game_on_signal;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);  // a peer that went away must not kill the process on send
+}
+
+static void _game_banner() {
+  char rule[54];
+  memset(rule, '=', 53);
+  rule[53] = 0;
+  _driver_log_write("\n");
+  _driver_log_write("%s\n", rule);
+  _driver_log_write("DO NOT SHARE LOG FILES WITH ANYONE BUT THE DEVELOPERS\n");
+  _driver_log_write("%s\n", rule);
+  _driver_log_write("VERSION: %s\n", VERSION);
+  _driver_log_write("%s\n", rule);
+  _driver_log_write("\n");
+}
+
+Game::Game() {
+  memset(static_cast<void *>(this), 0, sizeof *this);
+  log_set_instance(&port);
+  _game_banner();
+}
+
+void Game::parse_args(char **v, int c) {
+  argv = v;
+  argc = c;
+  for (int i = 0; i < c; i++) {
+    const char *opt = v[i];
+    const char *value = i + 1 < c ? v[i + 1] : nullptr;
+    if (strcmp(opt, "-headless") == 0) {
+      headless = 1;
+    } else if (strcmp(opt, "-port") == 0 && value) {
+      port = (int32_t)strtol(value, nullptr, 10);
+    } else if (strcmp(opt, "-mod") == 0 && value) {
+      game_settings_copy_text(mod_arg, sizeof mod_arg, value);
+    } else if (strcmp(opt, "-name") == 0 && value) {
+      game_settings_copy_text(settings.user_name, sizeof settings.user_name, value);
+    } else if (strcmp(opt, "-passwd") == 0 && value) {
+      game_settings_copy_text(settings.password, sizeof settings.password, value);
+    }
+  }
+  game_identity_update(this);
+}
+
+static void _game_app_record() {
+  AppInfo *app = driver_app_create();
+  if (!app) {
+    fprintf(stderr, "out of memory\n");
+    exit(-1);
+  }
+  snprintf(app->app_name, sizeof app->app_name, "%s", "Vantor Brevane");
+  snprintf(app->title, sizeof app->title, "%s", "Vantor Brevane");
+  snprintf(app->icon, sizeof app->icon, "%s", driver_data_path("icon.png"));
+}
+
+// The command-line name and password are copied before the settings load overwrites the record.
+struct GameArgIdentity {
+  char user_name[64];
+  char password[64];
+};
+
+void Game::init() {
+  game = this;
+  GameArgIdentity args;
+  memcpy(args.user_name, settings.user_name, 64);
+  memcpy(args.password, settings.password, 64);
+
+  driver_app_create();
+  _game_app_record();
+  _driver_log_init();
+  SDL_Init(SDL_INIT_TIMER);
+  _game_signals();
+  if (!headless) _driver_video_init();
+
+  game_settings_load(&settings);
+  if (args.user_name[0]) memcpy(settings.user_name, args.user_name, 64);
+  if (args.password[0]) memcpy(settings.password, args.password, 64);
+  if (args.user_name[0] || args.password[0]) game_identity_update(this);
+  settings.logged_in = 0;
+  quit = 0;
+  app_info->fps = 60;
+
+  social_set_event_handler(game_event);
+  if (!headless) {
+    social_get();
+    video_apply();
+  }
+  LOG_PRINTF("sizeof(game) = %ldk", (long)(sizeof(Game) / 1024));
+  LOG_PRINTF("sizeof(game.data.vantor) = %ldk", (long)(sizeof(World) / 1024));
+  LOG_PRINTF("sizeof(vantor.Item) = %d b", (int)sizeof(Item));
+  LOG_PRINTF("sizeof(vantor.Part) = %d b", (int)sizeof(Part));
+  LOG_PRINTF("sizeof(PlanetStyleSphere) = %d b", (int)sizeof(PlanetStyleSphere));
+  LOG_PRINTF("sizeof(PlanetStyleOverlay) = %d b", (int)sizeof(PlanetStyleOverlay));
+
+  memset(mod_file, 0, sizeof mod_file);
+  mods = nullptr;
+  mods_base = nullptr;
+  memset(&names, 0, sizeof names);
+  server = client = nullptr;
+  chat = nullptr;
+
+  if (headless) {
+    if (!mod_arg[0]) {
+      LOG_PRINTF("error -mod $FNAME must be provided when running in -headless mode");
+      exit(-1);
+    }
+    game_settings_copy_text(mod_file, sizeof mod_file, mod_arg);
+  } else {
+    game_settings_copy_text(mod_file, sizeof mod_file, driver_data_path("Quorvex.lua"));
+  }
+}
+
+// Once per process, the friend list goes to the web service as soon as the platform has one.
+static void _game_login_event() {
+  static bool friends_sent;
+  if (driver_steam_running()) driver_social_loop();
+  if (friends_sent) return;
+  if (social_friends().empty()) return;
+  friends_sent = true;
+  fprintf(stderr, "_game_login_event:friends\n");
+}
+
+static float _game_elapsed(uint32_t *last) {
+  uint32_t now = SDL_GetTicks();
+  float dt = *last ? (float)(now - *last) / 1000.0f : 0.0f;
+  *last = now;
+  return dt > 1.0f ? 1.0f : dt;
+}
+
+void Game::loop() {
+  static uint32_t last_loop;
+  if (game_signalled) quit = 1;
+  _game_login_event();
+  float dt = _game_elapsed(&last_loop);
+  if (headless) return;
+  if (trans_running()) {
+    trans_step(dt);
+    return;
+  }
+  state_loop(names.current, dt);
+}
+
+void Game::gl_check(int point) {
+  static GLenum seen[7];
+  GLenum code = glGetError();
+  if (code == seen[point]) return;
+  LOG_PRINTF("glGetError() -> %d", (int)code);
+  seen[point] = code;
+}
+
+static void _game_gl_reset_2d() {
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_LIGHTING);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+static void _game_recentre_grabbed_window() {
+  SDL_Window *focus = SDL_GetMouseFocus();
+  if (focus && SDL_GetWindowGrab(focus)) SDL_SetWindowPosition(focus, 0x2FFF0000, 0x2FFF0000);
+}
+
+void Game::paint() {
+  // Without a window or GL context there is nothing to draw on: only pace the frame.
+  if (headless || !driver_gl_context()) {
+    frame_wait();
+    return;
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  gl_check(0);
+  if (trans_running()) {
+    trans_paint();
+    driver_video_swap();
+    return;
+  }
+  _game_gl_reset_2d();
+  gl_check(1);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gl_check(2);
+  state_paint(names.current);
+  gl_check(3);
+  _game_recentre_grabbed_window();
+  gl_check(4);
+  gl_check(5);
+  driver_video_swap();
+  gl_check(6);
+  frame_wait();
+}
+
+void Game::frame_wait() {
+  static uint32_t last_wait;
+  float elapsed = _game_elapsed(&last_wait);
+  float wait = FRAME_TARGET - elapsed;
+  if (wait > 0) SDL_Delay((uint32_t)(wait * 1000));
+}
+
+void Game::state_reinit() {
+  state_init(names.current);
+  view.initialised = 0;
+  driver_keyboard_hide();
+}
+
+void Game::video_apply() {
+  game_video_mode(video_flag);
+  state_reinit();
+}
+
+void Game::deinit() {
+  if (driver_steam_running()) social_logout();
+  social_delete();
+  if (!headless) {
+    state_deinit(names.current);
+    states_delete_all();
+    game_settings_save(&settings);
+  }
+  driver_deinit();
+}
+
+void game_create(int argc, char **argv) {
+  if (game_instance) return;
+  game_instance = new Game();
+  game_instance->parse_args(argv, argc);
+  game_instance->init();
+}
+
+bool game_should_quit() { return !game_instance || game_instance->quit; }
+
+void game_pump_events() {
+  Event e;
+  while (driver_event_poll(e)) {
+    if (game_instance) game_instance->event(e);
+  }
+}
+
+void game_event(Event e) {
+  if (game_instance) game_instance->event(e);
+}
+
+void game_destroy() {
+  if (!game_instance) return;
+  game_instance->deinit();
+  delete game_instance;
+  game_instance = nullptr;
+  game = nullptr;
+  log_set_instance(nullptr);
+}

@@ -1,0 +1,68 @@
+// The application object: one Game, driven by a loop of input, update and paint.
+#pragma once
+
+#include <cstdint>
+
+#include "game_settings.h"
+#include "kez_driver-sdl2.h"
+#include "state.h"
+#include "vantor.h"
+#include "vantor_view.h"
+
+class ModsAPI;
+class ModsBase;
+class Net;
+struct Chat;
+
+struct GameData {
+  World vantor;  // the match world
+};
+
+struct Game {
+  GameData data;
+  View view;  // the match view of the main screen
+  char mod_file[512];
+  ModsAPI *mods;
+  ModsBase *mods_base;
+  Net *server;
+  Net *client;
+  Chat *chat;
+  StateNames names;  // the current state and the state stack
+  GameSettings settings;
+  uint32_t video_flag;  // inverts the fullscreen setting for one video-mode apply
+  uint32_t quit;        // nonzero ends the main loop
+  uint32_t headless;
+  int32_t port;  // also the log's instance id
+  char mod_arg[512];
+  char server_name[256];
+  int32_t argc;
+  char **argv;
+
+  Game();
+  void parse_args(char **argv, int argc);
+  void init();
+  void event(Event e);
+  void loop();
+  void paint();
+  void deinit();
+  void state_reinit();
+  void video_apply();
+
+ private:
+  void frame_wait();
+  void gl_check(int point);
+};
+
+// The Game most code reads; set by Game::init.
+extern Game *game;
+
+// Creates the one Game (when none exists), parses the command line and initialises it.
+void game_create(int argc, char **argv);
+// True when there is no Game or its quit flag is set.
+bool game_should_quit();
+// Hands every pending input event to Game::event.
+void game_pump_events();
+// Forwards an event to Game::event when the Game exists.
+void game_event(Event e);
+// Deinitialises and deletes the Game, if there is one.
+void game_destroy();

@@ -1,0 +1,150 @@
+// The user's settings and identity: one fixed record stored whole in two files.
+#include "game_settings.h"
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "game.h"
+#include "kez_driver-files.h"
+#include "kez_driver-steam.h"
+#include "kez_log.h"
+#include "kez_md5.h"
+#include "kez_netif.h"
+#include "kez_social.h"
+
+static const char *SETTINGS_CLOUD = "settings-cloud.dat";
+static const char *SETTINGS_LOCAL = "settings-local.dat";
+static const int LOCAL_WORDS = 262;  // words 0..261 belong to this machine
+
+void game_settings_copy_text(char *field, size_t size, const char *text) {
+  if (size == 0) return;
+  snprintf(field, size, "%s", text ? text : "");
+}
+
+static void _settings_read_cloud(GameSettings *out) {
+  memset(out, 0, sizeof *out);
+  std::string bytes = driver_cloud_read_string(SETTINGS_CLOUD);
+  memcpy(out, bytes.data(), bytes.size() < sizeof *out ? bytes.size() : sizeof *out);
+}
+
+static void _settings_read_local(GameSettings *out) {
+  memset(out, 0, sizeof *out);
+  std::string path = std::string(driver_user_dir()) + "/" + SETTINGS_LOCAL;
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return;
+  size_t got = fread(out, 1, sizeof *out, f);
+  (void)got;  // a short file leaves zero words, which the defaults then fill
+  fclose(f);
+}
+
+static void _settings_default(int32_t *word, int32_t value) {
+  if (*word == 0) *word = value;
+}
+
+static void _settings_defaults(GameSettings *s) {
+  if (s->vres == 0) s->vres = -1;
+  _settings_default(&s->vfull, 1);
+  _settings_default(&s->vsize, 480);
+  static const int32_t ui_defaults[16] = {1, 1, -1, -1, 50, 1, -1, 1, -1, -1, 1, -1, -1, -1, -1, -1};
+  for (int i = 0; i < 16; i++) _settings_default(&s->ui_box + i, ui_defaults[i]);
+  s->version = 4;
+  s->ui_nonplayer_select = -1;
+  s->ui_scroll = 1;
+  s->ui_wheel_invert = -1;
+  s->ui_num_chat = -1;
+  s->ui_multitouch = 1;
+}
+
+// Text fields read from a file may lack their NUL.
+static void _settings_terminate(GameSettings *s) {
+  char *fields[] = {s->user_name,    s->password, s->device_id,  s->login_id,
+                    s->display_name, s->token,    s->server_uid, s->server_name};
+  for (char *f : fields) f[63] = 0;
+}
+
+void game_settings_load(GameSettings *s) {
+  if (game && game->headless) return;
+  GameSettings cloud, local;
+  _settings_read_cloud(&cloud);
+  _settings_read_local(&local);
+  *s = cloud;
+  memcpy(s, &local, LOCAL_WORDS * 4);
+  s->version = cloud.version;
+  if (local.version == 0) s->music_volume = s->sound_volume = 50;
+  _settings_defaults(s);
+  _settings_terminate(s);
+  if (game) game_identity_update(game);
+}
+
+void game_settings_save(GameSettings *s) {
+  if (game && game->headless) return;
+  driver_cloud_write(SETTINGS_CLOUD, s, sizeof *s);
+  std::string path = std::string(driver_user_dir()) + "/" + SETTINGS_LOCAL;
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return;
+  fwrite(s, 1, sizeof *s, f);
+  fclose(f);
+}
+
+void md5_hex(const void *data, size_t length, char out[33]) {
+  Md5Ctx ctx = MD5_CTX_INITIAL;
+  md5_update(&ctx, data, length);
+  uint8_t digest[16];
+  md5_final(&ctx, digest);
+  for (int i = 0; i < 16; i++) snprintf(out + 2 * i, 3, "%02x", digest[i]);
+}
+
+std::string md5_hex(const std::string &text) {
+  char out[33];
+  md5_hex(text.data(), text.size(), out);
+  return out;
+}
+
+static bool _settings_mac_usable(const NetIfRecord *r) {
+  bool loopback = (ntohl(r->address) >> 24) == 127;
+  bool has_mac = false;
+  for (uint8_t b : r->hwaddr) has_mac = has_mac || b != 0;
+  return !loopback && has_mac;
+}
+
+std::string get_mac_address() {
+  NetIfRecord **list = netif_list();
+  std::string mac = "none";
+  for (NetIfRecord **r = list; r && *r; r++) {
+    if (!_settings_mac_usable(*r)) continue;
+    LOG_PRINTF("%s: %s (%s)", (*r)->name, (*r)->address_text, (*r)->hwaddr_text);
+    mac = (*r)->hwaddr_text;
+    break;
+  }
+  netif_list_free(list);
+  return mac;
+}
+
+static void _identity_set(GameSettings *s, const std::string &name, const std::string &login,
+                          const std::string &token) {
+  game_settings_copy_text(s->display_name, sizeof s->display_name, name.c_str());
+  game_settings_copy_text(s->login_id, sizeof s->login_id, login.c_str());
+  game_settings_copy_text(s->token, sizeof s->token, token.c_str());
+}
+
+void game_identity_update(Game *g) {
+  GameSettings *s = &g->settings;
+  if (!s->device_id[0]) {
+    std::string id = get_mac_address() + "-" + std::to_string((long)time(nullptr));
+    game_settings_copy_text(s->device_id, sizeof s->device_id, id.c_str());
+  }
+  _identity_set(s, "", "", "");
+  if (s->user_name[0]) {
+    std::string user = s->user_name;
+    _identity_set(s, user, "g:" + user, md5_hex(user + "|" + md5_hex(std::string(s->password))));
+  } else if (social_logged_in() && !social_uuid().empty()) {
+    std::string uuid = social_uuid(), name = social_name();
+    _identity_set(s, name, uuid, md5_hex(name + "|" + uuid));
+  } else {
+    std::string login = std::string("a:") + s->device_id;
+    _identity_set(s, "Anonymous", login, md5_hex(login + "|" + md5_hex(std::string("velum"))));
+  }
+}

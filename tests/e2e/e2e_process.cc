@@ -1,0 +1,106 @@
+// Starting the real executable in a test: its own APPDATA, captured output, bounded waits.
+#include "e2e_process.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+GameProcess game_start(const std::vector<std::string> &args) {
+  GameProcess p;
+  char dir[] = "/tmp/vantor-e2e-XXXXXX";
+  p.appdata = mkdtemp(dir) ? dir : "/tmp";
+  p.output = p.appdata + "/output.txt";
+  std::string exe = std::string(VB_BINARY_DIR) + "/vantor";
+  p.pid = fork();
+  if (p.pid == 0) {
+    setenv("APPDATA", p.appdata.c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (chdir(VB_BINARY_DIR) != 0) _exit(127);
+    int fd = open(p.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 1);
+    dup2(fd, 2);
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(exe.c_str()));
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  p.pidfd = (int)syscall(SYS_pidfd_open, p.pid, 0);
+  return p;
+}
+
+int game_wait(GameProcess &p, int timeout_ms) {
+  struct pollfd pfd = {p.pidfd, POLLIN, 0};
+  if (poll(&pfd, 1, timeout_ms) <= 0) {
+    kill(p.pid, SIGKILL);
+    waitpid(p.pid, nullptr, 0);
+    close(p.pidfd);
+    return -1000;
+  }
+  int status = 0;
+  waitpid(p.pid, &status, 0);
+  close(p.pidfd);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+std::string file_text(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool wait_for_text(const std::string &path, const std::string &text, int timeout_ms) {
+  for (int waited = 0; waited < timeout_ms; waited += 20) {
+    if (file_text(path).find(text) != std::string::npos) return true;
+    usleep(20000);  // re-check the file: the process writes it at its own pace
+  }
+  return false;
+}
+
+std::string game_log(const GameProcess &p) { return file_text(p.appdata + "/Vantor Brevane/kezcode.log"); }
+
+std::string shell_output(const std::string &command) {
+  std::string out;
+  FILE *f = popen(command.c_str(), "r");
+  if (!f) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  pclose(f);
+  return out;
+}
+
+unsigned long x_wait_window(int timeout_s) {
+  std::string cmd =
+      "timeout " + std::to_string(timeout_s) + " xdotool search --sync --name 'Vantor Brevane' 2>/dev/null";
+  return strtoul(shell_output(cmd).c_str(), nullptr, 10);
+}
+
+bool x_close_window(unsigned long window) {
+  Display *d = XOpenDisplay(nullptr);
+  if (!d) return false;
+  XEvent ev;
+  memset(&ev, 0, sizeof ev);
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = window;
+  ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = (long)XInternAtom(d, "WM_DELETE_WINDOW", False);
+  ev.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, window, False, NoEventMask, &ev);
+  XFlush(d);
+  XCloseDisplay(d);
+  return true;
+}

@@ -1,0 +1,32 @@
+// Starting the real executable in a test: its own APPDATA, captured output, bounded waits.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct GameProcess {
+  pid_t pid = -1;
+  int pidfd = -1;
+  std::string appdata;  // the private user base folder of this run
+  std::string output;   // file receiving standard output and standard error
+};
+
+// Starts the game binary with the arguments in a fresh APPDATA; the working folder is the build
+// folder so that ./data is found.
+GameProcess game_start(const std::vector<std::string> &args);
+// Waits for the process to end; its exit status, or -1000 when it did not end in time (it is killed).
+int game_wait(GameProcess &p, int timeout_ms);
+// The text of a file, empty when it is missing.
+std::string file_text(const std::string &path);
+// The game's log file of that run.
+std::string game_log(const GameProcess &p);
+// Waits (bounded) until the file holds the text; false when it did not in time.
+bool wait_for_text(const std::string &path, const std::string &text, int timeout_ms);
+// Runs a command line through the shell and returns its standard output (test tooling only).
+std::string shell_output(const std::string &command);
+// Asks the window titled "Vantor Brevane" to close, as a window manager's close button does.
+bool x_close_window(unsigned long window);
+// Waits (bounded) until a window titled "Vantor Brevane" exists; its X id, or 0.
+unsigned long x_wait_window(int timeout_s);

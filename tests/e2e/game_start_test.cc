@@ -1,0 +1,75 @@
+// The real executable: start-up, the log file, the window and clean shutdown.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <regex>
+
+#include "e2e_process.h"
+
+static const int WAIT_MS = 30000;
+
+TEST(GameStart, headless_without_mod_exits_255_before_any_frame) {
+  GameProcess p = game_start({"-headless"});
+  EXPECT_EQ(game_wait(p, WAIT_MS), 255);
+  std::string log = game_log(p);
+  EXPECT_EQ(log.rfind("[_driver_log_init]\n", 0), 0u) << log;
+  EXPECT_NE(log.find("error -mod $FNAME must be provided when running in -headless mode"), std::string::npos);
+  EXPECT_NE(file_text(p.output).find("error -mod $FNAME must be provided"), std::string::npos);
+}
+
+TEST(GameStart, log_holds_banner_and_start_up_lines_in_order) {
+  GameProcess p = game_start({"-headless", "-mod", "server.lua"});
+  // The headless server runs until it is stopped; SIGTERM must end it cleanly.
+  ASSERT_TRUE(wait_for_text(p.output, "sizeof(PlanetStyleOverlay)", WAIT_MS)) << file_text(p.output);
+  kill(p.pid, SIGTERM);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0);
+  std::string log = game_log(p);
+  size_t init = log.find("[_driver_log_init]");
+  size_t banner = log.find("DO NOT SHARE LOG FILES WITH ANYONE BUT THE DEVELOPERS");
+  size_t version = log.find("VERSION: brevane2.4-Desktop-Win32-Steamworks");
+  size_t sizes = log.find("sizeof(vantor.Item) = 544 b");
+  EXPECT_EQ(init, 0u);
+  EXPECT_LT(init, banner);
+  EXPECT_LT(banner, version);
+  EXPECT_LT(version, sizes);
+  EXPECT_NE(sizes, std::string::npos);
+  ASSERT_GE(log.size(), 22u);
+  EXPECT_EQ(log.substr(log.size() - 22), "\n[_driver_log_deinit]\n");
+}
+
+TEST(GameStart, port_gives_long_log_lines_and_no_port_the_short_form) {
+  GameProcess p = game_start({"-headless", "-port", "27015"});
+  EXPECT_EQ(game_wait(p, WAIT_MS), 255);
+  std::string log = game_log(p);
+  std::regex long_form(
+      R"(\[27015\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[game\.cc:Game::init:\d+\] sizeof\(game\) = \d+k)");
+  EXPECT_TRUE(std::regex_search(log, long_form)) << log;
+
+  GameProcess q = game_start({"-headless"});
+  EXPECT_EQ(game_wait(q, WAIT_MS), 255);
+  std::regex short_form(R"(\n\[game\.cc:Game::init:\d+\] sizeof\(game\) = \d+k)");
+  EXPECT_TRUE(std::regex_search(game_log(q), short_form)) << game_log(q);
+}
+
+TEST(GameStart, windowed_opens_a_gl_window_and_quits_when_it_is_closed) {
+  GameProcess p = game_start({});
+  unsigned long window = x_wait_window(20);
+  ASSERT_NE(window, 0u) << file_text(p.output);
+  ASSERT_TRUE(x_close_window(window));
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0) << file_text(p.output);
+  std::string log = game_log(p);
+  EXPECT_NE(log.find("init_video: "), std::string::npos);
+  EXPECT_NE(log.find("GL_RED_SIZE:8"), std::string::npos) << "a software 24-bit GL visual must be found";
+  std::regex drawable(R"(window: [1-9]\d* x [1-9]\d*\. drawable: [1-9]\d* x [1-9]\d*)");
+  EXPECT_TRUE(std::regex_search(log, drawable)) << log;
+  EXPECT_NE(log.find("[_driver_log_deinit]"), std::string::npos);
+}
+
+TEST(GameStart, windowed_quits_cleanly_on_sigterm) {
+  GameProcess p = game_start({});
+  ASSERT_NE(x_wait_window(20), 0u) << file_text(p.output);
+  kill(p.pid, SIGTERM);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0);
+  std::string log = game_log(p);
+  EXPECT_EQ(log.substr(log.size() - 22), "\n[_driver_log_deinit]\n");
+}

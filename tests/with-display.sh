@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs a command on a private Xvfb server with a 24-bit screen. -displayfd lets the server pick a free
+# display number itself, so tests running in parallel never race for one.
+set -u
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xpid=$!
+read -r num <"$fifo"
+rm -f "$fifo"
+export DISPLAY=":$num"
+"$@"
+rc=$?
+kill "$xpid" 2>/dev/null
+wait "$xpid" 2>/dev/null
+exit $rc
