@@ -11,6 +11,8 @@
 #include "game_video.h"
 #include "kez_driver-files.h"
 #include "kez_driver-steam.h"
+#include "kez_gfx-tex.h"
+#include "kez_gfx.h"
 #include "kez_log.h"
 #include "kez_social.h"
 #include "trans.h"
@@ -51,6 +53,12 @@ Game::Game() {
   memset(static_cast<void *>(this), 0, sizeof *this);
   log_set_instance(&port);
   _game_banner();
+}
+
+// The log and the global pointer must not outlive the object they point into.
+Game::~Game() {
+  log_set_instance(nullptr);
+  if (game == this) game = nullptr;
 }
 
 void Game::parse_args(char **v, int c) {
@@ -138,6 +146,7 @@ void Game::init() {
     }
     game_settings_copy_text(mod_file, sizeof mod_file, mod_arg);
   } else {
+    game_splash_paint();
     game_settings_copy_text(mod_file, sizeof mod_file, driver_data_path("Quorvex.lua"));
   }
 }
@@ -152,18 +161,23 @@ static void _game_login_event() {
   fprintf(stderr, "_game_login_event:friends\n");
 }
 
-static float _game_elapsed(uint32_t *last) {
-  uint32_t now = SDL_GetTicks();
+float game_elapsed(uint32_t *last, uint32_t now) {
   float dt = *last ? (float)(now - *last) / 1000.0f : 0.0f;
   *last = now;
   return dt > 1.0f ? 1.0f : dt;
+}
+
+uint32_t game_wait_ms(float elapsed) {
+  float wait = FRAME_TARGET - elapsed;
+  return wait > 0 ? (uint32_t)(wait * 1000) : 0;
 }
 
 void Game::loop() {
   static uint32_t last_loop;
   if (game_signalled) quit = 1;
   _game_login_event();
-  float dt = _game_elapsed(&last_loop);
+  if (!headless) gfx_reload();
+  float dt = game_elapsed(&last_loop, SDL_GetTicks());
   if (headless) return;
   if (trans_running()) {
     trans_step(dt);
@@ -225,9 +239,8 @@ void Game::paint() {
 
 void Game::frame_wait() {
   static uint32_t last_wait;
-  float elapsed = _game_elapsed(&last_wait);
-  float wait = FRAME_TARGET - elapsed;
-  if (wait > 0) SDL_Delay((uint32_t)(wait * 1000));
+  uint32_t ms = game_wait_ms(game_elapsed(&last_wait, SDL_GetTicks()));
+  if (ms) SDL_Delay(ms);
 }
 
 void Game::state_reinit() {
@@ -248,6 +261,7 @@ void Game::deinit() {
     state_deinit(names.current);
     states_delete_all();
     game_settings_save(&settings);
+    gfx_deinit();
   }
   driver_deinit();
 }
@@ -277,6 +291,4 @@ void game_destroy() {
   game_instance->deinit();
   delete game_instance;
   game_instance = nullptr;
-  game = nullptr;
-  log_set_instance(nullptr);
 }

@@ -39,6 +39,7 @@ struct Game {
   char **argv;
 
   Game();
+  ~Game();
   void parse_args(char **argv, int argc);
   void init();
   void event(Event e);
@@ -64,5 +65,9 @@ bool game_should_quit();
 void game_pump_events();
 // Forwards an event to Game::event when the Game exists.
 void game_event(Event e);
+// Seconds since *last (0 the first time, at most 1), taking now as the new *last (milliseconds).
+float game_elapsed(uint32_t *last, uint32_t now);
+// Milliseconds to sleep so that a frame that took `elapsed` seconds lasts 1/60 s.
+uint32_t game_wait_ms(float elapsed);
 // Deinitialises and deletes the Game, if there is one.
 void game_destroy();

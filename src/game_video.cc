@@ -2,9 +2,22 @@
 #include "game_video.h"
 
 #include <GL/glew.h>
+#include <SDL.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "game.h"
 #include "kez_driver-sdl2.h"
+#include "kez_gfx-tex.h"
+#include "kez_gfx.h"
+
+static const int SHORTCUT_MODS = 0x0FC0;  // any Ctrl, Alt or GUI key
+
+// The size the shell last applied to the drawing state (the driver stores the window's own size
+// before the resize event arrives, so it cannot tell whether a refit is due).
+static int applied_width, applied_height;
 
 static int _game_ui_size() {
   int size = game ? game->settings.vsize : 0;
@@ -31,12 +44,89 @@ void game_video_mode(unsigned flag) {
   }
   int fullscreen = (game->settings.vfull != -1) ^ (flag != 0);
   driver_video_init(width, height, fullscreen);
+  if (app_info) {
+    applied_width = app_info->width;
+    applied_height = app_info->height;
+  }
   game_video_reset(0);
 }
 
-void game_video_reset(int) {
-  if (!driver_gl_context()) return;
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
+void game_video_fit() {
+  if (!gfx_state || !app_info) return;
+  float vw = (float)(int)gfx_state->virtual_w, vh = (float)(int)gfx_state->virtual_h;
+  bool upright = ((int)gfx_state->rotation % 180) == 0;
+  float a = (float)(upright ? app_info->width : app_info->height);
+  float b = (float)(upright ? app_info->height : app_info->width);
+  if (vw <= 0 || vh <= 0) return;
+  gfx_state->scale = a / vw < b / vh ? a / vw : b / vh;
+}
+
+void game_video_refit(float rotation) {
+  gfx_init();
+  gfx_state->rotation = rotation;
+  gfx_state->virtual_w = (float)game_ui_width();
+  gfx_state->virtual_h = (float)game_ui_height();
+  game_video_fit();
+}
+
+float game_video_rotation() { return gfx_state ? gfx_state->rotation : 0.0f; }
+
+void game_video_pointer(Event &e) { gfx_event_to_virtual(e); }
+
+void game_video_reset(int rebuild) {
+  if (rebuild) gfx_deinit();
+  gfx_init();
+  gfx_state->virtual_w = (float)game_ui_width();
+  gfx_state->virtual_h = (float)game_ui_height();
+  gfx_state->rotation = 0;
+  gfx_state->z_near = -1000;
+  gfx_state->z_far = 1000;
+  gfx_clear();
   driver_video_swap();
+  game_video_fit();
+  game_splash_paint();
+  driver_video_swap();
+}
+
+void game_splash_paint() {
+  gfx_clear();
+  gfx_ortho();
+  int logo = gfx_img_load("logo");
+  int w = game_ui_width();
+  int h = (int)(w / gfx_img_aspect(logo));
+  gfx_img_draw(logo, 0, (float)((game_ui_height() - h) / 2), (float)w, (float)h);
+}
+
+bool game_video_resize(int width, int height) {
+  if (!app_info || (width == applied_width && height == applied_height)) return false;
+  applied_width = app_info->width = width;
+  applied_height = app_info->height = height;
+  app_info->aspect = height ? (float)width / (float)height : 1.0f;
+  if (driver_gl_context()) glViewport(0, 0, width, height);
+  game_video_refit(game_video_rotation());
+  return true;
+}
+
+void game_mouse_grab_key(int key) {
+  if (key != KEY_G || !(SDL_GetModState() & SHORTCUT_MODS)) return;
+  SDL_Window *focus = SDL_GetMouseFocus();
+  if (focus) SDL_SetWindowGrab(focus, SDL_GetWindowGrab(focus) ? SDL_FALSE : SDL_TRUE);
+}
+
+// The browser is started without a shell, so nothing in the address is ever interpreted; the
+// intermediate child exits at once so that no zombie is left behind.
+void Driver::weblink(const char *url, int) {
+  printf("Driver::weblink: %s\n", url);
+  printf("Win32:WebPage\n");
+  fflush(stdout);
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (fork() == 0) {
+      execlp("xdg-open", "xdg-open", url, (char *)nullptr);
+      _exit(127);
+    }
+    _exit(0);
+  }
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  if (driver_window()) SDL_MinimizeWindow(driver_window());
 }

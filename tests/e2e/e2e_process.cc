@@ -83,8 +83,8 @@ std::string shell_output(const std::string &command) {
 }
 
 unsigned long x_wait_window(int timeout_s) {
-  std::string cmd =
-      "timeout " + std::to_string(timeout_s) + " xdotool search --sync --name 'Vantor Brevane' 2>/dev/null";
+  std::string cmd = "timeout " + std::to_string(timeout_s) +
+                    " xdotool search --sync --onlyvisible --name 'Vantor Brevane' 2>/dev/null";
   return strtoul(shell_output(cmd).c_str(), nullptr, 10);
 }
 

@@ -1,0 +1,334 @@
+// The match simulation: the step, the collision pass and the creation of users, teams and planets.
+#include "vantor_step.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "kez_rand.h"
+#include "vantor_fleet.h"
+#include "vantor_planet_paint.h"
+#include "vantor_world.h"
+
+// The collision work list: cells are split in place, each half written after its input.
+static const int COLLIDE_CAPACITY = 16384;
+static uint32_t collide_list[COLLIDE_CAPACITY];
+static uint32_t collide_passes;
+// A leaf resolves at most this many items, so a pass costs at most 32 * 31 / 2 tests per leaf.
+static const int COLLIDE_LEAF = 32;
+
+static void production_step(World *world, Item *planet, float dt) {
+  const Item &owner = vantor_item_get(world, planet->owner_n);
+  planet->ships_value += owner.ships_production_factor * dt * planet->ships_production / 50;
+}
+
+void vantor_step(World *world, float dt, bool age_parts) {
+  if (!(dt > 0) || !std::isfinite(dt)) return;  // a mod's "speed" can make any number
+  world->time += dt;
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    Item *ship = &world->items[n];
+    if (!ship->in_use || !ship->is_ship) continue;
+    vantor_ship_steer(world, ship, dt);
+    vantor_ship_arrival(world, ship);
+    vantor_ship_resolve(world, ship);
+  }
+  vantor_collide(world);
+  vantor_fleet_bounds(world);
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    Item *item = &world->items[n];
+    if (!item->in_use) continue;
+    if (item->is_ship) vantor_ship_bank(item, dt);
+    if (item->has_planet && item->ships_production_enabled) production_step(world, item, dt);
+    item->ticks += 1;
+  }
+  if (age_parts) vantor_parts_age(world, dt);
+}
+
+// Pushes a and b apart when they overlap and either is pushed by the other.
+static void collide_pair(World *world, uint32_t an, uint32_t bn) {
+  Item &a = world->items[an];
+  Item &b = world->items[bn];
+  float dx = b.position_x - a.position_x;
+  float dy = b.position_y - a.position_y;
+  float r = a.collide_r + b.collide_r;
+  float d2 = dx * dx + dy * dy;
+  if (!(d2 <= r * r)) return;  // apart (or a NaN position, which must not spread)
+  if (!a.partner || b.collide_r > vantor_item_get(world, a.partner).collide_r) a.partner = bn;
+  if (!b.partner || a.collide_r > vantor_item_get(world, b.partner).collide_r) b.partner = an;
+  bool a_moves = (a.collide_mask & b.collide_group) || b.collide_group == a.collide_same;
+  bool b_moves = (b.collide_mask & a.collide_group) || a.collide_group == b.collide_same;
+  if (!a_moves && !b_moves) return;
+  float m = a.mass + b.mass;
+  if (m == 0 || !std::isfinite(m)) return;  // no centre of mass to push from
+  float d = std::sqrt(d2);
+  if (d < 0.001f) {  // same point: any direction will do
+    dx = (rand15() / 32767.0f * 200 - 100) / 100;
+    dy = (rand15() / 32767.0f * 200 - 100) / 100;
+    d = 1;
+  }
+  float cx = (b.mass * b.position_x + a.mass * a.position_x) / m;
+  float cy = (b.mass * b.position_y + a.mass * a.position_y) / m;
+  if (a_moves) {
+    a.position_x = cx - b.mass * r * dx / (m * d);
+    a.position_y = cy - b.mass * r * dy / (m * d);
+  }
+  if (b_moves) {
+    b.position_x = cx + a.mass * r * dx / (m * d);
+    b.position_y = cy + a.mass * r * dy / (m * d);
+  }
+}
+
+static void collide_resolve(World *world, uint32_t *list, int count) {
+  if (count < 2) return;
+  if (count > COLLIDE_LEAF) {
+    list += rand() % (count - COLLIDE_LEAF);
+    count = COLLIDE_LEAF;
+  }
+  for (int i = 0; i < count; i++) {
+    for (int j = i + 1; j < count; j++) collide_pair(world, list[i], list[j]);
+  }
+}
+
+// Splits a cell of the list on one axis (0 x, 1 y) and recurses on the other; box is min x, min y,
+// max x, max y. An item overlapping the middle goes to both halves.
+static void collide_split(World *world, uint32_t *list, int count, int capacity, const float box[4], int axis) {
+  if (count < 2) return;
+  if (count <= COLLIDE_LEAF || capacity < 2 * count) {
+    collide_resolve(world, list, count);
+    return;
+  }
+  if (box[3] - box[1] < 4 && box[2] - box[0] < 4) {
+    collide_resolve(world, list, count);
+    return;
+  }
+  float mid = (box[axis] + box[axis + 2]) / 2;
+  int low = 0, high = 0;
+  for (int i = 0; i < count; i++) {
+    uint32_t n = list[i];
+    const Item &item = world->items[n];
+    if (item.bounds[axis] < mid) list[low++] = n;
+    if (item.bounds[axis + 2] > mid) list[count + high++] = n;
+  }
+  memmove(list + low, list + count, high * sizeof(uint32_t));
+  float high_box[4] = {box[0], box[1], box[2], box[3]};
+  float low_box[4] = {box[0], box[1], box[2], box[3]};
+  high_box[axis] = mid;
+  low_box[axis + 2] = mid;
+  collide_split(world, list + low, high, capacity - low, high_box, 1 - axis);
+  collide_split(world, list, low, capacity - low, low_box, 1 - axis);
+}
+
+void vantor_collide(World *world) {
+  collide_passes++;
+  float box[4] = {HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+  int count = 0;
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    Item &item = world->items[n];
+    if (!item.in_use || !item.has_collide) continue;
+    float r = item.collide_r;
+    item.bounds[0] = item.position_x - r;
+    item.bounds[1] = item.position_y - r;
+    item.bounds[2] = item.position_x + r;
+    item.bounds[3] = item.position_y + r;
+    for (int k = 0; k < 2; k++) box[k] = std::fmin(box[k], item.bounds[k]);
+    for (int k = 2; k < 4; k++) box[k] = std::fmax(box[k], item.bounds[k]);
+    collide_list[count++] = n;
+  }
+  collide_split(world, collide_list, count, COLLIDE_CAPACITY, box, 0);
+}
+
+uint32_t vantor_collide_passes() { return collide_passes; }
+
+void vantor_fleet_bounds(World *world) {
+  for (Item &fleet : world->items) {
+    if (!fleet.in_use || !fleet.has_fleet) continue;
+    fleet.bounds[0] = fleet.bounds[1] = 99999;
+    fleet.bounds[2] = fleet.bounds[3] = -99999;
+    fleet.position_x = fleet.position_y = 0;
+  }
+  for (const Item &ship : world->items) {
+    if (!ship.in_use || !ship.is_ship) continue;
+    Item *fleet = vantor_item_live(world, ship.fleet_n);
+    if (!fleet || !fleet->has_fleet) continue;
+    fleet->bounds[0] = std::fmin(fleet->bounds[0], ship.position_x);
+    fleet->bounds[1] = std::fmin(fleet->bounds[1], ship.position_y);
+    fleet->bounds[2] = std::fmax(fleet->bounds[2], ship.position_x);
+    fleet->bounds[3] = std::fmax(fleet->bounds[3], ship.position_y);
+    fleet->position_x += ship.position_x;
+    fleet->position_y += ship.position_y;
+  }
+  for (Item &fleet : world->items) {
+    if (!fleet.in_use || !fleet.has_fleet) continue;
+    if (fleet.fleet_live > 0) {  // a record can claim no live ships; its sum is then 0 anyway
+      fleet.position_x /= fleet.fleet_live;
+      fleet.position_y /= fleet.fleet_live;
+    }
+    fleet.body_r = ((fleet.bounds[3] - fleet.bounds[1]) + (fleet.bounds[2] - fleet.bounds[0])) / 5;
+  }
+}
+
+Item *vantor_user_init(World *world, uint32_t color, int team, const char *name) {
+  Item *user = vantor_item_alloc(world);
+  if (!user->in_use) return user;
+  bool neutral = name && strcmp(name, "neutral") == 0;
+  user->has_user = 1;
+  user->is_object = 1;
+  user->render_color = color;
+  user->ships_production_enabled = 1;
+  user->has_title = 1;
+  vantor_text_copy(user->title_value, sizeof(user->title_value), name);
+  user->user_neutral = neutral;
+  // A team number that names no slot would read as "no item": the user is then its own team.
+  user->user_team_n = team >= 1 && team < VANTOR_ITEMS ? team : (int32_t)user->n;
+  user->fleet_v_factor = 1.0f;
+  user->ui_ships_show_mask = 23;
+  user->ui_to_mask = 15;
+  user->ui_fleet_redirect = 1;
+  user->fleet_color = user->planet_color = color;
+  vantor_text_copy(user->fleet_image, sizeof(user->fleet_image), "ship");
+  user->ships_production_factor = 1.0f;
+  user->ships_value_factor = 1.0f;
+  uint32_t team_color = vantor_item_get(world, user->user_team_n).render_color;
+  planet_style_preset(user->n, world, color, team_color, neutral ? "neutral" : nullptr, nullptr);
+  return user;
+}
+
+Item *vantor_team_init(World *world, uint32_t color, const char *name) {
+  Item *team = vantor_item_alloc(world);
+  if (!team->in_use) return team;
+  team->is_object = 1;
+  team->render_color = color;
+  team->has_title = 1;
+  vantor_text_copy(team->title_value, sizeof(team->title_value), name);
+  bool neutral = name && strcmp(name, "neutral") == 0;
+  planet_style_preset(team->n, world, color, color, neutral ? "neutral" : nullptr, nullptr);
+  return team;
+}
+
+// One term of the name seed: the float truncated and wrapped to 32 bits. The detour through a
+// 64-bit signed integer keeps negative coordinates well defined; what has no integer value
+// (NaN, infinities, beyond 64 bits) counts as 0.
+static uint32_t seed_term(float f) {
+  if (!(f >= -9223372036854775808.0f && f < 9223372036854775808.0f)) return 0;
+  return (uint32_t)(int64_t)f;
+}
+
+Item *vantor_planet_init(World *world, int owner, float x, float y, float production, float ships) {
+  Item *planet = vantor_item_alloc(world);
+  if (!planet->in_use) return planet;
+  const Item &user = vantor_item_get(world, owner);
+  planet->ships_value = ships * user.ships_value_factor;
+  planet->has_planet = planet->is_object = planet->has_ships = 1;
+  planet->has_owner = planet->has_position = planet->has_title = 1;
+  planet->ships_production = production;
+  planet->ships_production_enabled = user.ships_production_enabled;
+  planet->planet_crash = user.planet_crash;
+  planet->position_x = x;
+  planet->position_y = y;
+  planet->owner_n = owner;
+  uint32_t seed = seed_term(production);
+  seed = (seed << 8) + seed_term(planet->ships_value);
+  seed = (seed << 8) + seed_term(x);
+  seed = (seed << 8) + seed_term(y);
+  vantor_text_copy(planet->title_value, sizeof(planet->title_value), vantor_planet_name(seed));
+  float grown = production - 15 > 0 ? production - 15 : 0;
+  float r = 12 + grown * 12 / 85;
+  planet->planet_r = planet->collide_r = planet->body_r = r;
+  planet->mass = VANTOR_PI * r * r;
+  planet->planet_seed = rand() % 9999;
+  memcpy(planet->planet_style, user.planet_style, sizeof(planet->planet_style));
+  memcpy(planet->planet_overlay, user.planet_overlay, sizeof(planet->planet_overlay));
+  planet->has_collide = 1;
+  planet->collide_group = 1;
+  planet->collide_same = 1;
+  planet->collide_mask = 0;
+  planet->is_body = 1;
+  return planet;
+}
+
+static const uint8_t name_table[256] = {
+    0x1e, 0xc1, 0x2f, 0xec, 0x0d, 0x08, 0x97, 0x09, 0x97, 0xc3, 0xbe, 0xcb, 0x44, 0xe1, 0x7d, 0x2c, 0x92, 0x66, 0x65,
+    0xa8, 0x79, 0x4c, 0x0a, 0x9e, 0xb8, 0x7d, 0x7c, 0xd8, 0x13, 0xc8, 0xab, 0xb8, 0x16, 0x64, 0x9a, 0x43, 0xa6, 0x7f,
+    0x20, 0x69, 0xa8, 0xec, 0x4e, 0xbb, 0x63, 0x4e, 0x4c, 0xcb, 0x65, 0x1a, 0x89, 0xcc, 0x41, 0x87, 0x5c, 0x85, 0x5a,
+    0xb0, 0xd2, 0xcd, 0x1d, 0x5e, 0x81, 0xfb, 0xe2, 0x87, 0x88, 0x6c, 0x5f, 0xc1, 0xda, 0xda, 0xc0, 0x5e, 0x76, 0xf3,
+    0x8f, 0xef, 0x54, 0x9b, 0xf7, 0x42, 0xba, 0xe3, 0xd2, 0x6f, 0x4f, 0x03, 0x59, 0x0f, 0x84, 0xcf, 0x2d, 0xa1, 0x44,
+    0x61, 0xb9, 0x29, 0xf7, 0x32, 0x2b, 0xc0, 0xe7, 0xcd, 0xbd, 0x47, 0x7d, 0x3d, 0x12, 0x05, 0x40, 0xaa, 0x57, 0xea,
+    0xb7, 0xfc, 0x8d, 0x26, 0x6e, 0x90, 0xbd, 0x28, 0x39, 0xc1, 0xb9, 0x67, 0xc1, 0x41, 0xdd, 0xa7, 0x73, 0x9a, 0xe8,
+    0x03, 0x13, 0xf9, 0x13, 0x01, 0x2c, 0xbd, 0x04, 0x58, 0x13, 0x92, 0xb9, 0xf4, 0xb6, 0x26, 0xa6, 0x58, 0x11, 0x56,
+    0x21, 0x7c, 0x1e, 0x94, 0x7b, 0x2a, 0x7f, 0x89, 0xc3, 0xba, 0xdb, 0x9b, 0xcc, 0x49, 0xe7, 0xdc, 0x9a, 0xdd, 0x96,
+    0xfb, 0x38, 0x55, 0xf9, 0x63, 0xb5, 0x5a, 0xe2, 0x96, 0x30, 0x3d, 0x4e, 0xb6, 0xb2, 0xb7, 0x63, 0xd2, 0xb1, 0xa9,
+    0x20, 0xe9, 0xa1, 0xa4, 0xc7, 0x76, 0xe7, 0x9d, 0x42, 0x8f, 0x6f, 0x00, 0xb0, 0x9a, 0xe8, 0xbb, 0x97, 0x21, 0xd4,
+    0x81, 0x92, 0x41, 0x16, 0x49, 0xdf, 0x5e, 0xfb, 0x8d, 0x67, 0xaf, 0x86, 0x98, 0xea, 0xa8, 0xbf, 0x0c, 0x58, 0x63,
+    0x31, 0x18, 0x60, 0x04, 0x6e, 0x07, 0x4e, 0xba, 0x13, 0x84, 0xa1, 0xb0, 0x4f, 0x61, 0xfc, 0x19, 0xf9, 0x0d, 0x3a,
+    0x5a, 0xe4, 0xe1, 0x61, 0x64, 0xb8, 0x15, 0x11, 0xc7,
+};
+
+// A pick in 0..m - 1 from the bits of k, stirred by the table.
+static uint32_t name_pick(uint32_t k, uint32_t m) { return (name_table[k & 255] + k) % m; }
+
+const char *vantor_planet_name(uint32_t seed) {
+  static const char first[] = "bdfgjklmnprstvxzaeiou";
+  static const char consonants[] = "bdfgjklmnprstvxz";
+  static const char vowels[] = "aeiou";
+  static char name[32];
+  uint32_t length = name_pick(seed, 5) + 4;
+  name[0] = first[name_pick(seed >> 4, 21)];
+  uint32_t k = seed >> 8;
+  for (uint32_t i = 1; i < length; i++, k >>= 4) {
+    bool after_vowel = strchr(vowels, name[i - 1]) != nullptr;
+    name[i] = after_vowel ? consonants[name_pick(k, 16)] : vowels[name_pick(k, 5)];
+  }
+  name[length] = 0;
+  return name;
+}
+
+static void settle_pad(World *world, float pad) {
+  for (Item &item : world->items) {
+    if (item.in_use && item.has_collide) item.collide_r += pad;
+  }
+}
+
+static void settle_clamp(World *world, float x, float y, float w, float h) {
+  for (Item &item : world->items) {
+    if (!item.in_use || !item.has_collide) continue;
+    float r = item.collide_r;
+    if (item.position_x < x + r) item.position_x = x + r;
+    if (item.position_x > x + w - r) item.position_x = x + w - r;
+    if (item.position_y < y + r) item.position_y = y + r;
+    if (item.position_y > y + h - r) item.position_y = y + h - r;
+  }
+}
+
+void vantor_planets_settle(World *world, float x, float y, float w, float h) {
+  bool rect = w != 0 && h != 0;
+  settle_pad(world, 8);
+  // Heavy anchors in the corners hold the planets off the rectangle's edges.
+  Item *anchors[4] = {};
+  const float corners[4][2] = {{x, y}, {x + w, y}, {x, y + h}, {x + w, y + h}};
+  for (int k = 0; rect && k < 4; k++) {
+    anchors[k] = vantor_planet_init(world, 1, 0, 0, 10000, 0);
+    anchors[k]->collide_r = 72;
+  }
+  for (int pass = 0; pass < 16; pass++) {
+    if (rect) {
+      settle_clamp(world, x, y, w, h);
+      for (int k = 0; k < 4; k++) {
+        anchors[k]->position_x = corners[k][0];
+        anchors[k]->position_y = corners[k][1];
+      }
+    }
+    vantor_collide(world);
+  }
+  for (int k = 0; rect && k < 4; k++) anchors[k]->in_use = 0;
+  settle_pad(world, -8);
+}
+
+int vantor_item_relation(const World *world, int n, int viewer) {
+  const Item *item = &vantor_item_get(world, n);
+  if (item->is_ship) item = &vantor_item_get(world, item->fleet_n);
+  const Item &owner = vantor_item_get(world, item->owner_n);
+  int bits = owner.user_reveal ? VANTOR_REL_REVEALED : 0;
+  if (viewer >= 1 && viewer == item->owner_n) return bits | VANTOR_REL_OWN;
+  if (viewer >= 1 && vantor_item_get(world, viewer).user_team_n == owner.user_team_n) return bits | VANTOR_REL_TEAM;
+  return bits | (owner.user_neutral ? VANTOR_REL_NEUTRAL : VANTOR_REL_ENEMY);
+}

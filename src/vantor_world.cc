@@ -1,0 +1,103 @@
+// The match world's tables: item and particle allocation, reset and destruction.
+#include "vantor_world.h"
+
+#include <cstring>
+#include <ctime>
+
+#include "vantor_paint.h"
+
+const Item &vantor_item_get(const World *world, int64_t n) { return world->items[n >= 0 && n < VANTOR_ITEMS ? n : 0]; }
+
+Item *vantor_item_live(World *world, int64_t n) {
+  if (n < 1 || n >= VANTOR_ITEMS) return nullptr;
+  Item *item = &world->items[n];
+  return item->in_use ? item : nullptr;
+}
+
+Item *vantor_item_alloc(World *world) {
+  for (int tries = 0; tries < VANTOR_ITEMS; tries++) {
+    uint32_t n = world->item_cursor + 1;
+    if (n == 0 || n >= VANTOR_ITEMS) n = 1;  // slot 0 is never handed out
+    world->item_cursor = n;
+    Item *item = &world->items[n];
+    if (item->in_use) continue;
+    memset(item, 0, sizeof(Item));
+    item->in_use = 1;
+    item->n = n;
+    item->sync_id = ++world->serial;
+    item->synced = 1;
+    item->dirty = 1;
+    return item;
+  }
+  static Item dummy;
+  memset(&dummy, 0, sizeof(dummy));
+  return &dummy;
+}
+
+void vantor_world_reset(World *world) {
+  uint32_t serial = world->serial;
+  memset(world, 0, sizeof(World));
+  world->started = (int32_t)time(nullptr);
+  world->serial = serial;
+  color_remap_clear();
+}
+
+void vantor_ship_free(World *world, Item *ship) {
+  Item *fleet = vantor_item_live(world, ship->fleet_n);
+  if (fleet && fleet->has_fleet) {
+    if (fleet->fleet_live > 0) fleet->fleet_live -= 1;
+    if (fleet->fleet_live < 1) fleet->in_use = 0;
+  }
+  ship->in_use = 0;
+}
+
+// Frees every ship of fleet n.
+static void fleet_ships_free(World *world, uint32_t n) {
+  for (Item &ship : world->items) {
+    if (ship.in_use && ship.is_ship && ship.fleet_n == n) ship.in_use = 0;
+  }
+}
+
+void vantor_item_destroy(World *world, int n) {
+  Item *item = vantor_item_live(world, n);
+  if (!item) return;
+  if (item->is_ship) {
+    Item *fleet = vantor_item_live(world, item->fleet_n);
+    if (fleet && fleet->has_fleet) fleet->fleet_ships -= item->ships_value;
+    vantor_ship_free(world, item);
+    return;
+  }
+  // Freed before its dependents, so records that point at each other cannot recurse forever.
+  item->in_use = 0;
+  if (item->has_fleet) fleet_ships_free(world, n);
+  if (!item->has_planet) return;
+  for (int m = 1; m < VANTOR_ITEMS; m++) {
+    const Item &fleet = world->items[m];
+    if (fleet.in_use && fleet.has_fleet && fleet.fleet_target == (uint32_t)n) vantor_item_destroy(world, m);
+  }
+}
+
+Part *vantor_part_alloc(World *world) {
+  world->part_cursor = (world->part_cursor + 1) % VANTOR_PARTS;
+  Part *part = &world->parts[world->part_cursor];
+  memset(part, 0, sizeof(Part));
+  part->in_use = 1;
+  return part;
+}
+
+void vantor_parts_age(World *world, float dt) {
+  for (Part &part : world->parts) {
+    if (!part.in_use) continue;
+    part.age += dt;
+    if (part.age >= part.life) part.in_use = 0;
+  }
+}
+
+float float_min(float a, float b) { return a < b ? a : b; }
+
+void vantor_text_copy(char *field, size_t size, const char *text) {
+  if (size == 0) return;
+  size_t len = text ? strnlen(text, size - 1) : 0;
+  if (len) memcpy(field, text, len);
+  field[len] = 0;
+}

@@ -1,0 +1,164 @@
+// The settings record: merging the two files, defaults and forced values, saving, identity.
+#include "game_settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "game.h"
+#include "kez_driver-files.h"
+#include "kez_social.h"
+
+namespace {
+
+class Settings : public testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/vantor-settings-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    setenv("APPDATA", dir, 1);
+    driver_app_create();
+    snprintf(app_info->app_name, sizeof app_info->app_name, "App");
+    g.reset(new Game());
+    game = g.get();
+    folder = std::string(dir) + "/App/";
+    testing::internal::CaptureStdout();
+  }
+  void TearDown() override {
+    testing::internal::GetCapturedStdout();
+    g.reset();
+    free(app_info);
+    app_info = nullptr;
+  }
+  void write(const char *name, const void *bytes, size_t n) {
+    driver_user_dir();
+    FILE *f = fopen((folder + name).c_str(), "wb");
+    ASSERT_TRUE(f);
+    fwrite(bytes, 1, n, f);
+    fclose(f);
+  }
+  std::string read(const char *name) { return driver_file_string((folder + name).c_str()); }
+  GameSettings &s() { return g->settings; }
+  std::unique_ptr<Game> g;
+  std::string folder;
+};
+
+void expect_defaults(const GameSettings &s) {
+  EXPECT_EQ(s.version, 4);
+  EXPECT_EQ(s.music_volume, 50);
+  EXPECT_EQ(s.sound_volume, 50);
+  EXPECT_EQ(s.vres, -1);
+  EXPECT_EQ(s.vfull, 1);
+  EXPECT_EQ(s.vsize, 480);
+  const int32_t ui[16] = {1, 1, -1, -1, 50, 1, -1, 1, -1, -1, 1, -1, 1, -1, -1, -1};
+  for (int i = 0; i < 16; i++) EXPECT_EQ((&s.ui_box)[i], ui[i]) << "ui word " << 392 + i;
+  EXPECT_STREQ(s.display_name, "Anonymous");
+  EXPECT_NE(s.device_id[0], 0);
+}
+
+}  // namespace
+
+TEST_F(Settings, first_start_gives_the_defaults) {
+  game_settings_load(&s());
+  expect_defaults(s());
+  EXPECT_EQ(std::string(s().login_id), std::string("a:") + s().device_id);
+  std::string login = s().login_id;
+  EXPECT_EQ(std::string(s().token), md5_hex(login + "|" + md5_hex(std::string("velum"))));
+}
+
+TEST_F(Settings, save_writes_both_files_whole_and_load_reads_them_back) {
+  game_settings_load(&s());
+  s().ui_colorblind = 1;
+  s().music_volume = 70;
+  game_settings_save(&s());
+  EXPECT_EQ(read("settings-local.dat").size(), 2848u);
+  EXPECT_EQ(read("settings-cloud.dat").size(), 2848u);
+  std::string device = s().device_id;
+  memset(&s(), 0, sizeof(GameSettings));
+  game_settings_load(&s());
+  EXPECT_EQ(s().ui_colorblind, 1);
+  EXPECT_EQ(s().music_volume, 70);
+  EXPECT_EQ(std::string(s().device_id), device) << "the device id is made once and kept";
+}
+
+TEST_F(Settings, machine_words_come_from_the_local_file_and_the_rest_from_the_cloud) {
+  GameSettings cloud, local;
+  memset(&cloud, 0, sizeof cloud);
+  memset(&local, 0, sizeof local);
+  cloud.version = local.version = 4;
+  cloud.music_volume = cloud.sound_volume = 10;
+  local.music_volume = local.sound_volume = 80;
+  cloud.ui_percent = 30;
+  local.ui_percent = 90;
+  cloud.ui_scroll = -1;
+  write("settings-cloud.dat", &cloud, sizeof cloud);
+  write("settings-local.dat", &local, sizeof local);
+  game_settings_load(&s());
+  EXPECT_EQ(s().music_volume, 80);
+  EXPECT_EQ(s().ui_percent, 30);
+  EXPECT_EQ(s().ui_scroll, 1) << "forced";
+}
+
+TEST_F(Settings, missing_local_file_gives_half_volumes) {
+  GameSettings cloud;
+  memset(&cloud, 0, sizeof cloud);
+  cloud.music_volume = 10;
+  write("settings-cloud.dat", &cloud, sizeof cloud);
+  game_settings_load(&s());
+  EXPECT_EQ(s().music_volume, 50);
+}
+
+TEST_F(Settings, short_and_random_files_load_as_far_as_they_go) {
+  int32_t words[3] = {4, 20, 30};
+  write("settings-local.dat", words, sizeof words);
+  game_settings_load(&s());
+  EXPECT_EQ(s().music_volume, 20);
+  EXPECT_EQ(s().vsize, 480);
+
+  std::mt19937 rng(7);
+  std::string noise(5000, 0);
+  for (char &c : noise) c = (char)rng();
+  write("settings-local.dat", noise.data(), noise.size());
+  write("settings-cloud.dat", noise.data(), 1000);
+  game_settings_load(&s());
+  EXPECT_EQ(s().version, 4);
+  for (const char *text : {s().user_name, s().password, s().device_id, s().login_id, s().display_name, s().token,
+                           s().server_uid, s().server_name}) {
+    EXPECT_LT(strlen(text), 64u) << "every text field ends inside its field";
+  }
+}
+
+TEST_F(Settings, unwritable_folder_is_skipped) {
+  game_settings_load(&s());
+  setenv("APPDATA", "/proc/none", 1);
+  game_settings_save(&s());
+  SUCCEED();
+}
+
+TEST_F(Settings, headless_loads_and_saves_nothing) {
+  g->headless = 1;
+  game_settings_load(&s());
+  EXPECT_EQ(s().version, 0);
+  game_settings_save(&s());
+  EXPECT_EQ(read("settings-local.dat"), "");
+}
+
+TEST(Md5Hex, known_digests) {
+  EXPECT_EQ(md5_hex(std::string("")), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(md5_hex(std::string("abc")), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(md5_hex(std::string("message digest")), "f96b697d7cb7938d525a2f31aaf161d0");
+}
+
+TEST(MacAddress, is_a_real_adapter_or_none) {
+  testing::internal::CaptureStdout();
+  std::string mac = get_mac_address();
+  testing::internal::GetCapturedStdout();
+  EXPECT_NE(mac, "00:00:00:00:00:00");
+  EXPECT_TRUE(mac == "none" || mac.size() == 17) << mac;
+}

@@ -1,0 +1,77 @@
+// The Game object: the command line, the frame clock and pacing.
+#include "game.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<Game> parse(std::vector<std::string> args) {
+  std::unique_ptr<Game> g(new Game());
+  std::vector<char *> argv;
+  for (std::string &a : args) argv.push_back(&a[0]);
+  testing::internal::CaptureStdout();
+  g->parse_args(argv.data(), (int)argv.size());
+  testing::internal::GetCapturedStdout();
+  g->argv = nullptr;  // the strings die with this function
+  return g;
+}
+
+}  // namespace
+
+TEST(GameArgs, options_take_the_next_element_when_it_exists) {
+  auto g = parse({"vantor", "-headless", "-port", "27015", "-mod", "server.lua"});
+  EXPECT_EQ(g->headless, 1u);
+  EXPECT_EQ(g->port, 27015);
+  EXPECT_STREQ(g->mod_arg, "server.lua");
+  EXPECT_EQ(g->argc, 6);
+}
+
+TEST(GameArgs, port_without_a_number_is_zero) {
+  EXPECT_EQ(parse({"vantor", "-port"})->port, 0);
+  EXPECT_EQ(parse({"vantor", "-port", "abc"})->port, 0);
+  EXPECT_EQ(parse({"vantor", "-port", "1", "-port", "2"})->port, 2) << "the last one wins";
+}
+
+TEST(GameArgs, options_match_whole_and_case_sensitive) {
+  auto g = parse({"vantor", "-Headless", "-headlessx", "-mod"});
+  EXPECT_EQ(g->headless, 0u);
+  EXPECT_STREQ(g->mod_arg, "");
+}
+
+TEST(GameArgs, over_long_values_are_cut_to_their_fields) {
+  std::string huge(2000, 'm');
+  auto g = parse({"vantor", "-mod", huge, "-name", huge, "-passwd", huge});
+  EXPECT_EQ(std::string(g->mod_arg), huge.substr(0, 511));
+  EXPECT_EQ(std::string(g->settings.user_name), huge.substr(0, 63));
+  EXPECT_EQ(std::string(g->settings.password), huge.substr(0, 63));
+}
+
+TEST(GameArgs, name_and_password_make_the_identity) {
+  auto g = parse({"vantor", "-name", "bob", "-passwd", "pw"});
+  EXPECT_STREQ(g->settings.login_id, "g:bob");
+  EXPECT_STREQ(g->settings.display_name, "bob");
+  EXPECT_EQ(std::string(g->settings.token), md5_hex("bob|" + md5_hex(std::string("pw"))));
+}
+
+TEST(FrameClock, first_frame_is_zero_and_long_frames_are_capped) {
+  uint32_t last = 0;
+  EXPECT_EQ(game_elapsed(&last, 1000), 0.0f);
+  EXPECT_FLOAT_EQ(game_elapsed(&last, 1016), 0.016f);
+  EXPECT_EQ(game_elapsed(&last, 4016), 1.0f);
+  EXPECT_EQ(last, 4016u);
+}
+
+TEST(FrameClock, pacing_sleeps_the_rest_of_the_frame) {
+  EXPECT_EQ(game_wait_ms(0.005f), 11u);
+  EXPECT_EQ(game_wait_ms(0.0f), 16u);
+  EXPECT_EQ(game_wait_ms(0.0167f), 0u);
+  EXPECT_EQ(game_wait_ms(1.0f), 0u);
+  // A frame that slept 11 ms after 5 ms of work measures 16 ms and sleeps nothing more.
+  uint32_t last = 0;
+  game_elapsed(&last, 100);
+  EXPECT_EQ(game_wait_ms(game_elapsed(&last, 117)), 0u);
+}
