@@ -1,0 +1,226 @@
+// The simulation step: time guard, production, collisions, fleet boxes, relations and creators.
+#include "vantor_step.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "vantor_fleet.h"
+#include "vantor_world.h"
+
+namespace {
+
+std::unique_ptr<World> new_world() {
+  auto world = std::make_unique<World>();
+  vantor_world_reset(world.get());
+  return world;
+}
+
+// A collidable body with the given collision rules.
+Item *body(World *world, float x, float y, uint32_t group, uint32_t mask, uint32_t same) {
+  Item *item = vantor_item_alloc(world);
+  item->has_collide = 1;
+  item->position_x = x;
+  item->position_y = y;
+  item->collide_r = 6;
+  item->mass = 1;
+  item->collide_group = group;
+  item->collide_mask = mask;
+  item->collide_same = same;
+  return item;
+}
+
+// Ship collision group: one owner's ships flying to one target.
+uint32_t ship_group(uint32_t owner, uint32_t target) { return ((owner << 12) | target) << 8; }
+
+float distance(const Item &a, const Item &b) {
+  return std::hypot(a.position_x - b.position_x, a.position_y - b.position_y);
+}
+
+}  // namespace
+
+TEST(VantorStep, time_that_is_not_positive_and_finite_changes_nothing) {
+  auto world = new_world();
+  int user = vantor_user_init(world.get(), 0xFF0000, 0, "red")->n;
+  int home = vantor_planet_init(world.get(), user, 0, 0, 50, 40)->n;
+  int away = vantor_planet_init(world.get(), user, 300, 0, 50, 0)->n;
+  ASSERT_NE(0, vantor_fleet_send(world.get(), home, away, 50));
+  vantor_sparks_spawn(world.get(), 0, 0, 30);
+  auto before = std::make_unique<World>(*world);
+  for (float dt : {0.0f, -0.5f, NAN, INFINITY, -INFINITY}) {
+    vantor_step(world.get(), dt, true);
+    EXPECT_EQ(0, memcmp(before.get(), world.get(), sizeof(World))) << "dt " << dt;
+  }
+}
+
+TEST(VantorStep, planets_produce_by_their_owners_factor_and_nothing_without_owner_or_when_disabled) {
+  auto world = new_world();
+  Item *user = vantor_user_init(world.get(), 0xFF0000, 0, "red");
+  user->ships_production_factor = 2;
+  Item *owned = vantor_planet_init(world.get(), user->n, 0, 0, 50, 10);
+  Item *unowned = vantor_planet_init(world.get(), 0, 500, 0, 50, 10);
+  EXPECT_EQ(0.0f, unowned->ships_value);  // no owner, no value factor
+  unowned->ships_value = 10;
+  Item *disabled = vantor_planet_init(world.get(), user->n, 1000, 0, 50, 10);
+  disabled->ships_production_enabled = 0;
+  for (int i = 0; i < 60; i++) vantor_step(world.get(), 1.0f / 60, false);
+  EXPECT_NEAR(12.0f, owned->ships_value, 1e-3);  // production 50 at factor 1 is one ship a second
+  EXPECT_EQ(10.0f, unowned->ships_value);
+  EXPECT_EQ(10.0f, disabled->ships_value);
+  EXPECT_EQ(60u, owned->ticks);
+  EXPECT_NEAR(1.0f, world->time, 1e-5);
+}
+
+TEST(VantorStep, planets_at_one_point_are_pushed_apart) {
+  auto world = new_world();
+  Item *a = vantor_planet_init(world.get(), 0, 100, 100, 10, 0);
+  Item *b = vantor_planet_init(world.get(), 0, 100, 100, 10, 0);
+  vantor_collide(world.get());
+  // The direction is random and not normalised, so the gap is up to sqrt(2) times the radii.
+  EXPECT_GT(distance(*a, *b), 0.0f);
+  EXPECT_LE(distance(*a, *b), 24.0f * std::sqrt(2.0f) + 1e-3f);
+}
+
+TEST(VantorStep, planets_push_enemy_ships_off_and_enemy_ships_pass_through_each_other) {
+  auto world = new_world();
+  Item *planet = body(world.get(), 0, 0, 1, 0, 1);
+  planet->collide_r = 20;
+  planet->mass = 1e6f;
+  Item *ship = body(world.get(), 5, 0, ship_group(1, 9), 1, ship_group(1, 9));
+  Item *enemy = body(world.get(), 200, 0, ship_group(2, 9), 1, ship_group(2, 9));
+  Item *other = body(world.get(), 203, 0, ship_group(3, 9), 1, ship_group(3, 9));
+  vantor_collide(world.get());
+  EXPECT_EQ(0.0f, planet->position_x);
+  EXPECT_NEAR(26.0f, distance(*planet, *ship), 1e-3);
+  EXPECT_EQ(200.0f, enemy->position_x);
+  EXPECT_EQ(203.0f, other->position_x);
+  EXPECT_EQ(other->n, enemy->partner);  // they did meet: combat reads the partner
+  EXPECT_EQ(enemy->n, other->partner);
+}
+
+TEST(VantorStep, ships_of_one_owner_and_target_push_each_other) {
+  auto world = new_world();
+  uint32_t group = ship_group(1, 9);
+  Item *a = body(world.get(), 0, 0, group, 1, group);
+  Item *b = body(world.get(), 4, 0, group, 1, group);
+  vantor_collide(world.get());
+  EXPECT_NEAR(12.0f, distance(*a, *b), 1e-3);
+}
+
+TEST(VantorStep, a_pair_without_mass_is_left_alone) {
+  auto world = new_world();
+  Item *a = body(world.get(), 0, 0, 1, 0, 1);
+  Item *b = body(world.get(), 3, 0, 1, 0, 1);
+  a->mass = b->mass = 0;
+  vantor_collide(world.get());
+  EXPECT_EQ(0.0f, a->position_x);
+  EXPECT_EQ(3.0f, b->position_x);
+}
+
+TEST(VantorStep, a_large_crowd_is_split_into_cells_and_spread_without_nan) {
+  auto world = new_world();
+  srand(3);
+  uint32_t group = ship_group(1, 9);
+  for (int i = 0; i < 2000; i++) body(world.get(), (float)(rand() % 400), (float)(rand() % 400), group, 1, group);
+  for (int i = 0; i < 20; i++) body(world.get(), 50, 50, group, 1, group);  // a stack on one point
+  for (int pass = 0; pass < 30; pass++) vantor_collide(world.get());
+  int stacked = 0;
+  for (int n = 1; n <= 2020; n++) {
+    const Item &item = world->items[n];
+    ASSERT_TRUE(std::isfinite(item.position_x) && std::isfinite(item.position_y));
+    stacked += item.position_x == 50 && item.position_y == 50;
+  }
+  EXPECT_LE(stacked, 1);
+}
+
+TEST(VantorStep, fleet_bounds_follow_the_ships_and_survive_a_fleet_without_live_ships) {
+  auto world = new_world();
+  Item *fleet = vantor_item_alloc(world.get());
+  fleet->has_fleet = 1;
+  fleet->fleet_live = 2;
+  for (float x : {10.0f, 30.0f}) {
+    Item *ship = vantor_item_alloc(world.get());
+    ship->is_ship = 1;
+    ship->fleet_n = fleet->n;
+    ship->position_x = x;
+    ship->position_y = x / 10;
+  }
+  Item *empty = vantor_item_alloc(world.get());
+  empty->has_fleet = 1;
+  vantor_fleet_bounds(world.get());
+  EXPECT_EQ(20.0f, fleet->position_x);
+  EXPECT_EQ(2.0f, fleet->position_y);
+  EXPECT_EQ(10.0f, fleet->bounds[0]);
+  EXPECT_EQ(3.0f, fleet->bounds[3]);
+  EXPECT_FLOAT_EQ((2.0f + 20.0f) / 5, fleet->body_r);
+  EXPECT_EQ(0.0f, empty->position_x);
+  EXPECT_EQ(0.0f, empty->position_y);
+}
+
+TEST(VantorStep, relation_bits_name_own_team_neutral_enemy_and_revealed) {
+  auto world = new_world();
+  int team = vantor_team_init(world.get(), 0x0000FF, "blue")->n;
+  Item *me = vantor_user_init(world.get(), 0x0000FF, team, "me");
+  Item *ally = vantor_user_init(world.get(), 0x0000AA, team, "ally");
+  Item *neutral = vantor_user_init(world.get(), 0x555555, 0, "neutral");
+  Item *enemy = vantor_user_init(world.get(), 0xFF0000, 0, "enemy");
+  int mine = vantor_planet_init(world.get(), me->n, 0, 0, 10, 50)->n;
+  int allied = vantor_planet_init(world.get(), ally->n, 100, 0, 10, 0)->n;
+  int free_planet = vantor_planet_init(world.get(), neutral->n, 200, 0, 10, 0)->n;
+  int hostile = vantor_planet_init(world.get(), enemy->n, 300, 0, 10, 0)->n;
+  EXPECT_EQ(VANTOR_REL_OWN, vantor_item_relation(world.get(), mine, me->n));
+  EXPECT_EQ(VANTOR_REL_TEAM, vantor_item_relation(world.get(), allied, me->n));
+  EXPECT_EQ(VANTOR_REL_NEUTRAL, vantor_item_relation(world.get(), free_planet, me->n));
+  EXPECT_EQ(VANTOR_REL_ENEMY, vantor_item_relation(world.get(), hostile, me->n));
+  EXPECT_EQ(VANTOR_REL_ENEMY, vantor_item_relation(world.get(), mine, 0));  // no viewer
+  EXPECT_EQ(VANTOR_REL_NEUTRAL, vantor_item_relation(world.get(), free_planet, 0));
+  enemy->user_reveal = 1;
+  EXPECT_EQ(VANTOR_REL_ENEMY | VANTOR_REL_REVEALED, vantor_item_relation(world.get(), hostile, me->n));
+  int fleet = vantor_fleet_send(world.get(), mine, hostile, 10);
+  ASSERT_NE(0, fleet);
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    if (world->items[n].in_use && world->items[n].is_ship) {
+      EXPECT_EQ(VANTOR_REL_OWN, vantor_item_relation(world.get(), n, me->n));  // a ship counts as its fleet
+    }
+  }
+}
+
+TEST(VantorStep, users_join_their_team_and_wear_its_colour_as_planet_aura) {
+  auto world = new_world();
+  Item *team = vantor_team_init(world.get(), 0x0000FF, "blue");
+  Item *user = vantor_user_init(world.get(), 0x00FF00, team->n, "green");
+  Item *loner = vantor_user_init(world.get(), 0xFF0000, 9999, "red");
+  Item *neutral = vantor_user_init(world.get(), 0x555555, 0, "neutral");
+  EXPECT_EQ(0, team->has_user);
+  EXPECT_EQ((int32_t)team->n, user->user_team_n);
+  EXPECT_EQ((int32_t)loner->n, loner->user_team_n);  // a team number outside the table: own team
+  EXPECT_EQ(0x00FF00u, user->planet_style[0].color);
+  EXPECT_EQ(0x0000FFu, user->planet_overlay[1].color);
+  EXPECT_STREQ("planet-aura", user->planet_overlay[1].texture);
+  EXPECT_EQ(0u, user->user_neutral);
+  EXPECT_EQ(1u, neutral->user_neutral);
+  EXPECT_STREQ("planet-tex1", neutral->planet_style[0].texture);  // the "neutral" look
+}
+
+TEST(VantorStep, creators_give_the_dummy_on_a_full_table) {
+  auto world = new_world();
+  for (int i = 1; i < VANTOR_ITEMS; i++) vantor_item_alloc(world.get());
+  EXPECT_EQ(0u, vantor_user_init(world.get(), 1, 0, "a")->in_use);
+  EXPECT_EQ(0u, vantor_team_init(world.get(), 1, "a")->in_use);
+  EXPECT_EQ(0u, vantor_planet_init(world.get(), 1, 0, 0, 10, 10)->in_use);
+}
+
+TEST(VantorStep, a_planet_takes_its_owners_value_factor_crash_and_look) {
+  auto world = new_world();
+  Item *user = vantor_user_init(world.get(), 0x00FF00, 0, "green");
+  user->ships_value_factor = 2;
+  user->planet_crash = 1;
+  Item *planet = vantor_planet_init(world.get(), user->n, 10, 20, 100, 7);
+  EXPECT_EQ(14.0f, planet->ships_value);
+  EXPECT_EQ(1, planet->planet_crash);
+  EXPECT_FLOAT_EQ(VANTOR_PI * 24 * 24, planet->mass);
+  EXPECT_LT(planet->planet_seed, 9999u);
+  EXPECT_EQ(0, memcmp(user->planet_style, planet->planet_style, sizeof(planet->planet_style)));
+}
