@@ -11,6 +11,7 @@
 #include "game_video.h"
 #include "kez_driver-files.h"
 #include "kez_driver-steam.h"
+#include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
@@ -176,7 +177,10 @@ void Game::loop() {
   static uint32_t last_loop;
   if (game_signalled) quit = 1;
   _game_login_event();
-  if (!headless) gfx_reload();
+  if (!headless) {
+    gfx_reload();
+    font_reload();
+  }
   float dt = game_elapsed(&last_loop, SDL_GetTicks());
   if (headless) return;
   if (trans_running()) {
@@ -261,6 +265,7 @@ void Game::deinit() {
     state_deinit(names.current);
     states_delete_all();
     game_settings_save(&settings);
+    font_deinit();
     gfx_deinit();
   }
   driver_deinit();

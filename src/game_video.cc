@@ -10,6 +10,7 @@
 
 #include "game.h"
 #include "kez_driver-sdl2.h"
+#include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 
@@ -74,7 +75,10 @@ float game_video_rotation() { return gfx_state ? gfx_state->rotation : 0.0f; }
 void game_video_pointer(Event &e) { gfx_event_to_virtual(e); }
 
 void game_video_reset(int rebuild) {
-  if (rebuild) gfx_deinit();
+  if (rebuild) {
+    font_deinit();
+    gfx_deinit();
+  }
   gfx_init();
   gfx_state->virtual_w = (float)game_ui_width();
   gfx_state->virtual_h = (float)game_ui_height();
@@ -83,6 +87,7 @@ void game_video_reset(int rebuild) {
   gfx_state->z_far = 1000;
   gfx_clear();
   driver_video_swap();
+  font_init();
   game_video_fit();
   game_splash_paint();
   driver_video_swap();

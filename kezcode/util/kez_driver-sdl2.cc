@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "kez_driver-files.h"
+#include "kez_gfx.h"
 #include "kez_log.h"
 
 AppInfo *app_info;
@@ -360,6 +361,15 @@ static bool _driver_keyboard_usable() { return sdl_window && SDL_HasScreenKeyboa
 void driver_keyboard_show() {
   if (!_driver_keyboard_usable()) return;
   LOG("- keyboard_show ...\n");
+  if (gfx_state) {
+    GfxRect f = gfx_state->focus;
+    gfx_rect_to_screen(f.x, f.y, f.w, f.h);
+    if (f.w != 0) {
+      LOG("- keyboard_show:focus (%d,%d,%d,%d)...\n", (int)f.x, (int)f.y, (int)f.w, (int)f.h);
+      SDL_Rect r = {(int)f.x, (int)f.y, (int)f.w, (int)f.h};
+      SDL_SetTextInputRect(&r);
+    }
+  }
   SDL_StartTextInput();
   LOG("- keyboard_show: OK\n");
 }

@@ -57,19 +57,6 @@ TEST(Shortcuts, ctrl_q_saves_both_settings_files_and_quits) {
   }
 }
 
-TEST(Shortcuts, plain_q_does_not_quit) {
-  GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
-  ASSERT_NE(window, 0u);
-  x_keys(window, "key q");
-  x_shortcut(p, window, "q", "EVT_SUSPEND");
-  ASSERT_EQ(game_wait(p, WAIT_MS), 0);
-  std::string log = game_log(p);
-  size_t first = log.find("EVT_SUSPEND");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_EQ(log.find("EVT_SUSPEND", first + 1), std::string::npos) << "only the ctrl+q suspended";
-}
-
 TEST(Shortcuts, ctrl_r_makes_a_new_gl_context_and_keeps_running) {
   GameProcess p = game_start({});
   unsigned long window = x_wait_window(20);
@@ -77,6 +64,29 @@ TEST(Shortcuts, ctrl_r_makes_a_new_gl_context_and_keeps_running) {
   ASSERT_TRUE(x_shortcut(p, window, "r", "EVT_RESET")) << file_text(p.output);
   ASSERT_TRUE(wait_for_text(p.output, "SDL_GL_DeleteContext", WAIT_MS));
   EXPECT_EQ(kill(p.pid, 0), 0) << "still running";
+  x_shortcut(p, window, "q", "EVT_SUSPEND");
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0);
+}
+
+TEST(Shortcuts, ctrl_f_flips_the_fullscreen_setting) {
+  GameProcess p = game_start({});
+  unsigned long window = x_wait_window(20);
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(wait_for_text(p.output, "now: 1280 x 720 - 1", WAIT_MS)) << "the first start is fullscreen";
+  // Leaving fullscreen makes a new window at 80 % of the desktop.
+  ASSERT_TRUE(x_shortcut(p, window, "f", "now: 1024 x 576 - 0")) << file_text(p.output);
+  window = x_wait_window(20, window);
+  x_shortcut(p, window, "q", "EVT_SUSPEND");
+  ASSERT_EQ(game_wait(p, WAIT_MS), 0);
+  EXPECT_EQ(word(settings_file(p, "settings-local.dat"), 4), -1);
+}
+
+TEST(Shortcuts, a_window_manager_resize_refits_the_screen) {
+  GameProcess p = game_start({});
+  unsigned long window = x_wait_window(20);
+  ASSERT_NE(window, 0u);
+  x_keys(window, "windowsize " + std::to_string(window) + " 900 700");
+  EXPECT_TRUE(wait_for_text(p.output, "window: 900 x 700. drawable: 900 x 700", WAIT_MS)) << file_text(p.output);
   x_shortcut(p, window, "q", "EVT_SUSPEND");
   EXPECT_EQ(game_wait(p, WAIT_MS), 0);
 }

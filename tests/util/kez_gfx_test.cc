@@ -3,9 +3,7 @@
 #include "kez_gfx.h"
 
 #include <GL/glew.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 #include <stb_image_write.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "gl_test_support.h"
 #include "kez_driver-sdl2.h"
 #include "kez_gfx-tex.h"
 
@@ -194,13 +193,6 @@ TEST_F(GfxMath, deinit_starts_a_new_generation_and_empties_the_tables) {
 namespace {
 
 constexpr uint32_t BLACK = 0x000000, RED = 0xFF0000;
-
-// Mesa's software driver keeps a few bytes from its first draw and is unloaded by SDL_Quit, after which
-// the leak checker can no longer name it to apply its suppression: keep it loaded until the process ends.
-int pin_gl_driver(struct dl_phdr_info *info, size_t, void *) {
-  if (strstr(info->dlpi_name, "_dri.so")) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-  return 0;
-}
 
 class GfxDraw : public testing::Test {
  protected:
