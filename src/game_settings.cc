@@ -1,7 +1,7 @@
 // The user's settings and identity: one fixed record stored whole in two files.
 #include "game_settings.h"
 
-#include <arpa/inet.h>
+#include <net/if.h>
 
 #include <cstdio>
 #include <cstring>
@@ -103,11 +103,12 @@ std::string md5_hex(const std::string &text) {
   return out;
 }
 
+// The first adapter that is up, is not loopback and has a hardware address: Linux lists the
+// loopback first, whose all-zero address would give every machine the same device id.
 static bool _settings_mac_usable(const NetIfRecord *r) {
-  bool loopback = (ntohl(r->address) >> 24) == 127;
   bool has_mac = false;
   for (uint8_t b : r->hwaddr) has_mac = has_mac || b != 0;
-  return !loopback && has_mac;
+  return (r->flags & IFF_UP) && !(r->flags & IFF_LOOPBACK) && has_mac;
 }
 
 std::string get_mac_address() {

@@ -51,6 +51,7 @@ static void _netif_set_ipv4(NetIfRecord *rec, const ifaddrs *entry, const char *
     _netif_dotted(rec->netmask, rec->netmask_text);
     _netif_dotted(rec->broadcast, rec->broadcast_text);
   }
+  rec->flags = entry->ifa_flags;
   if ((entry->ifa_flags & IFF_UP) && !(entry->ifa_flags & IFF_LOOPBACK))
     _netif_copy_text(rec->dns_text, sizeof rec->dns_text, dns_text);
 }

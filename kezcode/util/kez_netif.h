@@ -18,6 +18,7 @@ struct NetIfRecord {
   uint8_t hwaddr[6];
   char description[256];  // the system keeps none: the interface name again
   char dns_text[16];      // the resolver's first IPv4 server; empty on loopback and down adapters
+  uint32_t flags;         // the system's interface flags (IFF_UP, IFF_LOOPBACK, ...)
 };
 
 // The IPv4 adapters in the order the system reports them, as an array ending with a null pointer

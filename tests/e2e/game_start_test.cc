@@ -60,6 +60,7 @@ TEST(GameStart, windowed_opens_a_gl_window_and_quits_when_it_is_closed) {
   std::string log = game_log(p);
   EXPECT_NE(log.find("init_video: "), std::string::npos);
   EXPECT_NE(log.find("GL_RED_SIZE:8"), std::string::npos) << "a software 24-bit GL visual must be found";
+  EXPECT_NE(log.find("_driver_steam_api: 0"), std::string::npos) << "no platform client on this system";
   std::regex drawable(R"(window: [1-9]\d* x [1-9]\d*\. drawable: [1-9]\d* x [1-9]\d*)");
   EXPECT_TRUE(std::regex_search(log, drawable)) << log;
   EXPECT_NE(log.find("[_driver_log_deinit]"), std::string::npos);
@@ -72,4 +73,17 @@ TEST(GameStart, windowed_quits_cleanly_on_sigterm) {
   EXPECT_EQ(game_wait(p, WAIT_MS), 0);
   std::string log = game_log(p);
   EXPECT_EQ(log.substr(log.size() - 22), "\n[_driver_log_deinit]\n");
+}
+
+TEST(GameStart, command_line_account_survives_the_settings_load) {
+  GameProcess p = game_start({"-name", "bob", "-passwd", "pw"});
+  unsigned long window = x_wait_window(20);
+  ASSERT_NE(window, 0u) << file_text(p.output);
+  ASSERT_TRUE(x_close_window(window));
+  ASSERT_EQ(game_wait(p, WAIT_MS), 0);
+  std::string cloud = file_text(p.appdata + "/Vantor Brevane/settings-cloud.dat");
+  ASSERT_EQ(cloud.size(), 2848u);
+  EXPECT_STREQ(cloud.data() + 263 * 4, "bob");
+  EXPECT_STREQ(cloud.data() + 311 * 4, "g:bob");
+  EXPECT_STREQ(cloud.data() + 327 * 4, "bob");
 }

@@ -14,6 +14,12 @@
 #include <vector>
 
 #include <stb_image.h>
+
+#include "gl_test_support.h"
+#include "kez_driver-sdl2.h"
+#include "kez_font.h"
+#include "kez_gfx-tex.h"
+#include "kez_gfx.h"
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
@@ -52,10 +58,11 @@ std::vector<std::string> numbered(const std::string &prefix, int first, int last
 // Images the match, the HUD and the screens load by name.
 std::vector<std::string> named_images() {
   std::vector<std::string> names = {
-      "logo", "rank10", "ship", "spark", "star", "line", "you", "slider-line", "slider-dot", "planet-aura",
-      "white", "black", "fade", "blank", "vignette", "icon-pause", "icon-chat", "icon-quit", "icon-settings",
-      "chat-tab", "lobby-fade", "quit", "gui-tab0", "gui-tab1", "gui-tab1o", "gui-tab2o", "gui-input1",
-      "gui-input1o", "gui-slider1", "gui-slider2", "gui-error", "gui-box1", "gui-box2", "gui-box3"};
+      "logo",        "rank10",      "ship",        "spark",     "star",          "line",       "you",
+      "slider-line", "slider-dot",  "planet-aura", "white",     "black",         "fade",       "blank",
+      "vignette",    "icon-pause",  "icon-chat",   "icon-quit", "icon-settings", "chat-tab",   "lobby-fade",
+      "quit",        "gui-tab0",    "gui-tab1",    "gui-tab1o", "gui-tab2o",     "gui-input1", "gui-input1o",
+      "gui-slider1", "gui-slider2", "gui-error",   "gui-box1",  "gui-box2",      "gui-box3"};
   for (const auto &list : {numbered("planet-tex", 0, 4), numbered("background", 1, 5, "%02d"), numbered("flag", 0, 15),
                            numbered("stars", 0, 15), numbered("wings", 0, 15)})
     names.insert(names.end(), list.begin(), list.end());
@@ -100,7 +107,8 @@ TEST(DataAssets, nine_slice_corners_are_exact_thirds) {
 TEST(DataAssets, focused_skins_are_brighter_than_their_resting_twins) {
   auto brightness = [](const Rgba8 &im) {
     double sum = 0;
-    for (size_t i = 0; i < im.px.size(); i += 4) sum += (im.px[i] + im.px[i + 1] + im.px[i + 2]) * (im.px[i + 3] / 255.0);
+    for (size_t i = 0; i < im.px.size(); i += 4)
+      sum += (im.px[i] + im.px[i + 1] + im.px[i + 2]) * (im.px[i + 3] / 255.0);
     return sum;
   };
   for (const std::string &name : nine_slice_skins()) {
@@ -207,7 +215,8 @@ TEST(DataAssets, fonts_describe_one_page_that_exists) {
 TEST(DataAssets, console_font_is_monospaced) {
   FontFile font;
   ASSERT_TRUE(read_font("font-console.fnt", font));
-  for (int id = 33; id <= 126; id++) EXPECT_EQ(font.chars[id]["xadvance"], font.chars[' ']["xadvance"]) << "glyph " << id;
+  for (int id = 33; id <= 126; id++)
+    EXPECT_EQ(font.chars[id]["xadvance"], font.chars[' ']["xadvance"]) << "glyph " << id;
 }
 
 TEST(DataAssets, outline_font_has_a_dark_rim_round_white_glyphs) {
@@ -237,8 +246,11 @@ bool read_wav(const std::string &file, WavFormat &out) {
   std::ifstream in(kData + file, std::ios::binary);
   std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   auto u16 = [&b](size_t at) { return static_cast<int>(b[at] | (b[at + 1] << 8)); };
-  auto u32 = [&b](size_t at) { return static_cast<uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (b[at + 3] << 24)); };
-  if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF" || std::string(b.begin() + 8, b.begin() + 12) != "WAVE")
+  auto u32 = [&b](size_t at) {
+    return static_cast<uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (b[at + 3] << 24));
+  };
+  if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
+      std::string(b.begin() + 8, b.begin() + 12) != "WAVE")
     return false;
   for (size_t at = 12; at + 8 <= b.size(); at += 8 + u32(at + 4) + (u32(at + 4) & 1)) {
     std::string id(b.begin() + at, b.begin() + at + 4);
@@ -275,7 +287,8 @@ TEST(DataAssets, menu_music_is_a_stereo_vorbis_loop_of_a_minute_or_more) {
   EXPECT_EQ(rate, 44100);
   EXPECT_GE(frames, 60 * 44100);
   int peak = 0;
-  for (size_t i = 0; i < static_cast<size_t>(frames) * channels; i++) peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+  for (size_t i = 0; i < static_cast<size_t>(frames) * channels; i++)
+    peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
   EXPECT_GT(peak, 32768 / 8) << "the music is nearly silent";
   EXPECT_LT(peak, 32767) << "the music clips";
   free(samples);
@@ -287,3 +300,50 @@ TEST(DataAssets, mus_none_names_no_file) {
 }
 
 }  // namespace
+
+// The same assets through the game's own loaders, in a real GL context.
+namespace {
+
+class DataLoaders : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    driver_app_create();
+    _driver_video_init();
+    driver_video_init(480, 320, 0);
+    dl_iterate_phdr(pin_gl_driver, nullptr);
+    snprintf(app_info->data_override, sizeof app_info->data_override, "%s", VB_BINARY_DIR "/data");
+    gfx_init();
+    font_init();
+  }
+  static void TearDownTestSuite() {
+    font_deinit();
+    gfx_deinit();
+    driver_deinit();
+  }
+};
+
+}  // namespace
+
+TEST_F(DataLoaders, every_named_image_loads_as_a_texture) {
+  ASSERT_TRUE(driver_gl_context());
+  std::vector<std::string> names = named_images();
+  std::vector<std::string> skins = nine_slice_skins();
+  names.insert(names.end(), skins.begin(), skins.end());
+  for (const std::string &name : names) {
+    int image = gfx_img_load(name.c_str());
+    EXPECT_NE(image, 0) << name;
+    EXPECT_NE(gfx_img_texture(image), 0u) << name;
+    EXPECT_GE(gfx_img_aspect(image), 0.01f) << name;
+  }
+}
+
+TEST_F(DataLoaders, every_font_loads_at_the_sizes_the_screens_use) {
+  for (const char *name : {"font", "font-console", "font-outline"}) {
+    for (int size : {16, 20, 26, 32}) {
+      int font = font_load(name, size);
+      ASSERT_NE(font, 0) << name << " at " << size;
+      EXPECT_NE(font_get(font)->texture, 0) << name;
+      EXPECT_GT(font_text_width(font, "Vantor 123"), size) << name;
+    }
+  }
+}
