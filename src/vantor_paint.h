@@ -1,5 +1,36 @@
-// Match painting helpers: the colour-blind remap of team colours.
+// Match painting: one frame of the world layer by layer (planets, items, labels, the "you" marker,
+// particles), the backdrop, and the colour-blind remap of team colours.
 #pragma once
 
+#include <cstdint>
+
+#include "vantor.h"
+#include "vantor_view.h"
+
+// Draws one frame of the world through the view's matrices as seen by `user` (the local user's
+// item, 0 none), laying the view out first when it is not initialised. background = 1 draws the
+// backdrop and the star field first. Leaves the screen transform loaded.
+void sys_paint(View *view, World *world, int user, int background);
+// Draws every item in item order: rings and lines, images through the batch, and labels; gives
+// planets whose relation to `user` is in the user's ui_ships_show_mask their ship-count label.
+void items_paint(World *world, const View *view, int user);
+// Draws the turning "you" marker round the local player's planets during the match's first 3 s.
+void you_paint(const World *world);
+// Draws every live particle at its age, additive, one draw call per run of one texture.
+void parts_paint(World *world);
+
+// Draws the world's backdrop picture, slowly turning about the virtual screen's centre.
+void background_paint(const World *world);
+// Draws the drifting star field over the backdrop (the field is not drawn yet).
+void stars_paint(const World *world);
+
+// The colour-blind palette colour standing for c while the option is on; c itself when it is off
+// or c is a grey darker than 170.
+uint32_t color_remap(uint32_t c);
 // Forgets every colour the remap has handed out, so the next match starts the palette over.
 void color_remap_clear();
+// c with its channels raised until its luminance reads on the dark background.
+uint32_t color_readable(uint32_t c);
+
+// Module-internal, open to the tests: the backdrop picture's name for the world, into name.
+void _background_name(const World *world, char name[32]);

@@ -36,3 +36,37 @@ struct View {
   int32_t initialised;  // 0 until laid out; cleared to lay out again
   int32_t ui[64];       // copy of the settings words from ui_box on
 };
+
+// Indexes into View::ui: the settings words from ui_box on, in their stored order.
+enum {
+  VIEW_UI_BOX = 0,
+  VIEW_UI_DOUBLE_SELECT = 1,
+  VIEW_UI_DOUBLE_REINFORCE = 2,
+  VIEW_UI_PERCENT = 4,
+  VIEW_UI_WHEEL_INVERT = 6,
+  VIEW_UI_SLIDER = 7,
+  VIEW_UI_RIGHT_ONLY = 9,
+  VIEW_UI_DRAG_DROP = 10,
+  VIEW_UI_LEFTY = 11,
+  VIEW_UI_COLORBLIND = 13,
+};
+
+struct World;
+
+// Lays the view out anew when force is set or it is not initialised: selection and pointers
+// cleared, percent from the settings (50 when unset), the world fitted into the drawing state's
+// virtual screen and the matrices made.
+void view_init(View *view, World *world, int force);
+// Content rectangle: the screen rectangle less the HUD margins of the view's hud_mode.
+void view_margins(View *view);
+// Fit scale and rotation that show the whole world rectangle in the content rectangle, then the
+// matrices. A scale that is not a positive number (no planets, empty screen) falls back to 1.
+void view_fit(View *view, World *world);
+// Both matrices and their column-major copies from rotation, fit scale and the two rectangles;
+// the fit scale is also stored as the world's view scale.
+void view_matrices(View *view, World *world);
+// The world area the content rectangle shows.
+void view_visible_rect(View *view);
+// The world's fixed view rectangle when it has one, else the box of every planet widened by its
+// radius, as x, y, w, h into out.
+void view_world_bounds(const World *world, float out[4]);
