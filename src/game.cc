@@ -198,16 +198,6 @@ void Game::gl_check(int point) {
   seen[point] = code;
 }
 
-static void _game_gl_reset_2d() {
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_LIGHTING);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
-
 static void _game_recentre_grabbed_window() {
   SDL_Window *focus = SDL_GetMouseFocus();
   if (focus && SDL_GetWindowGrab(focus)) SDL_SetWindowPosition(focus, 0x2FFF0000, 0x2FFF0000);
@@ -219,17 +209,18 @@ void Game::paint() {
     frame_wait();
     return;
   }
+  glBindFramebuffer(GL_FRAMEBUFFER, trans_framebuffer(1));
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   gl_check(0);
   if (trans_running()) {
+    if (!trans_new_captured()) trans_capture(2, -1, this);
     trans_paint();
     driver_video_swap();
     return;
   }
-  _game_gl_reset_2d();
+  gfx_gl_state_reset();
   gl_check(1);
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gfx_clear();
   gl_check(2);
   state_paint(names.current);
   gl_check(3);

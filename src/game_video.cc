@@ -13,6 +13,7 @@
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
+#include "trans.h"
 
 static const int SHORTCUT_MODS = 0x0FC0;  // any Ctrl, Alt or GUI key
 
@@ -78,6 +79,7 @@ void game_video_reset(int rebuild) {
   if (rebuild) {
     font_deinit();
     gfx_deinit();
+    trans_forget();
   }
   gfx_init();
   gfx_state->virtual_w = (float)game_ui_width();
@@ -91,6 +93,12 @@ void game_video_reset(int rebuild) {
   game_video_fit();
   game_splash_paint();
   driver_video_swap();
+  trans_init(game);
+}
+
+void state_paint_current() {
+  gfx_clear();
+  if (game) state_paint(game->names.current);
 }
 
 void game_splash_paint() {
