@@ -307,10 +307,7 @@ namespace {
 class DataLoaders : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    driver_app_create();
-    _driver_video_init();
-    driver_video_init(480, 320, 0);
-    dl_iterate_phdr(pin_gl_driver, nullptr);
+    gl_test_window_open();
     snprintf(app_info->data_override, sizeof app_info->data_override, "%s", VB_BINARY_DIR "/data");
     gfx_init();
     font_init();

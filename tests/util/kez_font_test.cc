@@ -335,12 +335,7 @@ namespace {
 
 class FontDraw : public FontFiles {
  protected:
-  static void SetUpTestSuite() {
-    driver_app_create();
-    _driver_video_init();
-    driver_video_init(480, 320, 0);
-    dl_iterate_phdr(pin_gl_driver, nullptr);
-  }
+  static void SetUpTestSuite() { gl_test_window_open(); }
   static void TearDownTestSuite() { driver_deinit(); }
 
   void SetUp() override {
@@ -364,11 +359,7 @@ class FontDraw : public FontFiles {
     gfx_ortho();
   }
   // The colour at window pixel (x, y), y counted from the top.
-  static uint32_t pixel(int x, int y) {
-    unsigned char p[4];
-    glReadPixels(x, app_info->height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-    return (uint32_t)p[0] << 16 | p[1] << 8 | p[2];
-  }
+  static uint32_t pixel(int x, int y) { return gl_test_pixel(x, y); }
   // The mono page: 40 x 20 pixels, so the texture is padded to 64 x 64.
   void mono_page(const std::string &name) {
     static const uint32_t top[4] = {RED, GREEN, BLUE, WHITE};

@@ -196,12 +196,7 @@ constexpr uint32_t BLACK = 0x000000, RED = 0xFF0000;
 
 class GfxDraw : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    driver_app_create();
-    _driver_video_init();
-    driver_video_init(480, 320, 0);
-    dl_iterate_phdr(pin_gl_driver, nullptr);
-  }
+  static void SetUpTestSuite() { gl_test_window_open(); }
   static void TearDownTestSuite() { driver_deinit(); }
 
   void SetUp() override {
@@ -230,26 +225,11 @@ class GfxDraw : public testing::Test {
     gfx_ortho();
   }
   // The colour at window pixel (x, y), y counted from the top.
-  static uint32_t pixel(int x, int y) {
-    unsigned char p[4];
-    glReadPixels(x, app_info->height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-    return (uint32_t)p[0] << 16 | p[1] << 8 | p[2];
-  }
+  static uint32_t pixel(int x, int y) { return gl_test_pixel(x, y); }
   // Writes a PNG of w x h pixels into the data folder, each pixel colour(x, y) as 0xRRGGBB, opaque.
   template <typename F>
   void png(const std::string &name, int w, int h, F colour) {
-    std::vector<unsigned char> rgba((size_t)w * h * 4);
-    for (int y = 0; y < h; y++) {
-      for (int x = 0; x < w; x++) {
-        uint32_t c = colour(x, y);
-        unsigned char *p = &rgba[((size_t)y * w + x) * 4];
-        p[0] = c >> 16;
-        p[1] = c >> 8 & 0xFF;
-        p[2] = c & 0xFF;
-        p[3] = 255;
-      }
-    }
-    ASSERT_TRUE(stbi_write_png((folder + "/" + name).c_str(), w, h, 4, rgba.data(), w * 4));
+    ASSERT_TRUE(gl_test_png(folder + "/" + name, w, h, colour));
   }
   void file(const std::string &name, const std::string &bytes) {
     FILE *f = fopen((folder + "/" + name).c_str(), "wb");
