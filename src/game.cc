@@ -14,6 +14,7 @@
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
+#include "kez_http.h"
 #include "kez_log.h"
 #include "kez_social.h"
 #include "trans.h"
@@ -121,6 +122,7 @@ void Game::init() {
   quit = 0;
   app_info->fps = 60;
 
+  kez_net_init();
   social_set_event_handler(game_event);
   if (!headless) {
     social_get();
@@ -259,6 +261,7 @@ void Game::deinit() {
     font_deinit();
     gfx_deinit();
   }
+  kez_net_deinit();
   driver_deinit();
 }
 

@@ -1,0 +1,30 @@
+// Fuzz target for the markup text parser: any bytes must give a list of token dicts, no more of them
+// than '<' bytes, whose values are strings or the "closed" marker 1 (an attribute written as closed=...
+// replaces the marker with its string, like any repeated key). A broken rule traps, as do sanitizer
+// reports and crashes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "kez_markup.h"
+
+static void check_token(const var &token) {
+  if (token.type() != VAR_DICT) __builtin_trap();
+  var it = token.iter(), key, value;
+  while (it.next_kv(key, value)) {
+    bool marker = key.str() == "closed" && value.type() == VAR_NUMBER && value.number() == 1.0;
+    if (!marker && value.type() != VAR_STRING) __builtin_trap();
+  }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  std::string text(reinterpret_cast<const char *>(data), size);
+  var tokens = markup_parse(text);
+  if (tokens.type() != VAR_LIST) __builtin_trap();
+  size_t brackets = 0;
+  for (char c : text) brackets += c == '<';
+  if (size_t(tokens.len()) > brackets) __builtin_trap();
+  var it = tokens.iter(), token;
+  while (it.next(token)) check_token(token);
+  return 0;
+}

@@ -1,0 +1,17 @@
+// Markup text parser: splits the screens' HTML-like markup into a flat list of tag tokens.
+//
+// A token is a dict: "tag" (the name as written), "closed" (the number 1 when a '/' stood anywhere in
+// the tag), one string per attribute that got a value, and "content" (the decoded text after an opening
+// tag up to the next tag). Text before the first tag and after a closing or self-closing tag is dropped.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "kez_var.h"
+
+// The token list of `text`, one dict per tag in text order. Never fails: any bytes give a list.
+var markup_parse(const std::string &text);
+// Appends the replacement of the entity whose '&' is at `amp` (reading no further than `end`) to `out`
+// and returns the position after the entity. A name outside the table, also an empty one, gives "?".
+size_t markup_entities_decode(std::string &out, const std::string &text, size_t amp, size_t end);

@@ -1,0 +1,129 @@
+// Network server endpoint: the match server's side of the transport, with the join/rejoin/leave rules.
+#include "net_server.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "kez_log.h"
+#include "net_packet.h"
+
+void NetServer::open() {
+  if (opened) return;
+  ENetAddress address;
+  address.host = ENET_HOST_ANY;
+  address.port = port;
+  if (!net_enet_init() || !(enet_host = enet_host_create(&address, NET_PEERS_MAX, 1, 0, 0)) ||
+      enet_host_compress_with_range_coder(enet_host) != 0) {
+    LOG_PRINTF("An error occurred while trying to create an ENet server host. (1)\n");
+    exit(-1);
+  }
+  port = enet_host->address.port;
+  opened = 1;
+}
+
+void NetServer::loop() {
+  if (!opened) return;
+  ENetEvent event;
+  while (enet_host_service(enet_host, &event, 0) > 0) {
+    switch (event.type) {
+      case ENET_EVENT_TYPE_CONNECT: on_connect(event.peer, event.data); break;
+      case ENET_EVENT_TYPE_DISCONNECT: on_disconnect(event.peer); break;
+      case ENET_EVENT_TYPE_RECEIVE: on_receive(event.peer, event.packet); break;
+      case ENET_EVENT_TYPE_NONE: break;
+    }
+  }
+  send_queue();
+  enet_host_flush(enet_host);
+}
+
+int NetServer::count_named(const std::string &peer_name) {
+  int count = 0;
+  for (auto &peer : peers) count += peer->name == peer_name;
+  return count;
+}
+
+void NetServer::on_connect(ENetPeer *peer, uint32_t data) {
+  if (data != NET_PROTOCOL_VERSION) {
+    enet_peer_disconnect(peer, NET_PROTOCOL_VERSION);
+    return;
+  }
+  auto entry = std::make_unique<NetPeer>();
+  entry->active = 1;
+  entry->enet_peer = peer;
+  peer->data = entry.get();
+  peers.push_back(std::move(entry));
+  enet_peer_throttle_configure(peer, 5000, 0, 0);
+}
+
+void NetServer::on_disconnect(ENetPeer *peer) {
+  NetPeer *entry = (NetPeer *)peer->data;
+  if (!entry) return;  // refused at connect
+  if (entry->joined && count_named(entry->name) < 2) push_event(entry->name, "leave", "");
+  peer->data = nullptr;
+  for (auto it = peers.begin(); it != peers.end(); ++it) {
+    if (it->get() == entry) {
+      peers.erase(it);
+      break;
+    }
+  }
+}
+
+// A refused peer (no entry) can still deliver packets while its disconnect is under way.
+void NetServer::on_receive(ENetPeer *peer, ENetPacket *packet) {
+  NetPeer *entry = (NetPeer *)peer->data;
+  NetPacket msg;
+  if (entry && net_packet_read(packet->data, packet->dataLength, &msg)) on_message(entry, msg);
+  enet_packet_destroy(packet);
+}
+
+// The dotted IPv4 address of a peer, behind the '*' that marks an anonymous sender.
+static std::string anonymous_name(const ENetPeer *peer) {
+  const uint8_t *b = (const uint8_t *)&peer->address.host;  // network order: lowest-addressed byte first
+  char text[32];
+  snprintf(text, sizeof text, "*%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
+  return text;
+}
+
+void NetServer::on_message(NetPeer *entry, const NetPacket &msg) {
+  if (entry->name.empty()) {
+    entry->name = msg.name;
+    entry->info = msg.title;
+  }
+  if (entry->name.empty()) return;  // nobody to register yet
+  if (msg.type == "disconnect") {
+    enet_peer_disconnect(entry->enet_peer, NET_PROTOCOL_VERSION);
+  } else if (msg.name[0] == '*') {  // an anonymous one-shot sender never joins
+    entry->name = anonymous_name(entry->enet_peer);
+    push_event(entry->name, msg.type, msg.payload);
+  } else if (!entry->info.empty() && msg.name == entry->name && msg.title == entry->info) {
+    if (!entry->joined) {
+      entry->joined = 1;
+      push_event(entry->name, count_named(entry->name) < 2 ? "join" : "rejoin", "");
+    }
+    push_event(entry->name, msg.type, msg.payload);
+  }
+}
+
+// Each message is coded once, whatever the number of its recipients.
+void NetServer::send_queue() {
+  for (const NetMsg &msg : outgoing) {
+    std::string bytes;
+    if (!net_packet_write({"", "", "", msg.type, msg.data}, &bytes)) {
+      LOG_PRINTF("message \"%s\" of %zu bytes is too long, dropped", msg.type.c_str(), msg.data.size());
+      continue;
+    }
+    if (msg.peer.empty()) {
+      ENetPacket *packet = net_enet_packet(bytes, msg.flags);
+      if (packet) enet_host_broadcast(enet_host, 0, packet);
+      continue;
+    }
+    for (auto &peer : peers) {
+      if (!peer->active || !peer->joined || peer->name != msg.peer) continue;
+      if (!net_enet_send(peer->enet_peer, bytes, msg.flags)) {
+        LOG_PRINTF("message \"%s\" to %s refused by the transport, dropped", msg.type.c_str(), msg.peer.c_str());
+      }
+    }
+  }
+  outgoing.clear();
+}

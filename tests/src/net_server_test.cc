@@ -1,0 +1,152 @@
+// The server endpoint with real clients and bare ENet peers on the loopback: the version gate,
+// registration, join/rejoin/leave, anonymous senders and addressing.
+#include "net_server.h"
+
+#include <gtest/gtest.h>
+
+#include "net_client.h"
+#include "net_test_util.h"
+
+namespace {
+
+struct NetServerTest : testing::Test {
+  NetServer server;
+  void SetUp() override {
+    server.setup("", 0, "server", "Server", "velum");
+    server.open();
+    ASSERT_EQ(1, server.opened);
+    ASSERT_NE(0, server.port);
+  }
+  void TearDown() override { server.close(); }
+
+  // A client of this server that has connected and joined.
+  void join(NetClient *client, const char *uid, const char *name) {
+    client->setup("127.0.0.1", server.port, uid, name, "velum");
+    client->open();
+    size_t joins = server.incoming.size() + 2;  // "join" or "rejoin", then "ping"
+    ASSERT_TRUE(net_pump({&server, client}, [&] { return server.incoming.size() == joins; }));
+  }
+  // A bare peer connected with the protocol version.
+  ENetPeer *connect(RawHost *raw) {
+    ENetPeer *peer = raw->connect(server.port, NET_PROTOCOL_VERSION);
+    EXPECT_TRUE(net_pump({&server, raw}, [&] { return !raw->connected.empty(); }));
+    return peer;
+  }
+  std::vector<std::string> taken_types() {
+    std::vector<std::string> types = net_types(server);
+    server.incoming.clear();
+    return types;
+  }
+};
+
+}  // namespace
+
+TEST_F(NetServerTest, the_first_ping_registers_and_joins_the_client) {
+  NetClient client;
+  join(&client, "u1", "Alice");
+  ASSERT_EQ(2u, server.incoming.size());
+  for (const NetMsg &msg : server.incoming) {
+    EXPECT_EQ("u1", msg.peer);
+    EXPECT_EQ("Alice", msg.info);
+    EXPECT_EQ(0, msg.flags);
+  }
+  EXPECT_EQ((std::vector<std::string>{"join", "ping"}), taken_types());
+
+  client.send("", "send", "50 1 2 3", 1);
+  ASSERT_TRUE(net_pump({&server, &client}, [&] { return net_has(server, "send"); }));
+  EXPECT_EQ("50 1 2 3", server.incoming.back().data);
+}
+
+TEST_F(NetServerTest, a_foreign_version_is_refused_with_the_server_version_and_leaves_no_entry) {
+  RawHost raw(false);
+  raw.connect(server.port, 4);
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return !raw.disconnects.empty(); }));
+  EXPECT_EQ(NET_PROTOCOL_VERSION, raw.disconnects[0]);
+  EXPECT_TRUE(server.peers.empty());
+  EXPECT_TRUE(server.incoming.empty());
+}
+
+TEST_F(NetServerTest, only_messages_matching_the_registration_pass) {
+  RawHost raw(false);
+  ENetPeer *peer = connect(&raw);
+  net_enet_send(peer, net_bytes("", "Bob", "unnamed"), 1);  // registers nothing
+  net_enet_send(peer, net_bytes("bob", "Bob", "first"), 1);
+  net_enet_send(peer, net_bytes("eve", "Bob", "wrong-name"), 1);
+  net_enet_send(peer, net_bytes("bob", "Eve", "wrong-title"), 1);
+  net_enet_send(peer, net_bytes("bob", "Bob", "last", "data"), 1);
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return net_has(server, "last"); }));
+  EXPECT_EQ((std::vector<std::string>{"join", "first", "last"}), taken_types());
+
+  // A registration without a title never joins.
+  RawHost untitled(false);
+  peer = connect(&untitled);
+  net_enet_send(peer, net_bytes("carl", "", "a"), 1);
+  net_enet_send(peer, net_bytes("carl", "", "b"), 1);
+  net_enet_send(peer, net_bytes("carl", "Carl", "c"), 1);
+  ASSERT_TRUE(net_pump({&server, &untitled}, [&] { return server.count_named("carl") == 1; }));
+  ASSERT_FALSE(net_pump(
+      {&server, &untitled}, [&] { return !server.incoming.empty(); }, 50));
+}
+
+TEST_F(NetServerTest, a_second_connection_under_one_name_rejoins_and_leave_waits_for_the_last) {
+  NetClient first, second;
+  join(&first, "u1", "Alice");
+  join(&second, "u1", "Alice");
+  EXPECT_EQ((std::vector<std::string>{"join", "ping", "rejoin", "ping"}), taken_types());
+
+  server.send("u1", "to-both", "x", 1);
+  ASSERT_TRUE(
+      net_pump({&server, &first, &second}, [&] { return net_has(first, "to-both") && net_has(second, "to-both"); }));
+
+  first.close();
+  ASSERT_TRUE(net_pump({&server, &second}, [&] { return server.peers.size() == 1; }));
+  EXPECT_TRUE(server.incoming.empty());
+  second.close();
+  ASSERT_TRUE(net_pump({&server}, [&] { return server.peers.empty(); }));
+  ASSERT_EQ(std::vector<std::string>{"leave"}, net_types(server));
+  EXPECT_EQ("u1", server.incoming[0].peer);
+  EXPECT_EQ("Alice", server.incoming[0].info);
+}
+
+TEST_F(NetServerTest, broadcasts_reach_every_peer_and_named_messages_only_joined_ones) {
+  RawHost raw(false);
+  ENetPeer *peer = connect(&raw);
+  net_enet_send(peer, net_bytes("u1", "", "register"), 1);  // named "u1" but never joined
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return server.count_named("u1") == 1; }));
+  NetClient client;
+  join(&client, "u1", "Alice");
+
+  server.send("u1", "named", "", 1);
+  server.send("", "all", "payload", 0);
+  ASSERT_TRUE(net_pump({&server, &raw, &client}, [&] { return !raw.packets.empty() && net_has(client, "all"); }));
+  EXPECT_TRUE(net_has(client, "named"));
+  std::vector<NetPacket> got = raw.decoded();
+  ASSERT_EQ(1u, got.size());
+  EXPECT_EQ("all", got[0].type);
+  EXPECT_EQ("payload", got[0].payload);
+  EXPECT_EQ("", got[0].name);  // a server fills only the type
+  EXPECT_EQ("", got[0].title);
+  EXPECT_EQ("", got[0].token);
+  EXPECT_FALSE(raw.packets[0].reliable);
+}
+
+TEST_F(NetServerTest, an_anonymous_sender_is_named_by_its_address_and_never_joins) {
+  RawHost raw(false);
+  ENetPeer *peer = connect(&raw);
+  net_enet_send(peer, net_bytes("*poke", "", "poke", "hi"), 1);
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return !server.incoming.empty(); }));
+  ASSERT_EQ(std::vector<std::string>{"poke"}, net_types(server));
+  EXPECT_EQ("*127.0.0.1", server.incoming[0].peer);
+  EXPECT_EQ("hi", server.incoming[0].data);
+  EXPECT_EQ(0, server.peers[0]->joined);
+}
+
+TEST_F(NetServerTest, a_disconnect_message_drops_the_sender_as_a_refusal) {
+  NetClient client;
+  join(&client, "u1", "Alice");
+  taken_types();
+  client.send("", "disconnect", "", 1);
+  ASSERT_TRUE(net_pump({&server, &client}, [&] { return !client.opened && server.peers.empty(); }));
+  EXPECT_EQ(std::vector<std::string>{"leave"}, net_types(server));
+  EXPECT_EQ((std::vector<std::string>{"connect", "disconnect"}), net_types(client));  // no "error"
+}

@@ -1,0 +1,336 @@
+// Tests of the HTTP client against a one-connection server on 127.0.0.1 run in a thread: request heads,
+// header and body split across reads, header lookup, early close, idle timeout, the reply size limit,
+// open failures; then the host cache and URL encoding.
+#include "kez_http.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int WAIT_MS = 5000;  // bound on every wait of the client or the server
+
+using Conn = std::unique_ptr<HttpConn, decltype(&kez_http_close)>;
+
+// A server for one connection: it reads the request (head and Content-Length body), writes the reply
+// pieces, each after the test releases it (the first goes at once), optionally holds the connection
+// until one more release, then closes.
+struct LocalServer {
+  int listener = -1;
+  int port = 0;
+  int gate[2] = {-1, -1};  // the test writes one byte per release
+  std::vector<std::string> pieces;
+  bool hold = false;
+  std::string request;  // read only after join()
+  std::thread thread;
+
+  explicit LocalServer(std::vector<std::string> reply, bool hold_open = false)
+      : pieces(std::move(reply)), hold(hold_open) {
+    listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sin = {};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof sin;
+    if (bind(listener, reinterpret_cast<sockaddr *>(&sin), length) != 0 || listen(listener, 1) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr *>(&sin), &length) != 0 || pipe(gate) != 0)
+      ADD_FAILURE() << "local server set-up failed";
+    port = ntohs(sin.sin_port);
+    thread = std::thread([this] { serve(); });
+  }
+  ~LocalServer() {
+    join();
+    close(listener);
+    close(gate[0]);
+    close(gate[1]);
+  }
+  void release() { ASSERT_EQ(write(gate[1], "r", 1), 1); }
+  void join() {
+    if (!thread.joinable()) return;
+    for (size_t i = 0; i <= pieces.size(); i++) release();  // frees every wait still to come
+    thread.join();
+  }
+
+  static bool wait_readable(int fd) {
+    pollfd entry = {fd, POLLIN, 0};
+    return poll(&entry, 1, WAIT_MS) == 1;
+  }
+  bool wait_release() {
+    char byte;
+    return wait_readable(gate[0]) && read(gate[0], &byte, 1) == 1;
+  }
+  bool request_complete() const {
+    size_t end = request.find("\n\n");
+    if (end == std::string::npos) return false;
+    size_t field = request.find("Content-Length: ");
+    size_t body = field == std::string::npos ? 0 : std::stoul(request.substr(field + 16));
+    return request.size() >= end + 2 + body;
+  }
+  void read_request(int client) {
+    char buffer[4096];
+    while (!request_complete() && wait_readable(client)) {
+      ssize_t got = recv(client, buffer, sizeof buffer, 0);
+      if (got <= 0) return;
+      request.append(buffer, size_t(got));
+    }
+  }
+  static bool send_all(int client, const std::string &bytes) {
+    for (size_t sent = 0; sent < bytes.size();) {
+      ssize_t n = send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return false;  // the client gave up
+      sent += size_t(n);
+    }
+    return true;
+  }
+  void serve() {
+    if (!wait_readable(listener)) return;
+    int client = accept(listener, nullptr, nullptr);
+    if (client < 0) return;
+    read_request(client);
+    for (size_t i = 0; i < pieces.size(); i++)
+      if ((i > 0 && !wait_release()) || !send_all(client, pieces[i])) break;
+    if (hold) wait_release();
+    close(client);
+  }
+};
+
+// Waits on the client's socket for what its state needs next, at most `ms`.
+void wait_socket(const HttpConn *conn, int ms) {
+  pollfd entry = {conn->socket, short(conn->state == HTTP_RECEIVING ? POLLIN : POLLOUT), 0};
+  poll(&entry, 1, ms);
+}
+
+// Steps until `done(conn)` holds or the request finishes; false when neither happened within WAIT_MS.
+template <typename Pred>
+bool step_until(HttpConn *conn, Pred done) {
+  auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
+  while (std::chrono::steady_clock::now() < limit) {
+    if (done(conn) || kez_http_step(conn)) return true;
+    wait_socket(conn, 50);
+  }
+  return false;
+}
+
+bool finish(HttpConn *conn) {
+  return step_until(conn, [](const HttpConn *) { return false; });
+}
+
+Conn open_local(const LocalServer &server, const char *path = "/", const std::string &body = "", int timeout = 5) {
+  return Conn(kez_http_open("127.0.0.1", server.port, path, body.data(), int(body.size()), timeout), kez_http_close);
+}
+
+// The whole reply of a server that sends `reply` in one piece and closes.
+Conn fetch(const std::string &reply) {
+  LocalServer server({reply});
+  Conn conn = open_local(server);
+  EXPECT_TRUE(finish(conn.get()));
+  return conn;
+}
+
+// The body, after checking that it points just after the header inside the current receive block.
+std::string body_of(const HttpConn *conn) {
+  if (!conn->body) return "";
+  EXPECT_EQ(conn->body, conn->recv_buf.data + conn->header_length);
+  EXPECT_EQ(conn->body_length, conn->recv_buf.length - conn->header_length);
+  return std::string(conn->body, size_t(conn->body_length));
+}
+
+std::string header(const HttpConn *conn, const char *name) {
+  char out[KEZ_HTTP_HEADER_SIZE];
+  kez_http_header(out, conn, name);
+  return out;
+}
+
+TEST(HttpClient, sends_get_and_post_heads_with_the_port_in_the_host_header) {
+  LocalServer get_server({"HTTP/1.0 200 OK\n\n"});
+  Conn get = open_local(get_server, "/api.php?a=1");
+  ASSERT_TRUE(finish(get.get()));
+  get_server.join();
+  EXPECT_EQ(get_server.request,
+            "GET /api.php?a=1 HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(get_server.port) + "\n\n");
+
+  LocalServer post_server({"HTTP/1.0 200 OK\n\n"});
+  Conn post = open_local(post_server, "/p", "&data=a%20b");
+  ASSERT_TRUE(finish(post.get()));
+  post_server.join();
+  EXPECT_EQ(post_server.request, "POST /p HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(post_server.port) +
+                                     "\nContent-Type: application/x-www-form-urlencoded\nContent-Length: 11\n\n"
+                                     "&data=a%20b");
+  EXPECT_EQ(post->error, 0);
+  EXPECT_EQ(post->state, HTTP_DONE);
+  EXPECT_EQ(post->socket, -1);  // closed as soon as the reply ended
+}
+
+TEST(HttpClient, a_blank_line_split_across_reads_still_separates_header_and_body) {
+  const std::string first = "HTTP/1.0 200 OK\r\nX-A: 1\r\n\r";  // the CR arrives, its LF does not yet
+  LocalServer server({first, "\nbo", "dy"});
+  Conn conn = open_local(server);
+  HttpConn *c = conn.get();
+  ASSERT_TRUE(step_until(c, [&](const HttpConn *h) { return h->recv_buf.length == int(first.size()); }));
+  EXPECT_EQ(c->header_length, int(first.size()));
+  EXPECT_EQ(c->body_length, 0);
+  server.release();
+  ASSERT_TRUE(step_until(c, [&](const HttpConn *h) { return h->recv_buf.length == int(first.size()) + 3; }));
+  EXPECT_EQ(c->header_length, int(first.size()) + 1);
+  EXPECT_EQ(body_of(c), "bo");
+  server.release();
+  ASSERT_TRUE(finish(c));
+  EXPECT_EQ(c->error, 0);
+  EXPECT_EQ(body_of(c), "body");
+  EXPECT_EQ(header(c, "X-A"), "1");
+}
+
+TEST(HttpClient, header_lookup_matches_whole_names_first_line_wins_and_never_reads_the_body) {
+  for (const char *eol : {"\n", "\r\n"}) {
+    std::string n = eol;
+    Conn conn = fetch("HTTP/1.0 404 Not Found" + n + "X-Type:   login" + n + "x-type: lower" + n + "X-Type: second" +
+                      n + "XX-Name: no" + n + "X-Long: " + std::string(300, 'v') + n + n + "X-Body: no" + n);
+    HttpConn *c = conn.get();
+    EXPECT_EQ(c->error, 0) << "the status code is not interpreted";
+    EXPECT_EQ(header(c, "X-Type"), "login");
+    EXPECT_EQ(header(c, "x-type"), "lower");
+    EXPECT_EQ(header(c, "Name"), "");
+    EXPECT_EQ(header(c, "X-Long"), std::string(255, 'v'));
+    EXPECT_EQ(header(c, "X-Body"), "");
+    EXPECT_EQ(header(c, "X-Missing"), "");
+    EXPECT_EQ(body_of(c), "X-Body: no" + n);
+  }
+}
+
+TEST(HttpClient, a_header_block_spanning_many_reads_is_searched_to_its_end) {
+  std::string reply = "HTTP/1.0 200 OK\n";
+  for (int i = 0; i < 500; i++) reply += "X-Pad-" + std::to_string(i) + ": " + std::string(400, 'p') + "\n";
+  reply += "X-Last: found\n\nthe body";
+  Conn conn = fetch(reply);
+  EXPECT_EQ(conn->error, 0);
+  EXPECT_EQ(header(conn.get(), "X-Last"), "found");
+  EXPECT_EQ(header(conn.get(), "X-Pad-499"), std::string(255, 'p'));
+  EXPECT_EQ(conn->header_length, int(reply.size() - 8));
+  EXPECT_EQ(body_of(conn.get()), "the body");
+}
+
+TEST(HttpClient, a_close_before_the_blank_line_fails_and_a_close_right_after_it_succeeds) {
+  for (const char *cut : {"HTTP/1.0 200 OK\nX-UID: 4", ""}) {
+    testing::internal::CaptureStderr();
+    Conn conn = fetch(cut);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("connection closed before the end of the reply header"),
+              std::string::npos);
+    EXPECT_EQ(conn->error, 1) << "reply '" << cut << "'";
+    EXPECT_EQ(conn->socket, -1);
+  }
+  Conn empty_body = fetch("HTTP/1.0 200 OK\nX-UID: 42\n\n");
+  EXPECT_EQ(empty_body->error, 0);
+  EXPECT_EQ(empty_body->state, HTTP_DONE);
+  EXPECT_EQ(empty_body->body_length, 0);
+  EXPECT_EQ(header(empty_body.get(), "X-UID"), "42");
+}
+
+TEST(HttpClient, a_server_that_never_answers_times_out_in_the_receiving_state) {
+  LocalServer server({}, true);
+  Conn conn = open_local(server, "/", "", 1);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(finish(conn.get()));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "timeout :: state = 3\n");
+  EXPECT_EQ(conn->error, 1);
+  EXPECT_EQ(conn->state, HTTP_RECEIVING);
+  EXPECT_EQ(conn->socket, -1);
+  EXPECT_EQ(kez_http_step(conn.get()), 1);
+}
+
+TEST(HttpClient, a_reply_reaching_the_size_limit_fails_without_growing_past_it) {
+  testing::internal::CaptureStderr();
+  Conn conn = fetch("HTTP/1.0 200 OK\n\n" + std::string(size_t(KEZ_HTTP_REPLY_MAX), 'b'));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("recv: reply reached"), std::string::npos);
+  EXPECT_EQ(conn->error, 1);
+  EXPECT_EQ(conn->recv_buf.length, KEZ_HTTP_REPLY_MAX);
+  EXPECT_LE(conn->recv_buf.capacity, KEZ_HTTP_REPLY_MAX);
+}
+
+TEST(HttpClient, a_refused_connection_fails_long_before_the_timeout) {
+  int bound = socket(AF_INET, SOCK_STREAM, 0);  // bound but not listening: connecting is refused
+  sockaddr_in sin = {};
+  sin.sin_family = AF_INET;
+  sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof sin;
+  ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr *>(&sin), length), 0);
+  ASSERT_EQ(getsockname(bound, reinterpret_cast<sockaddr *>(&sin), &length), 0);
+  testing::internal::CaptureStderr();
+  Conn conn(kez_http_open("127.0.0.1", ntohs(sin.sin_port), "/", nullptr, 0, 60), kez_http_close);
+  ASSERT_TRUE(finish(conn.get()));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(conn->error, 1);
+  EXPECT_EQ(conn->socket, -1);
+  close(bound);
+}
+
+TEST(HttpClient, open_failures_set_the_error_flag_hold_no_socket_and_finish_at_the_first_step) {
+  struct Case {
+    std::string host, path;
+    int body_length;
+    const char *message;
+  } cases[] = {
+      {"", "/", 0, "kez_gethostbyname == null\n"},  // refused by the resolver without asking the network
+      {std::string(256, 'h'), "/", 0, "host missing or longer than 255 bytes"},
+      {"127.0.0.1", "/" + std::string(1023, 'p'), 0, "path missing or longer than 1023 bytes"},
+      {"127.0.0.1", "/", -1, "bad body length -1"},
+  };
+  for (const Case &c : cases) {
+    testing::internal::CaptureStderr();
+    Conn conn(kez_http_open(c.host.c_str(), 80, c.path.c_str(), "", c.body_length, 5), kez_http_close);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(c.message), std::string::npos) << c.message;
+    EXPECT_EQ(conn->error, 1);
+    EXPECT_EQ(conn->state, HTTP_NOT_STARTED);
+    EXPECT_EQ(conn->socket, -1);
+    EXPECT_EQ(kez_http_step(conn.get()), 1);
+  }
+}
+
+TEST(HttpHostLookup, resolves_once_then_answers_from_the_cache_silently) {
+  testing::internal::CaptureStderr();
+  const uint32_t *first = kez_gethostbyname("localhost");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "gethostbyname ...\nkez_gethostbyname('localhost') cached\n");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(*first, htonl(INADDR_LOOPBACK));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(kez_gethostbyname("localhost"), first);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  const uint32_t *dotted = kez_gethostbyname("127.0.0.1");
+  ASSERT_NE(dotted, nullptr);
+  EXPECT_EQ(*dotted, htonl(INADDR_LOOPBACK));
+}
+
+std::string urlencode(const std::string &text, int size = 256) {
+  std::vector<char> out(size_t(size) + 1, 'X');  // one byte past the buffer shows an overrun
+  int status = kez_urlencode(out.data(), size, int(text.size()), text.data());
+  EXPECT_EQ(out[size_t(size)], 'X');
+  return std::string(out.data()) + (status == 0 ? "" : " (cut)");
+}
+
+TEST(HttpUrlEncode, keeps_letters_and_digits_and_encodes_every_other_byte_in_lower_case_hex) {
+  EXPECT_EQ(urlencode("a b"), "a%20b");
+  EXPECT_EQ(urlencode("Zz9"), "Zz9");
+  EXPECT_EQ(urlencode("-._~,"), "%2d%2e%5f%7e%2c");
+  EXPECT_EQ(urlencode("\xc3\xa9"), "%c3%a9");
+  EXPECT_EQ(urlencode(std::string("\0x", 2)), "%00x");
+  EXPECT_EQ(kez_urlencode_len("a b", 3), 6);
+  EXPECT_EQ(kez_urlencode_len("", 0), 1);
+}
+
+TEST(HttpUrlEncode, stops_before_an_item_that_does_not_fit_and_says_so) {
+  EXPECT_EQ(urlencode("a b", 6), "a%20b");
+  EXPECT_EQ(urlencode("a b", 5), "a%20 (cut)");
+  EXPECT_EQ(urlencode("a b", 4), "a (cut)");
+  EXPECT_EQ(urlencode("ab", 1), " (cut)");
+}
+
+}  // namespace
