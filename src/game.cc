@@ -17,6 +17,7 @@
 #include "kez_http.h"
 #include "kez_log.h"
 #include "kez_social.h"
+#include "kez_sound.h"
 #include "trans.h"
 
 static const float FRAME_TARGET = 0.016666668f;
@@ -112,7 +113,10 @@ void Game::init() {
   _driver_log_init();
   SDL_Init(SDL_INIT_TIMER);
   _game_signals();
-  if (!headless) _driver_video_init();
+  if (!headless) {
+    _driver_video_init();
+    _driver_audio_init();
+  }
 
   game_settings_load(&settings);
   if (args.user_name[0]) memcpy(settings.user_name, args.user_name, 64);
@@ -127,6 +131,7 @@ void Game::init() {
   if (!headless) {
     social_get();
     video_apply();
+    sound_init();
   }
   LOG_PRINTF("sizeof(game) = %ldk", (long)(sizeof(Game) / 1024));
   LOG_PRINTF("sizeof(game.data.vantor) = %ldk", (long)(sizeof(World) / 1024));
@@ -182,6 +187,7 @@ void Game::loop() {
   if (!headless) {
     gfx_reload();
     font_reload();
+    sound_reload();
   }
   float dt = game_elapsed(&last_loop, SDL_GetTicks());
   if (headless) return;
@@ -258,6 +264,7 @@ void Game::deinit() {
     state_deinit(names.current);
     states_delete_all();
     game_settings_save(&settings);
+    sound_deinit();
     font_deinit();
     gfx_deinit();
   }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "kez_audio.h"
 #include "kez_driver-files.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
@@ -393,7 +394,7 @@ std::string driver_clipboard_get() {
 void driver_clipboard_set(const std::string &text) { SDL_SetClipboardText(text.c_str()); }
 
 void driver_deinit() {
-  SDL_CloseAudio();
+  _driver_audio_deinit();
   if (sdl_context) SDL_GL_DeleteContext(sdl_context);
   sdl_context = nullptr;
   if (sdl_window) SDL_DestroyWindow(sdl_window);

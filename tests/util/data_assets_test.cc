@@ -20,6 +20,7 @@
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
+#include "kez_sound.h"
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
@@ -343,4 +344,19 @@ TEST_F(DataLoaders, every_font_loads_at_the_sizes_the_screens_use) {
       EXPECT_GT(font_text_width(font, "Vantor 123"), size) << name;
     }
   }
+}
+
+TEST_F(DataLoaders, every_named_sound_loads_through_the_registry) {
+  _driver_audio_init();
+  ASSERT_NE(driver_mixer, nullptr);
+  sound_init();
+  for (const char *name : {"sfx-hit", "sfx-explode", "sfx-ping"}) EXPECT_NE(sound_sample_load(name), 0) << name;
+  int music = sound_stream_load("mus-menu");
+  EXPECT_NE(music, 0);
+  EXPECT_TRUE(driver_audio_stream_play(music, 1.0f)) << "mus-menu opens as a stream";
+  driver_audio_stream_stop(music);
+  EXPECT_EQ(sound_stream_load("mus-none"), 0);
+  EXPECT_EQ(sound_sample_load("mus-none"), 0);
+  sound_deinit();
+  _driver_audio_deinit();
 }
