@@ -37,6 +37,9 @@ struct View {
   int32_t ui[64];       // copy of the settings words from ui_box on
 };
 
+// The one pointer slot: every pointer gesture lives in pointers[VIEW_SLOT] and marks with it.
+enum { VIEW_SLOT = 1, VIEW_SLOTS = 12 };
+
 // Indexes into View::ui: the settings words from ui_box on, in their stored order.
 enum {
   VIEW_UI_BOX = 0,
@@ -52,6 +55,7 @@ enum {
 };
 
 struct World;
+class var;
 
 // Lays the view out anew when force is set or it is not initialised: selection and pointers
 // cleared, percent from the settings (50 when unset), the world fitted into the drawing state's
@@ -70,3 +74,34 @@ void view_visible_rect(View *view);
 // The world's fixed view rectangle when it has one, else the box of every planet widened by its
 // radius, as x, y, w, h into out.
 void view_world_bounds(const World *world, float out[4]);
+// Layout again after the screen changed: lays out first when needed, then margins and fit.
+void view_refresh(View *view, World *world);
+// Shows the world rectangle x, y, w, h from now on (also kept as the world's fixed view rectangle).
+// Nothing happens when a value is not a finite number.
+void view_set(View *view, World *world, float x, float y, float w, float h);
+
+// The view's input: pointer events (8, 9, 10) in virtual screen units become selection and orders for
+// user (the local user's item), digit keys and Home set the percent and recentre, the wheel steps the
+// percent. hud is the HUD flag (its controls go first). Returns 1 when the event was taken, 0 when it
+// is not the view's.
+int view_event(World *world, View *view, int user, Event e, int hud);
+// The body under the world point (x, y) within the pick radius, best score first: planets, then (unless
+// prefer_planets) user's own items; a ship of user (with fleet redirect on) yields its fleet. 0 = none.
+int view_pick(const World *world, const View *view, int user, float x, float y, int prefer_planets);
+// The button item whose image rectangle holds the world point (x, y), nearest centre first; 0 = none.
+int view_pick_button(const World *world, float x, float y);
+// Issues the order of pointer slot `slot`: every selected item of user marked with it sends percent of
+// its ships to the slot's target (planets) or turns towards it (fleets), locally or through the game's
+// network client. Then the slot is cleared. Nothing but the clearing without a target or user.
+void view_order(World *world, View *view, int user, int slot);
+// Unmarks every item marked by `slot` and clears its pointer record; nothing for a bad slot.
+void view_slot_clear(View *view, int slot);
+// Selects every planet of user, and nothing else, with `slot`.
+void view_select_all_own(View *view, World *world, int user, int slot);
+// The number of selected items. Words whose item is no longer in use or was replaced by another item
+// since it was marked are cleared first.
+int view_selection_count(View *view, const World *world);
+// The dict a running mod receives for pointer event e at world point (x, y) and world delta (dx, dy):
+// {"type": "ui:down" / "ui:motion" / "ui:up", "b", "n": button item under the point, "x", "y", "dx",
+// "dy", "value": that button's name}; none for other event types.
+var view_mods_dict(const World *world, const Event &e, float x, float y, float dx, float dy);
