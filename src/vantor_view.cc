@@ -371,7 +371,7 @@ static int view_box_fleets(ViewStep &s, float x0, float y0, float x1, float y1) 
   for (const Item &ship : s.world->items) {
     if (!ship.in_use || !ship.is_ship || !view_pickable_ship(s.world, s.user, ship)) continue;
     if (ship.position_x < x0 || ship.position_x > x1 || ship.position_y < y0 || ship.position_y > y1) continue;
-    view_mark(s.view, s.world, (int)ship.fleet_n, s.slot);
+    view_mark(s.view, (int)ship.fleet_n, s.slot);
     marked++;
   }
   return marked;
@@ -400,7 +400,7 @@ static void view_box_update(ViewStep &s, bool final) {
   if (std::hypot(x1 - x0, y1 - y0) < r) {
     const int hit = view_pick(s.world, s.view, s.user, (x0 + x1) / 2, (y0 + y1) / 2, 0);
     if (view_own(s.world, s.user, hit)) {
-      view_mark(s.view, s.world, hit, s.slot);
+      view_mark(s.view, hit, s.slot);
       return;
     }
   }
@@ -477,7 +477,7 @@ static bool view_step_press(ViewStep &s) {
     if (selected) {
       rec.anchor = -s.hit;  // deselected if released without an order
     } else {
-      view_mark(s.view, s.world, s.hit, s.slot);
+      view_mark(s.view, s.hit, s.slot);
       rec.anchor = s.hit;
     }
     if (!reinforce) rec.target = 0;
