@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "container.h"
+#include "data_override.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "util/gl_test_support.h"
@@ -53,20 +54,15 @@ class Probe : public Widget {
 
 // A data override folder of the test's own, holding "mono": a 10-unit face whose glyph "a" is a solid
 // white 10 x 10 block and whose space advances 5.
-class GuiFiles : public testing::Test {
+class GuiFiles : public DataOverrideTest {
  protected:
   void SetUp() override {
-    if (!app_info) driver_app_create();
-    char dir[] = "/tmp/vantor-gui-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    folder = dir;
-    snprintf(app_info->data_override, sizeof app_info->data_override, "%s", dir);
+    override_open("gui");
     font_init();
   }
   void TearDown() override {
     font_deinit();
-    app_info->data_override[0] = 0;
-    std::filesystem::remove_all(folder);
+    override_close();
   }
   int mono(int size) {
     FILE *f = fopen((folder + "/mono.fnt").c_str(), "w");
@@ -79,7 +75,6 @@ class GuiFiles : public testing::Test {
     gl_test_png(folder + "/mono.png", 10, 10, [](int, int) { return 0xFFFFFFu; });
     return font_load("mono", size);
   }
-  std::string folder;
 };
 
 // A 480 x 320 window for the whole suite, a fresh drawing state and a cleared frame per test.

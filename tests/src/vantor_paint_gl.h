@@ -14,21 +14,19 @@
 #include <vector>
 
 #include "../util/gl_test_support.h"
+#include "data_override.h"
 #include "kez_driver-sdl2.h"
 #include "kez_font.h"
 #include "kez_gfx.h"
 
-class PaintGlTest : public testing::Test {
+class PaintGlTest : public DataOverrideTest {
  protected:
   static void SetUpTestSuite() { gl_test_window_open(); }
   static void TearDownTestSuite() { driver_deinit(); }
 
   void SetUp() override {
     ASSERT_TRUE(driver_gl_context());
-    char dir[] = "/tmp/vantor-paint-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    folder = dir;
-    snprintf(app_info->data_override, sizeof app_info->data_override, "%s", dir);
+    override_open("paint");
     gfx_init();
     font_init();
     frame();
@@ -36,8 +34,7 @@ class PaintGlTest : public testing::Test {
   void TearDown() override {
     font_deinit();
     gfx_deinit();
-    app_info->data_override[0] = 0;
-    std::filesystem::remove_all(folder);
+    override_close();
   }
 
   // A cleared frame whose virtual units are window pixels.
@@ -56,14 +53,6 @@ class PaintGlTest : public testing::Test {
   void solid(const std::string &name, uint32_t colour) {
     png(name, 8, 8, [colour](int, int) { return colour; });
   }
-  void file(const std::string &name, const std::string &bytes) {
-    FILE *f = fopen((folder + "/" + name).c_str(), "wb");
-    ASSERT_TRUE(f);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-  }
-
-  std::string folder;
 };
 
 // Colours come back premultiplied at full alpha, so 255 may read as 254.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "data_override.h"
 #include "gl_test_support.h"
 #include "kez_driver-sdl2.h"
 #include "kez_gfx-tex.h"
@@ -46,33 +47,22 @@ int64_t fake_now;
 int64_t fake_clock() { return fake_now; }
 
 // A data override folder of its own for every test, and a fresh font registry.
-class FontFiles : public testing::Test {
+class FontFiles : public DataOverrideTest {
  protected:
   void SetUp() override {
-    if (!app_info) driver_app_create();
-    char dir[] = "/tmp/vantor-font-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    folder = dir;
-    snprintf(app_info->data_override, sizeof app_info->data_override, "%s", dir);
+    override_open("font");
     font_init();
   }
   void TearDown() override {
     font_deinit();
     _font_clock_set(nullptr);
-    app_info->data_override[0] = 0;
-    std::filesystem::remove_all(folder);
+    override_close();
   }
   static void TearDownTestSuite() {
     free(app_info);
     app_info = nullptr;
   }
 
-  void file(const std::string &name, const std::string &bytes) {
-    FILE *f = fopen((folder + "/" + name).c_str(), "wb");
-    ASSERT_TRUE(f);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-  }
   void file_time(const std::string &name, int64_t seconds) {
     struct utimbuf times = {(time_t)seconds, (time_t)seconds};
     ASSERT_EQ(utime((folder + "/" + name).c_str(), &times), 0);
@@ -82,8 +72,6 @@ class FontFiles : public testing::Test {
     file("mono.fnt", MONO);
     return font_load("mono", size);
   }
-
-  std::string folder;
 };
 
 // Expects the lines of `text` wrapped at `width` to be exactly these (start, end, width) triples.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "data_override.h"
 #include "gl_test_support.h"
 #include "kez_driver-sdl2.h"
 #include "kez_gfx-tex.h"
@@ -194,7 +195,7 @@ namespace {
 
 constexpr uint32_t BLACK = 0x000000, RED = 0xFF0000;
 
-class GfxDraw : public testing::Test {
+class GfxDraw : public DataOverrideTest {
  protected:
   static void SetUpTestSuite() { gl_test_window_open(); }
   static void TearDownTestSuite() { driver_deinit(); }
@@ -202,17 +203,13 @@ class GfxDraw : public testing::Test {
   void SetUp() override {
     ASSERT_NE(driver_window(), nullptr);
     ASSERT_TRUE(driver_gl_context());
-    char dir[] = "/tmp/vantor-gfx-draw-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    folder = dir;
-    snprintf(app_info->data_override, sizeof app_info->data_override, "%s", dir);
+    override_open("gfx-draw");
     gfx_init();
     view(app_info->width, app_info->height, 0);
   }
   void TearDown() override {
     gfx_deinit();
-    app_info->data_override[0] = 0;
-    std::filesystem::remove_all(folder);
+    override_close();
   }
 
   // Virtual size, rotation and scale 1, then a cleared frame under the new projection.
@@ -231,14 +228,6 @@ class GfxDraw : public testing::Test {
   void png(const std::string &name, int w, int h, F colour) {
     ASSERT_TRUE(gl_test_png(folder + "/" + name, w, h, colour));
   }
-  void file(const std::string &name, const std::string &bytes) {
-    FILE *f = fopen((folder + "/" + name).c_str(), "wb");
-    ASSERT_TRUE(f);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-  }
-
-  std::string folder;
 };
 
 // Colours come back premultiplied at full alpha: 255 reads as 254.

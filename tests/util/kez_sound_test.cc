@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "data_override.h"
 #include "kez_driver-sdl2.h"
 
 namespace {
@@ -29,14 +30,10 @@ std::string beep_wav() {
 }
 
 // A data override folder of its own, a running (paused) mixer and a fresh registry for every test.
-class SoundFiles : public testing::Test {
+class SoundFiles : public DataOverrideTest {
  protected:
   void SetUp() override {
-    if (!app_info) driver_app_create();
-    char dir[] = "/tmp/vantor-sound-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    folder = dir;
-    snprintf(app_info->data_override, sizeof app_info->data_override, "%s", dir);
+    override_open("sound");
     _driver_audio_init();
     ASSERT_NE(driver_mixer, nullptr);
     SDL_PauseAudio(1);
@@ -46,8 +43,7 @@ class SoundFiles : public testing::Test {
     sound_deinit();
     _driver_audio_deinit();
     _sound_clock_set(nullptr);
-    app_info->data_override[0] = 0;
-    std::filesystem::remove_all(folder);
+    override_close();
   }
   static void TearDownTestSuite() {
     free(app_info);
@@ -68,8 +64,6 @@ class SoundFiles : public testing::Test {
     for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) n++;
     return n;
   }
-
-  std::string folder;
 };
 
 }  // namespace
