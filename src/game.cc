@@ -18,6 +18,7 @@
 #include "kez_log.h"
 #include "kez_social.h"
 #include "kez_sound.h"
+#include "net.h"
 #include "trans.h"
 
 static const float FRAME_TARGET = 0.016666668f;
@@ -260,6 +261,12 @@ void Game::video_apply() {
 void Game::deinit() {
   if (driver_steam_running()) social_logout();
   social_delete();
+  for (Net **endpoint : {&client, &server}) {
+    if (!*endpoint) continue;
+    (*endpoint)->close();
+    delete *endpoint;
+    *endpoint = nullptr;
+  }
   if (!headless) {
     state_deinit(names.current);
     states_delete_all();

@@ -1,5 +1,7 @@
 // The Game object: the command line, the frame clock and pacing.
 #include "game.h"
+#include "net_client.h"
+#include "net_server.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +76,14 @@ TEST(FrameClock, pacing_sleeps_the_rest_of_the_frame) {
   uint32_t last = 0;
   game_elapsed(&last, 100);
   EXPECT_EQ(game_wait_ms(game_elapsed(&last, 117)), 0u);
+}
+
+TEST(GameDeinit, closes_and_deletes_the_network_endpoints) {
+  std::unique_ptr<Game> g(new Game());
+  g->headless = 1;
+  g->server = new NetServer();
+  g->client = new NetClient();
+  g->deinit();
+  EXPECT_EQ(g->server, nullptr);
+  EXPECT_EQ(g->client, nullptr);
 }
