@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "game_video.h"
+#include "game_web.h"
 #include "kez_driver-files.h"
 #include "kez_driver-steam.h"
 #include "kez_font.h"
@@ -161,13 +162,14 @@ void Game::init() {
 }
 
 // Once per process, the friend list goes to the web service as soon as the platform has one.
-static void _game_login_event() {
+static void _game_login_event(Game *game) {
   static bool friends_sent;
   if (driver_steam_running()) driver_social_loop();
   if (friends_sent) return;
   if (social_friends().empty()) return;
   friends_sent = true;
   fprintf(stderr, "_game_login_event:friends\n");
+  game->web_friends();
 }
 
 float game_elapsed(uint32_t *last, uint32_t now) {
@@ -184,7 +186,8 @@ uint32_t game_wait_ms(float elapsed) {
 void Game::loop() {
   static uint32_t last_loop;
   if (game_signalled) quit = 1;
-  _game_login_event();
+  game_web_loop(this);
+  _game_login_event(this);
   if (!headless) {
     gfx_reload();
     font_reload();

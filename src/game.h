@@ -48,6 +48,8 @@ struct Game {
   void deinit();
   void state_reinit();
   void video_apply();
+  // Posts the player's friend list to the web service (nothing without friends).
+  void web_friends();
 
  private:
   void frame_wait();

@@ -1,0 +1,45 @@
+// The web API client: requests to the game's web service, advanced once per frame.
+#pragma once
+
+#include <string>
+
+struct Game;
+struct HttpConn;
+
+// One queued request; deleting it closes and frees its connection.
+class WebRequest {
+ public:
+  virtual ~WebRequest();
+  // Opens the connection when there is none.
+  void start();
+  // The reply body; empty without a connection.
+  std::string body() const;
+  // A reply header's value (at most 255 bytes); empty when missing or not started.
+  std::string header(const char *name) const;
+
+  std::string host;
+  int port = 80;
+  std::string path = "/";
+  std::string post;  // empty: GET
+  float timeout = 30.0f;
+  HttpConn *connection = nullptr;
+};
+
+// The path and query of a request for the action, carrying the player's identity and settings.
+std::string game_web_url(Game *game, const char *action);
+// Queues the account login.
+void game_web_login(Game *game);
+// Queues a POST of "&data=" + the URL-encoded data with the action.
+void game_web_request(Game *game, const char *action, const std::string &data);
+// Advances every queued request and handles the finished ones, in queue order.
+void game_web_loop(Game *game);
+// Handles a finished, accepted reply: the login, then the running mod.
+void game_web_handle(WebRequest *request, Game *game);
+// Stores the account of a login reply and shows its page, if any.
+void game_web_handle_login(WebRequest *request, Game *game);
+// Shows an error text on the error page (not headless).
+void game_web_error(Game *game, const char *message);
+// Number of queued requests.
+int game_web_pending();
+// The web service's host name (tests point it at a local server).
+void _game_web_host_set(const char *host, int port);
