@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "game_audio.h"
 #include "game_video.h"
 #include "game_web.h"
 #include "kez_driver-files.h"
@@ -200,6 +201,7 @@ void Game::loop() {
     return;
   }
   state_loop(names.current, dt);
+  GameAudio::update(dt, 0);
 }
 
 void Game::gl_check(int point) {

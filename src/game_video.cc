@@ -14,6 +14,7 @@
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "trans.h"
+#include "vantor_planet_paint.h"
 
 static const int SHORTCUT_MODS = 0x0FC0;  // any Ctrl, Alt or GUI key
 
@@ -91,6 +92,7 @@ void game_video_reset(int rebuild) {
   driver_video_swap();
   font_init();
   game_video_fit();
+  planet_paint_init();
   game_splash_paint();
   driver_video_swap();
   trans_init(game);

@@ -7,13 +7,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "game.h"
+#include "game_video.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
+#include "kez_rand.h"
 #include "vantor_batch.h"
 #include "vantor_planet_paint.h"
 #include "vantor_step.h"
@@ -259,7 +262,105 @@ void background_paint(const World *world) {
   glPopMatrix();
 }
 
-void stars_paint(const World *) {}
+// ---- Star field ----
+
+static Star stars[STARS_MAX];
+static uint32_t stars_key;  // (UI width << 16) + UI height the field was made for
+// Six vertices a star (two triangles), drawn straight from these arrays.
+static float star_xyz[STARS_MAX * 6 * 3];
+static float star_uv[STARS_MAX * 6 * 2];
+static uint8_t star_rgba[STARS_MAX * 6 * 4];
+
+const Star *_stars_table() { return stars; }
+
+// A new field anywhere in the side x side square about the screen centre.
+static void stars_make(int side) {
+  const int half = side / 2;
+  for (Star &star : stars) {
+    star.x = (float)(rand() % side - half);
+    star.y = (float)(rand() % side - half);
+    star.z = (float)(rand() % side);
+    star.size = 0.75f + 0.75f * (float)rand15() / 32767;
+    star.speed = (float)rand15() / 32767;
+  }
+  memset(star_rgba, 255, sizeof(star_rgba));
+}
+
+// One star per 900 square units of the window scaled so that its longer side measures ui_size.
+int _stars_count(int window_w, int window_h, int ui_size) {
+  const int64_t m = std::max(window_w, window_h);
+  if (window_w <= 0 || window_h <= 0 || ui_size <= 0) return 0;
+  const int64_t a = (int64_t)ui_size * window_h / m, b = (int64_t)ui_size * window_w / m;
+  return (int)std::min<int64_t>(STARS_MAX, a * b / 900);  // 921600 / 1024: no overflow for any size word
+}
+
+// Drifts the first n stars left, each by its speed and size, wrapping round the square.
+static void stars_move(int n, int side) {
+  const int half = side / 2;
+  for (int i = 0; i < n; i++) {
+    Star &star = stars[i];
+    star.x -= star.speed * star.size * 0.05f;
+    if (star.x < -half) star.x += side;
+  }
+}
+
+// The quads of the first n stars with the sprite rectangle uv.
+static void stars_vertices(int n, const float uv[4]) {
+  static const int corners[6] = {0, 1, 2, 2, 1, 3};  // bit 0: right, bit 1: bottom
+  for (int i = 0; i < n; i++) {
+    const Star &star = stars[i];
+    for (int c = 0; c < 6; c++) {
+      const int corner = corners[c], v = 6 * i + c;
+      star_xyz[3 * v] = star.x + ((corner & 1) ? star.size : -star.size);
+      star_xyz[3 * v + 1] = star.y + ((corner & 2) ? star.size : -star.size);
+      star_xyz[3 * v + 2] = star.z;
+      star_uv[2 * v] = uv[(corner & 1) ? 2 : 0];
+      star_uv[2 * v + 1] = uv[(corner & 2) ? 3 : 1];
+    }
+  }
+}
+
+// Draws the first n stars about the centre of a w x h screen, turned and scaled like the backdrop.
+static void stars_draw(const World *world, int n, int w, int h) {
+  uint32_t gl;
+  float uv[4];
+  if (n <= 0 || !sprite_batch_uv(gfx_img_load("star"), &gl, uv)) return;
+  stars_vertices(n, uv);
+  const uint64_t t = (uint64_t)SDL_GetTicks() * 60 / 1000;
+  const float s = world->view_scale > 0 && std::isfinite(world->view_scale) ? world->view_scale : 1;
+  const float k = 1 - std::log10(s) * 0.125f;
+  glPushMatrix();
+  glTranslatef((float)(w / 2), (float)(h / 2), 0);
+  glRotatef((float)std::fmod((double)t / 220, 360), 0, 0, 1);
+  glScalef(k, k, 1);
+  glEnable(GL_BLEND);
+  glEnable(GL_TEXTURE_2D);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glBindTexture(GL_TEXTURE_2D, gl);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, star_xyz);
+  glTexCoordPointer(2, GL_FLOAT, 0, star_uv);
+  glColorPointer(4, GL_UNSIGNED_BYTE, 0, star_rgba);
+  gfx_draw_arrays(GL_TRIANGLES, 0, 6 * n);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glPopMatrix();
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void stars_paint(const World *world) {
+  const int w = game_ui_width(), h = game_ui_height();
+  const int side = (int)(std::max(w, h) * 1.5f);
+  if (side <= 0) return;  // no window yet: no square to scatter the stars in
+  const uint32_t key = ((uint32_t)w << 16) + (uint32_t)h;
+  if (key != stars_key) {
+    stars_make(side);
+    stars_key = key;
+  }
+  const int ui_size = game && game->settings.vsize > 0 ? game->settings.vsize : 480;
+  const int n = app_info ? _stars_count(app_info->width, app_info->height, ui_size) : 0;
+  stars_move(n, side);
+  stars_draw(world, n, w, h);
+}
 
 uint32_t color_remap(uint32_t c) {
   if (!game || game->view.ui[VIEW_UI_COLORBLIND] <= 0) return c;

@@ -21,7 +21,8 @@ void parts_paint(World *world);
 
 // Draws the world's backdrop picture, slowly turning about the virtual screen's centre.
 void background_paint(const World *world);
-// Draws the drifting star field over the backdrop (the field is not drawn yet).
+// Moves the star field one frame to the left and draws it over the backdrop, slowly turning about the
+// screen centre, as many stars as suit the window's area; a new screen size makes a new field.
 void stars_paint(const World *world);
 
 // The colour-blind palette colour standing for c while the option is on; c itself when it is off
@@ -32,5 +33,16 @@ void color_remap_clear();
 // c with its channels raised until its luminance reads on the dark background.
 uint32_t color_readable(uint32_t c);
 
-// Module-internal, open to the tests: the backdrop picture's name for the world, into name.
+// One star of the field, in UI units about the screen centre.
+struct Star {
+  float x, y, z;
+  float size;   // half the quad's side
+  float speed;  // 0..1
+};
+constexpr int STARS_MAX = 1024;
+
+// Module-internal, open to the tests: the backdrop picture's name for the world, into name; the star
+// table; the number of stars a window of that size shows (0 for an empty window).
 void _background_name(const World *world, char name[32]);
+const Star *_stars_table();
+int _stars_count(int window_w, int window_h, int ui_size);

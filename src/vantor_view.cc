@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -17,7 +16,9 @@
 #include "net.h"
 #include "vantor.h"
 #include "vantor_batch.h"
+#include "vantor_client.h"
 #include "vantor_fleet.h"
+#include "vantor_hud.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
 
@@ -266,37 +267,25 @@ int view_pick_button(const World *world, float x, float y) {
 
 // ---- Orders ----
 
-// The server's number for a local item: copies carry it, items of a server in this process are their own.
-static int view_remote_index(const World *world, int n) {
-  const Item &item = vantor_item_get(world, n);
-  return item.server_n ? (int)item.server_n : n;
-}
-
 // Sends percent of planet from's ships to planet to. A match client only asks the server, whose world
-// is the one that counts; the serial lets the server refuse an order made against a reused slot.
+// is the one that counts.
 static void view_send(World *world, int from, int to, int percent) {
   Net *client = game ? game->client : nullptr;
-  if (!client) {
+  if (client) {
+    vantor_client_send(client, world, percent, from, to);
+  } else {
     vantor_fleet_send(world, from, to, percent);
-    return;
   }
-  char data[64];
-  snprintf(data, sizeof data, "%d %d %d %d", percent, view_remote_index(world, from), view_remote_index(world, to),
-           (int)vantor_item_get(world, from).sync_id);
-  client->send("", "send", data, NET_RELIABLE);
 }
 
 // Turns fleet towards planet to, locally or through the match server as in view_send.
 static void view_redirect(World *world, int fleet, int to) {
   Net *client = game ? game->client : nullptr;
-  if (!client) {
+  if (client) {
+    vantor_client_redirect(client, world, fleet, to);
+  } else {
     vantor_fleet_redirect(world, fleet, to);
-    return;
   }
-  char data[48];
-  snprintf(data, sizeof data, "%d %d %d", view_remote_index(world, fleet), view_remote_index(world, to),
-           (int)vantor_item_get(world, fleet).sync_id);
-  client->send("", "redirect", data, NET_RELIABLE);
 }
 
 void view_order(World *world, View *view, int user, int slot) {
@@ -668,11 +657,11 @@ static void view_event_wheel(View *view, const Event &e) {
   view->percent = view_percent_clamp(view->percent + (dy > 0 ? -5 : 5));
 }
 
-// TODO(hud): with the HUD flag set, hud_event (slider and percent button) takes the event first.
 // TODO(mods): while the running mod's "state" parameter is "tabs" or "scene", keys and the wheel are
 // not the view's (0) and pointer events reach the mod only (0 unless a button item was hit).
-int view_event(World *world, View *view, int user, Event e, int /*hud*/) {
+int view_event(World *world, View *view, int user, Event e, int hud) {
   if (!view->initialised) view_init(view, world, 0);
+  if (hud && hud_event(world, view, user, e)) return 1;  // the slider and percent button go first
   switch (e.type) {
     case EVT_DOWN:
     case EVT_MOVE:

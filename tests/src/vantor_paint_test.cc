@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "game.h"
 #include "kez_gfx-tex.h"
@@ -30,10 +32,19 @@ std::string digits_font() {
   return fnt;
 }
 
+// A pixel of a lit planet in that colour: some of the colour, nothing else (no white label over it).
+void expect_lit(uint32_t got, uint32_t colour, const char *where) {
+  EXPECT_NE(got & colour, 0u) << where;
+  EXPECT_EQ(got & ~colour, 0u) << where << std::hex << ": got 0x" << got;
+}
+
 class Paint : public PaintGlTest {
  protected:
   void SetUp() override {
     PaintGlTest::SetUp();
+    gfx_state->z_near = -1000;  // the game's depth range, deep enough for planet spheres and stars
+    gfx_state->z_far = 1000;
+    frame();
     world.reset(new World());
     vantor_world_reset(world.get());
     view = View();
@@ -94,26 +105,29 @@ TEST_F(Paint, a_painted_world_shows_planets_in_their_colour_with_their_ship_coun
   own->planet_r = enemy->planet_r = 40;
 
   sys_paint(&view, world.get(), red->n, 0);  // lays the view out first
+  for (int y : {100, 110, 125, 135})
+    for (int x : {170, 185, 200, 215, 230, 350}) printf("(%d,%d)=%06x ", x, y, pixel(x, y));
+  printf("\n");
   EXPECT_EQ(view.initialised, 1);
   EXPECT_FLOAT_EQ(view.fit_scale, 1);
   EXPECT_EQ(gfx_state->clip_depth, 0);
   // The own planet sits at (200, 100) on screen; "42" is centred on it: 41 wide, 20 high.
-  expect_colour(pixel(200, 125), RED, "own planet below its label");
+  expect_lit(pixel(170, 125), RED, "own planet below its label");
   expect_colour(pixel(190, 100), WHITE, "the 4");
   expect_colour(pixel(210, 100), WHITE, "the 2");
-  expect_colour(pixel(200, 100), RED, "between the digits");
+  expect_lit(pixel(200, 100), RED, "between the digits");
   expect_colour(pixel(200, 145), BLACK, "outside the planet");
   EXPECT_STREQ(own->label_text, "42");
   EXPECT_STREQ(own->label_font, "font-outline");
   // Enemies are outside the default ship-count mask: no label on the enemy planet at (350, 100).
   EXPECT_EQ(enemy->has_label, 0);
-  expect_colour(pixel(350, 100), GREEN, "enemy planet without a count");
+  expect_lit(pixel(350, 100), GREEN, "enemy planet without a count");
 
   red->ui_ships_show_mask = 8;  // enemies only
   frame();
   sys_paint(&view, world.get(), red->n, 0);
   EXPECT_EQ(own->has_label, 0);
-  expect_colour(pixel(190, 100), RED, "own count hidden");
+  expect_lit(pixel(190, 100), RED, "own count hidden");
   expect_colour(pixel(350, 100), WHITE, "enemy count shown");
   EXPECT_STREQ(enemy->label_text, "7");
 }
@@ -330,4 +344,37 @@ TEST(PaintBackground, the_picture_is_the_worlds_own_or_one_of_four_by_reset_time
   memcpy(world->background, "nebula-of-sixteen", 16);  // a full field without its NUL
   _background_name(world.get(), name);
   EXPECT_STREQ(name, "nebula-of-sixte");
+}
+
+TEST_F(Paint, the_star_field_drifts_left_in_one_draw_call_and_is_made_anew_for_a_new_screen_size) {
+  solid("star", WHITE);
+  uint64_t before = gfx_draw_count();
+  stars_paint(world.get());
+  EXPECT_EQ(gfx_draw_count() - before, 1u);
+  std::vector<unsigned char> red(480 * 320);
+  glReadPixels(0, 0, 480, 320, GL_RED, GL_UNSIGNED_BYTE, red.data());
+  EXPECT_GT(std::count_if(red.begin(), red.end(), [](unsigned char r) { return r > 0; }), 20) << "stars on screen";
+
+  const Star first = _stars_table()[0];
+  stars_paint(world.get());
+  const Star moved = _stars_table()[0];
+  EXPECT_EQ(moved.y, first.y);
+  const float half = 1080 / 2;  // a 720 x 480 UI: the field's square is 1.5 x 720 wide
+  float x = first.x - first.speed * first.size * 0.05f;
+  if (x < -half) x += 1080;
+  EXPECT_FLOAT_EQ(moved.x, x);
+
+  srand(99);
+  app_info->width = 400;  // a new UI size
+  stars_paint(world.get());
+  app_info->width = 480;
+  EXPECT_NE(_stars_table()[0].y, first.y);
+}
+
+TEST(PaintStars, a_window_shows_one_star_per_900_square_ui_units_and_at_most_1024) {
+  EXPECT_EQ(_stars_count(480, 320, 480), 170);
+  EXPECT_EQ(_stars_count(1280, 720, 480), 144);
+  EXPECT_EQ(_stars_count(1280, 720, 2000000000), 1024);  // a damaged settings word does not overflow
+  EXPECT_EQ(_stars_count(0, 720, 480), 0);
+  EXPECT_EQ(_stars_count(1280, 720, -480), 0);
 }

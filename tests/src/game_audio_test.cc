@@ -1,0 +1,122 @@
+// Music: cross-fades between tracks driven frame by frame on a paused mixer, read back from its voices.
+#include "game_audio.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "data_override.h"
+#include "game.h"
+#include "kez_audio.h"
+#include "kez_sound.h"
+
+namespace {
+
+// A short 16-bit mono WAV file at 44100 Hz.
+std::string tone_wav() {
+  auto u16 = [](int v) { return std::string{(char)(v & 255), (char)((v >> 8) & 255)}; };
+  auto u32 = [&u16](uint32_t v) { return u16((int)(v & 0xffff)) + u16((int)(v >> 16)); };
+  std::string data(400, '\x10');
+  return "RIFF" + u32(36 + (uint32_t)data.size()) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(44100) + u32(88200) +
+         u16(2) + u16(16) + "data" + u32((uint32_t)data.size()) + data;
+}
+
+// Two tracks in the data folder, a mixer that never mixes (so voices stay as set) and a Game for the
+// volume. Frames of 1/64 s make each fade step an exact 1/32.
+class Music : public DataOverrideTest {
+ protected:
+  void SetUp() override {
+    override_open("music");
+    file("mus-a.wav", tone_wav());
+    file("mus-b.wav", tone_wav());
+    _driver_audio_init();
+    ASSERT_NE(driver_mixer, nullptr);
+    SDL_PauseAudio(1);
+    sound_init();
+    g = std::make_unique<Game>();
+    game = g.get();
+    game->settings.music_volume = 100;
+    GameAudio::play_music("mus-none");  // fades out whatever an earlier test left playing
+    GameAudio::update(1, 0);
+    a = sound_stream_load("mus-a");
+    b = sound_stream_load("mus-b");
+    ASSERT_NE(a, 0);
+  }
+  void TearDown() override {
+    game = nullptr;
+    sound_deinit();
+    _driver_audio_deinit();
+    override_close();
+  }
+  static void frames(int n) {
+    for (int i = 0; i < n; i++) GameAudio::update(1.0f / 64, 0);
+  }
+  // The voice of stream id; null when it has none.
+  static MixerVoice *voice(int id) {
+    for (MixerVoice &v : driver_mixer->voices) {
+      if (v.source == id) return &v;
+    }
+    return nullptr;
+  }
+
+  std::unique_ptr<Game> g;
+  int a = 0, b = 0;
+};
+
+}  // namespace
+
+TEST_F(Music, a_new_track_fades_in_over_half_a_second_while_the_old_one_fades_out_and_stops) {
+  GameAudio::play_music("mus-a");
+  frames(32);
+  EXPECT_EQ(_game_audio_level(a), 1.0f);
+  GameAudio::play_music("mus-b");
+  EXPECT_EQ(voice(b)->gain, 0.0f);
+  frames(31);
+  EXPECT_EQ(_game_audio_level(b), 31.0f / 32);
+  EXPECT_EQ(voice(a)->gain, 1.0f / 32);
+  frames(1);
+  EXPECT_EQ(_game_audio_level(b), 1.0f);
+  EXPECT_EQ(_game_audio_level(a), -1.0f);
+  EXPECT_EQ(voice(a), nullptr);
+
+  GameAudio::play_music(std::string(5000, 'x').c_str());  // no such file: silence
+  EXPECT_EQ(_game_audio_current(), 0);
+  frames(32);
+  EXPECT_EQ(voice(b), nullptr);
+}
+
+TEST_F(Music, asking_for_the_current_track_keeps_it_and_a_fading_track_restarts_from_its_beginning) {
+  GameAudio::play_music("mus-a");
+  frames(32);
+  voice(a)->position = 1000;
+  GameAudio::play_music("mus-a");
+  EXPECT_EQ(voice(a)->position, 1000);
+  GameAudio::play_music("mus-b");
+  frames(8);
+  EXPECT_EQ(_game_audio_level(a), 0.75f);
+  GameAudio::play_music("mus-a");
+  EXPECT_EQ(voice(a)->position, 0);
+  EXPECT_EQ(voice(a)->gain, 0.0f);
+  EXPECT_EQ(_game_audio_level(a), 0.0f);
+}
+
+TEST_F(Music, volume_changes_apply_at_once_when_forced_and_bad_frame_times_or_volumes_are_contained) {
+  GameAudio::play_music("mus-a");
+  frames(16);
+  GameAudio::update(NAN, 0);
+  game->settings.music_volume = 50;
+  GameAudio::update(-1, 0);
+  EXPECT_EQ(voice(a)->gain, 0.5f) << "an unforced update leaves a level that did not move";
+  GameAudio::update(0, 1);
+  EXPECT_EQ(voice(a)->gain, 0.25f);
+  game->settings.music_volume = 1000;  // a damaged settings file
+  GameAudio::update(0, 1);
+  EXPECT_EQ(voice(a)->gain, 0.5f);
+  game->settings.music_volume = 0;
+  frames(16);
+  EXPECT_EQ(_game_audio_level(a), 1.0f);
+  EXPECT_EQ(voice(a)->gain, 0.0f) << "playing on, silent";
+}
