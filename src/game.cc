@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "game_audio.h"
+#include "game_net.h"
 #include "game_video.h"
 #include "game_web.h"
 #include "kez_driver-files.h"
@@ -20,7 +21,6 @@
 #include "kez_log.h"
 #include "kez_social.h"
 #include "kez_sound.h"
-#include "net.h"
 #include "trans.h"
 
 static const float FRAME_TARGET = 0.016666668f;
@@ -187,6 +187,8 @@ uint32_t game_wait_ms(float elapsed) {
 void Game::loop() {
   static uint32_t last_loop;
   if (game_signalled) quit = 1;
+  game_net_server_loop(this);
+  game_net_client_loop(this);
   game_web_loop(this);
   _game_login_event(this);
   if (!headless) {
@@ -266,12 +268,8 @@ void Game::video_apply() {
 void Game::deinit() {
   if (driver_steam_running()) social_logout();
   social_delete();
-  for (Net **endpoint : {&client, &server}) {
-    if (!*endpoint) continue;
-    (*endpoint)->close();
-    delete *endpoint;
-    *endpoint = nullptr;
-  }
+  game_net_client_close(this);
+  game_net_server_close(this);
   if (!headless) {
     state_deinit(names.current);
     states_delete_all();

@@ -1,0 +1,90 @@
+// The game's network endpoints: creating and closing them, and the per-frame pumps.
+#include "game_net.h"
+
+#include <cstdint>
+
+#include "game.h"
+#include "kez_log.h"
+#include "mods_api.h"
+#include "net_client.h"
+#include "net_server.h"
+#include "vantor_client.h"
+#include "vantor_server.h"
+
+// The fixed word every endpoint carries in its packets; no receiver checks it.
+static const char *const NET_TOKEN = "velum";
+
+static bool _game_net_port_ok(int port) { return port >= 0 && port <= UINT16_MAX; }
+
+static void _game_net_close(Net **endpoint) {
+  if (!*endpoint) return;
+  (*endpoint)->close();
+  delete *endpoint;
+  *endpoint = nullptr;
+}
+
+// While the mod waits in its lobby it is still building the world: nothing is synced yet.
+static bool _game_net_lobby(const Game *game) {
+  if (!game->mods) return false;
+  const var &params = game->mods->params;
+  return params.has("state") && params["state"].str() == "lobby";
+}
+
+bool game_net_join(Game *game, const std::string &host, int port) {
+  if (!_game_net_port_ok(port)) {
+    LOG_PRINTF("game_net_join: invalid port %d", port);
+    return false;
+  }
+  game_net_client_close(game);
+  NetClient *client = host.empty() ? new NetLocal() : new NetClient();
+  game->client = client;
+  client->setup(host.empty() ? "localhost" : host, (uint16_t)port, game->settings.server_uid,
+                game->settings.server_name, NET_TOKEN);
+  client->open();
+  return client->opened == 1;
+}
+
+bool game_net_host(Game *game, int port) {
+  if (!_game_net_port_ok(port)) {
+    LOG_PRINTF("game_net_host: invalid port %d", port);
+    return false;
+  }
+  game_net_server_close(game);
+  NetServer *server = new NetServer();
+  game->server = server;
+  server->setup("", (uint16_t)port, "server", "Server", NET_TOKEN);
+  server->open();
+  return server->opened == 1;
+}
+
+void game_net_client_close(Game *game) { _game_net_close(&game->client); }
+
+void game_net_server_close(Game *game) { _game_net_close(&game->server); }
+
+var game_net_dict(const std::string &uid, const std::string &name, const std::string &type, const std::string &value) {
+  var dict;
+  var_dict0(dict);
+  dict["uid"] = var(uid);
+  dict["name"] = var(name);
+  dict["type"] = var(type);
+  dict["value"] = var(value);
+  return dict;
+}
+
+void game_net_client_loop(Game *game) {
+  if (!game->client) return;
+  game->client->loop();
+  NetMsg msg;
+  while (game->client && game->client->recv(&msg)) {
+    // The server of a local client keeps this very world: its records must not be applied twice.
+    if (!game->client->is_local()) vantor_client_handle(&game->data.vantor, &game->view, msg);
+  }
+}
+
+void game_net_server_loop(Game *game) {
+  if (!game->server) return;
+  if (!_game_net_lobby(game)) vantor_server_sync(game->server, &game->data.vantor);
+  game->server->loop();
+  NetMsg msg;
+  while (game->server && game->server->recv(&msg)) vantor_server_handle(game->server, &game->data.vantor, msg);
+}

@@ -1,0 +1,173 @@
+// The match server's sync: the per-frame tick that sends the world to the clients, and the orders.
+#include "vantor_server.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "kez_log.h"
+#include "vantor_fleet.h"
+#include "vantor_world.h"
+
+// Frames between two full passes ("A" and every synced item): once a second at 60 frames.
+static const uint32_t SYNC_FULL_PERIOD = 60;
+// Counts for the process lifetime; a world reset does not restart it.
+static uint32_t sync_ticks;
+
+static bool _vantor_server_synced(const Item &item) { return item.in_use && item.synced; }
+
+static std::string _vantor_server_record(const Item &item) {
+  return std::string(reinterpret_cast<const char *>(&item), sizeof(Item));
+}
+
+// The item XOR its shadow, with bytes 4..7 (the index) in plain so the receiver knows the slot.
+static std::string _vantor_server_delta(const Item &item, const Item &shadow, uint32_t n) {
+  const uint8_t *a = reinterpret_cast<const uint8_t *>(&item);
+  const uint8_t *b = reinterpret_cast<const uint8_t *>(&shadow);
+  std::string out(sizeof(Item), '\0');
+  for (size_t i = 0; i < sizeof(Item); i++) out[i] = (char)(a[i] ^ b[i]);
+  for (int i = 0; i < 4; i++) out[4 + i] = (char)((n >> (8 * i)) & 0xFF);
+  return out;
+}
+
+void vantor_server_sync(Net *server, World *world) {
+  sync_ticks += 1;
+  if (sync_ticks % SYNC_FULL_PERIOD == 0) {
+    vantor_server_sync_alive(server, world);
+    vantor_server_sync_all(server, world);
+  } else {
+    vantor_server_sync_new(server, world);
+  }
+}
+
+bool vantor_server_sync_item(Net *server, World *world, int mode, const std::string &target, int n) {
+  if (n < 1 || n >= VANTOR_ITEMS || !_vantor_server_synced(world->items[n])) return false;
+  if (mode != VANTOR_SYNC_TICK && mode != VANTOR_SYNC_REFRESH) return false;
+  Item &item = world->items[n];
+  Item &shadow = world->shadows[n];
+  if (mode == VANTOR_SYNC_TICK && item.dirty) {
+    item.dirty = 0;
+    shadow = item;
+    server->send(target, "I", _vantor_server_record(item), NET_RELIABLE);
+    return true;
+  }
+  if (mode == VANTOR_SYNC_REFRESH) server->send(target, "S", _vantor_server_record(shadow), NET_RELIABLE);
+  server->send(target, "D", _vantor_server_delta(item, shadow, (uint32_t)n), NET_RELIABLE);
+  return true;
+}
+
+void vantor_server_sync_alive(Net *server, const World *world) {
+  std::string alive(VANTOR_ITEMS, '\0');
+  for (int n = 1; n < VANTOR_ITEMS; n++) alive[n] = _vantor_server_synced(world->items[n]) ? 1 : 0;
+  server->send("", "A", alive, NET_RELIABLE);
+}
+
+void vantor_server_sync_all(Net *server, World *world) {
+  for (int n = 1; n < VANTOR_ITEMS; n++) vantor_server_sync_item(server, world, VANTOR_SYNC_TICK, "", n);
+}
+
+void vantor_server_sync_new(Net *server, World *world) {
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    if (world->items[n].dirty) vantor_server_sync_item(server, world, VANTOR_SYNC_TICK, "", n);
+  }
+}
+
+int vantor_server_user_find(const World *world, const std::string &uid) {
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    const Item &item = world->items[n];
+    if (!item.in_use || !item.has_user) continue;
+    if (uid == std::string(item.user_uid, strnlen(item.user_uid, sizeof(item.user_uid)))) return n;
+  }
+  return 0;
+}
+
+// ---- Orders ----
+
+// The first `count` words of an order: split on single spaces, each read as a number (a non-number
+// reads 0) and truncated; missing words read 0. They stay doubles so that a huge or non-finite word
+// fails its range check instead of overflowing an int.
+static std::vector<double> _vantor_server_words(const std::string &data, size_t count) {
+  std::vector<double> words;
+  size_t start = 0;
+  while (words.size() < count) {
+    size_t end = data.find(' ', start);
+    std::string word = data.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    words.push_back(std::trunc(strtod(word.c_str(), nullptr)));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  words.resize(count, 0.0);
+  return words;
+}
+
+// The in-use item an order word names; null unless the word is an index 1..4095.
+static Item *_vantor_server_order_item(World *world, double word) {
+  if (!(word >= 1 && word < VANTOR_ITEMS)) return nullptr;
+  return vantor_item_live(world, (int64_t)word);
+}
+
+// Clients print the u32 serial with "%d", so a serial past 2^31 arrives negative: compare modulo 2^32.
+static bool _vantor_server_serial_matches(double word, uint32_t serial) {
+  if (!(word >= INT32_MIN && word <= UINT32_MAX)) return false;
+  return (uint32_t)(int64_t)word == serial;
+}
+
+// The first failing check of an order's ends, by its log name, or null when they pass: the source
+// (a fleet or a planet) must be in use and user's, the target an in-use planet, the serial the
+// source's (so an order made against an old copy of a reused slot never acts on the new item).
+static const char *_vantor_server_ends_fault(World *world, int user, double from_word, bool from_fleet, double to_word,
+                                             double serial_word) {
+  const Item *from = _vantor_server_order_item(world, from_word);
+  if (!from) return "from1";
+  if (from_fleet ? !from->has_fleet : !from->has_planet) return "from2";
+  if (from->owner_n != user) return "from3";
+  const Item *to = _vantor_server_order_item(world, to_word);
+  if (!to) return "to1";
+  if (!to->has_planet) return "to2";
+  if (!_vantor_server_serial_matches(serial_word, from->sync_id)) return "sync_id";
+  return nullptr;
+}
+
+static void _vantor_server_handle_send(World *world, const NetMsg &msg) {
+  std::vector<double> w = _vantor_server_words(msg.data, 4);  // perc, from, to, from's serial
+  int user = vantor_server_user_find(world, msg.peer);
+  const char *fault = !user                         ? "user"
+                      : !(w[0] >= 1 && w[0] <= 100) ? "perc"
+                                                    : _vantor_server_ends_fault(world, user, w[1], false, w[2], w[3]);
+  if (fault) {
+    LOG_PRINTF("_vantor_server_handle_send: invalid %s", fault);
+    return;
+  }
+  vantor_fleet_send(world, (int)w[1], (int)w[2], (int)w[0]);
+}
+
+static void _vantor_server_handle_redirect(World *world, const NetMsg &msg) {
+  std::vector<double> w = _vantor_server_words(msg.data, 3);  // fleet, to, fleet's serial
+  int user = vantor_server_user_find(world, msg.peer);
+  const char *fault = !user ? "user" : _vantor_server_ends_fault(world, user, w[0], true, w[1], w[2]);
+  if (fault) {
+    LOG_PRINTF("_vantor_server_handle_redirect: invalid %s", fault);
+    return;
+  }
+  vantor_fleet_redirect(world, (int)w[0], (int)w[1]);
+}
+
+// A reset, then the baseline and current state of every synced item, for the sender alone.
+static void _vantor_server_handle_refresh(Net *server, World *world, const std::string &peer) {
+  if (peer.empty()) return;  // the empty peer would address every client
+  server->send(peer, "R", "", NET_RELIABLE);
+  for (int n = 1; n < VANTOR_ITEMS; n++) vantor_server_sync_item(server, world, VANTOR_SYNC_REFRESH, peer, n);
+}
+
+void vantor_server_handle(Net *server, World *world, const NetMsg &msg) {
+  LOG_PRINTF("<%s> [%s] %s", msg.info.c_str(), msg.type.c_str(), msg.data.c_str());
+  if (msg.type == "send") {
+    _vantor_server_handle_send(world, msg);
+  } else if (msg.type == "redirect") {
+    _vantor_server_handle_redirect(world, msg);
+  } else if (msg.type == "refresh" || msg.type == "join" || msg.type == "rejoin") {
+    _vantor_server_handle_refresh(server, world, msg.peer);
+  }
+}

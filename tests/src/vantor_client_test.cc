@@ -1,0 +1,105 @@
+// The match client: copies with local references, fleets built locally, the alive map, and what it
+// refuses.
+#include "vantor_client.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "vantor_fleet.h"
+#include "vantor_server.h"
+#include "vantor_sync_test_util.h"
+
+namespace {
+
+struct VantorClient : testing::Test {
+  SyncWorld s;
+  SyncWorld client;  // replaced by the server's world on the first sync
+  World *c = client.world;
+  Net server;
+
+  void SetUp() override {
+    vantor_server_handle(&server, s.world, {"u1", "", "refresh", "", 0});
+    sync();
+  }
+  void sync() {
+    vantor_server_sync_new(&server, s.world);
+    sync_deliver(&server, c);
+  }
+  uint32_t local(int r) { return c->client_map[r]; }
+};
+
+}  // namespace
+
+TEST_F(VantorClient, a_fleet_builds_its_ships_once_then_only_follows_redirects_and_captures_show_locally) {
+  const int fleet = vantor_fleet_send(s.world, s.home, s.away, 50);
+  sync();
+  ASSERT_NE(nullptr, sync_copy(c, fleet));
+  EXPECT_NE((uint32_t)fleet, local(fleet));
+  EXPECT_EQ(local(s.away), sync_copy(c, fleet)->fleet_target);
+  EXPECT_EQ((int32_t)local(s.alice), sync_copy(c, fleet)->owner_n);
+  const int ships = sync_count(c, sync_is_ship);
+  EXPECT_EQ((int)s[fleet].fleet_live, ships);
+
+  vantor_fleet_redirect(s.world, fleet, s.free_planet);
+  s[fleet].fleet_ships = 1;
+  sync();
+  EXPECT_EQ(local(s.free_planet), sync_copy(c, fleet)->fleet_target);
+  EXPECT_NE(1.0f, sync_copy(c, fleet)->fleet_ships);
+  EXPECT_EQ(ships, sync_count(c, sync_is_ship));
+
+  vantor_planet_chown(s.world, s.away, s.alice);
+  sync();
+  EXPECT_EQ((int32_t)local(s.alice), sync_copy(c, s.away)->owner_n);
+  EXPECT_NE(0u, c->parts[c->part_cursor].in_use) << "the capture sparks";
+
+  Item bogus = s[fleet];  // claims more ships than any table holds: builds none
+  bogus.n = 4000;
+  bogus.fleet_live = 0xFFFFFFFFu;
+  ASSERT_TRUE(vantor_client_apply(c, nullptr, bogus));
+  EXPECT_EQ(ships, sync_count(c, sync_is_ship));
+}
+
+TEST_F(VantorClient, the_alive_map_destroys_missing_copies_but_never_a_local_item_in_their_slot) {
+  const int fleet = vantor_fleet_send(s.world, s.home, s.away, 50);
+  sync();
+  Item &reused = c->items[local(s.home)];  // as if a local ship had taken the copy's slot
+  reused.synced = 0;
+  reused.server_n = 0;
+  vantor_item_destroy(s.world, s.away);  // and with it the fleet flying there
+  vantor_item_destroy(s.world, s.home);
+  vantor_server_sync_alive(&server, s.world);
+  sync_deliver(&server, c);
+  EXPECT_EQ(nullptr, sync_copy(c, s.away));
+  EXPECT_EQ(nullptr, sync_copy(c, fleet));
+  EXPECT_EQ(0, sync_count(c, sync_is_ship));
+  EXPECT_EQ(1u, reused.in_use);
+  EXPECT_EQ(0u, local(s.home));
+}
+
+TEST_F(VantorClient, messages_of_the_wrong_size_or_index_and_orders_on_free_items_are_refused) {
+  const std::string record((const char *)&s[s.home], sizeof(Item));
+  auto at = [&](uint32_t r) {
+    std::string bytes = record;
+    memcpy(&bytes[4], &r, 4);
+    return bytes;
+  };
+  const std::vector<NetMsg> bad = {
+      {"", "", "I", record.substr(0, 543)},
+      {"", "", "S", record + "x"},
+      {"", "", "D", record + record},
+      {"", "", "A", std::string(4095, 0)},
+      {"", "", "A", std::string(4097, 0)},
+      {"", "", "I", at(0)},
+      {"", "", "D", at(4096)},
+      {"", "", "chat", "hello"},
+  };
+  const std::vector<char> before((const char *)c, (const char *)c + sizeof(World));
+  for (const NetMsg &msg : bad) EXPECT_FALSE(vantor_client_handle(c, nullptr, msg)) << msg.type << msg.data.size();
+  EXPECT_EQ(0, memcmp(before.data(), c, sizeof(World)));
+
+  Net to_server;
+  EXPECT_FALSE(vantor_client_send(&to_server, c, 50, (int)local(s.home), 4000));
+  EXPECT_FALSE(vantor_client_redirect(&to_server, c, 0, (int)local(s.away)));
+  EXPECT_TRUE(to_server.outgoing.empty());
+}

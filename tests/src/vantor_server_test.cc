@@ -1,0 +1,89 @@
+// The match server: the sync tick's cadence and records, the join baseline and the order checks.
+#include "vantor_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "vantor_fleet.h"
+#include "vantor_sync_test_util.h"
+
+namespace {
+
+struct VantorServer : testing::Test {
+  SyncWorld s;
+  Net server;  // a bare endpoint: what the server sends stays in its queue
+
+  std::string order(const char *peer, const char *type, const std::string &data) {
+    testing::internal::CaptureStdout();
+    vantor_server_handle(&server, s.world, {peer, "Alice", type, data, 0});
+    return testing::internal::GetCapturedStdout();
+  }
+  size_t sent(const std::string &type) const {
+    return std::count_if(server.outgoing.begin(), server.outgoing.end(),
+                         [&](const NetMsg &m) { return m.type == type; });
+  }
+};
+
+std::string w(uint32_t n) { return " " + std::to_string(n); }
+
+}  // namespace
+
+TEST_F(VantorServer, every_sixtieth_tick_sends_the_alive_map_and_every_item_other_ticks_only_dirty_ones) {
+  const int fleet = vantor_fleet_send(s.world, s.home, s.away, 50);  // its ships stay on the server
+  const size_t items = sync_count(s.world, sync_is_synced);
+  vantor_server_sync(&server, s.world);
+  EXPECT_EQ(items, sent("I"));
+  EXPECT_EQ(0, memcmp(&s.world->shadows[fleet], &s[fleet], sizeof(Item)));
+  EXPECT_EQ(0u, s[fleet].dirty);
+
+  server.outgoing.clear();
+  for (int ticks = 0; ticks < 60 && server.outgoing.empty(); ticks++) vantor_server_sync(&server, s.world);
+  ASSERT_EQ(items + 1, server.outgoing.size()) << "one full pass within 60 ticks";
+  const std::string &alive = server.outgoing[0].data;
+  ASSERT_EQ(4096u, alive.size());
+  EXPECT_EQ(1, alive[s.home]);
+  EXPECT_EQ(0, alive[fleet + 1]) << "a ship";
+  EXPECT_EQ(items, sent("D"));
+
+  server.outgoing.clear();
+  s[s.away].dirty = 1;
+  vantor_server_sync(&server, s.world);
+  ASSERT_EQ(1u, server.outgoing.size());
+  EXPECT_EQ("I", server.outgoing[0].type);
+}
+
+TEST_F(VantorServer, orders_are_carried_out_only_when_every_check_passes) {
+  const int theirs = vantor_fleet_send(s.world, s.away, s.home, 50);
+  const std::string to = w(s.away), serial = w(s[s.home].sync_id), their_serial = w(s[theirs].sync_id);
+  const struct {
+    const char *peer, *type;
+    std::string data;
+    const char *check;
+  } cases[] = {
+      {"u9", "send", "50" + w(s.home) + to + serial, "user"},
+      {"u1", "send", "half" + w(s.home) + to + serial, "perc"},
+      {"u1", "send", "50 1e300" + to + serial, "from1"},
+      {"u1", "send", "50" + w(s.alice) + to + serial, "from2"},
+      {"u1", "send", "50" + w(s.away) + w(s.home) + w(s[s.away].sync_id), "from3"},
+      {"u1", "send", "50" + w(s.home) + " 0" + serial, "to1"},
+      {"u1", "send", "50" + w(s.home) + w(s.bob) + serial, "to2"},
+      {"u1", "send", "50" + w(s.home) + to, "sync_id"},
+      {"u2", "redirect", std::to_string(s.away) + w(s.home) + w(s[s.away].sync_id), "from2"},
+      {"u1", "redirect", std::to_string(theirs) + w(s.free_planet) + their_serial, "from3"},
+      {"u2", "redirect", std::to_string(theirs) + w(s.free_planet) + " 0", "sync_id"},
+  };
+  for (const auto &c : cases) {
+    const std::string line = std::string("_vantor_server_handle_") + c.type + ": invalid " + c.check + "\n";
+    EXPECT_NE(std::string::npos, order(c.peer, c.type, c.data).find(line)) << c.type << c.data;
+  }
+  EXPECT_EQ(1, sync_count(s.world, sync_is_fleet));
+  EXPECT_EQ((uint32_t)s.home, s[theirs].fleet_target);
+  EXPECT_EQ(40.0f, s[s.home].ships_value);
+
+  s[s.home].sync_id = 0x80000001u;  // clients print serials with "%d": this one arrives negative
+  order("u1", "send", "50" + w(s.home) + to + " " + std::to_string(INT32_MIN + 1));
+  EXPECT_EQ(2, sync_count(s.world, sync_is_fleet));
+  EXPECT_NEAR(20.0f, s[s.home].ships_value, 1e-3f);
+}
