@@ -1,0 +1,393 @@
+// Markup builder: recursive descent over the markup tokens into widgets, action values and the Tab chain.
+#include "gui_build.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "art.h"
+#include "kez_font.h"
+#include "kez_gfx-tex.h"
+#include "kez_markup.h"
+
+static const char *FONT_NAME = "font";
+
+// A token's attribute; none when missing (reading a dict by key would add the key).
+static var _gui_attr(const var &t, const char *key) { return t.type() == VAR_DICT && t.has(key) ? t[key] : var(); }
+
+static bool _gui_has(const var &t, const char *key) { return t.type() == VAR_DICT && t.has(key); }
+
+static std::string _gui_str(const var &t, const char *key) { return _gui_attr(t, key).str(); }
+
+// An attribute read as a number: its leading numeric text ("50%" reads 50); "nan" reads 0.
+static double _gui_num(const var &t, const char *key) {
+  const double v = _gui_attr(t, key).number();
+  return v == v ? v : 0;
+}
+
+static int _gui_int(const var &t, const char *key) { return widget_trunc(_gui_num(t, key)); }
+
+static bool _gui_closed(const var &t) { return _gui_int(t, "closed") != 0; }
+
+// A size from markup, held within 0..GUI_SIZE_MAX: a page is a few thousand units wide, and layout sums
+// of larger values lose their units or overflow.
+static float _gui_size(double v) { return v > 0 ? (float)std::min(v, (double)GUI_SIZE_MAX) : 0.0f; }
+
+// "rrggbb" or "#rrggbb" as a colour; any further digits are dropped, so a tint never leaves 0xRRGGBB
+// (where it could read as the unset marker).
+static int32_t _gui_colour(const std::string &text) {
+  const char *digits = text.c_str() + (text.empty() || text[0] != '#' ? 0 : 1);
+  return (int32_t)(strtoul(digits, nullptr, 16) & 0xFFFFFF);
+}
+
+// "name" or "name:#rrggbb": the image by name, and the tint when one is given.
+static void _gui_image_ref(const std::string &ref, int32_t &image, int32_t &tint) {
+  const size_t colon = ref.find(':');
+  image = gfx_img_load(ref.substr(0, colon).c_str());
+  if (colon == std::string::npos) return;
+  const size_t end = ref.find(':', colon + 1);
+  tint = _gui_colour(ref.substr(colon + 1, end == std::string::npos ? end : end - colon - 1));
+}
+
+// A hexadecimal digit's value; 0 for anything else ("#" included).
+static int _gui_hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+// The UI screen's side in UI units: the drawing state's virtual size, which the shell keeps at the UI size.
+static float _gui_screen(bool width) {
+  if (!gfx_state) return 0;
+  return width ? gfx_state->virtual_w : gfx_state->virtual_h;
+}
+
+// {"type": type, "value": the token's attribute key, none when missing}.
+static var _gui_action(const char *type, const var &t, const char *key) {
+  var a;
+  var_dict2(a, "type", type, "value", _gui_attr(t, key));
+  return a;
+}
+
+// A width or height attribute: a number of units, or with "%" a share of the screen's side.
+static void _gui_side(float &side, const var &t, const char *key, bool width) {
+  const double v = _gui_num(t, key);
+  if (v != 0) side = _gui_size(v);
+  if (_gui_str(t, key).find('%') != std::string::npos) side = _gui_size(v * _gui_screen(width) / 100);
+}
+
+// An alignment word: neg -1, mid 0, pos 1; any other word leaves the property alone.
+static void _gui_align(int32_t &prop, const var &t, const char *key, const char *neg, const char *mid,
+                       const char *pos) {
+  const std::string word = _gui_str(t, key);
+  if (word == neg) prop = -1;
+  if (word == mid) prop = 0;
+  if (word == pos) prop = 1;
+}
+
+static void _gui_tabindex(GuiBuildCtx &ctx, Widget *w, const var &t) {
+  const double index = _gui_num(t, "tabindex");
+  if (index < 0) return;  // kept out of the Tab chain
+  const std::pair<int32_t, int32_t> key = {widget_trunc(index), ctx.sequence};
+  ctx.tabs[key] = w;
+  ctx.tab_keys[w] = key;
+  ctx.sequence++;
+}
+
+Widget *gui_apply_attrs(GuiBuildCtx &ctx, Widget *w, const var &t) {
+  StyleRecord &b = w->style.records[STYLE_BASE];
+  _gui_side(b.width, t, "width", true);
+  _gui_side(b.height, t, "height", false);
+  _gui_align(b.align, t, "align", "left", "center", "right");
+  _gui_align(b.valign, t, "valign", "top", "middle", "bottom");
+  if (w->focusable) _gui_tabindex(ctx, w, t);
+  if (_gui_has(t, "name")) w->id = _gui_str(t, "name");
+  if (_gui_has(t, "background")) _gui_image_ref(_gui_str(t, "background"), b.bg_image, b.bg_tint);
+  if (_gui_has(t, "disabled")) w->disabled = 1;
+  gui_apply_class(w, t);
+  return w;
+}
+
+struct BoxClass {
+  const char *cls, *image;
+  int32_t padding, margin;  // margin -1: unchanged
+};
+
+static const BoxClass BOX_CLASSES[] = {
+    {"error", "gui-error", 10, -1},
+    {"box", "gui-box1", 4, 1},
+    {"box2", "gui-box2", 4, 1},
+    {"box3", "gui-box3", 4, 1},
+};
+
+void gui_apply_class(Widget *w, const var &t) {
+  const std::string cls = _gui_str(t, "class");
+  for (const BoxClass &c : BOX_CLASSES) {
+    if (cls != c.cls) continue;
+    StyleRecord &b = w->style.records[STYLE_BASE];
+    b.bg_image = gfx_img_load(c.image);
+    b.bg_inset = 10;
+    b.padding_top = b.padding_right = b.padding_bottom = b.padding_left = c.padding;
+    if (c.margin >= 0) b.margin_top = b.margin_right = b.margin_bottom = b.margin_left = c.margin;
+    return;
+  }
+}
+
+// The image's untrimmed size in pixels, each side at least 1 (a missing image measures 1 x 1).
+static void _gui_image_size(int image, float &iw, float &ih) {
+  const GfxImage *img = gfx_img_get(image);
+  iw = img ? std::max(1.0f, std::trunc(img->full_w)) : 1.0f;
+  ih = img ? std::max(1.0f, std::trunc(img->full_h)) : 1.0f;
+}
+
+Widget *gui_image_widget(const std::string &src, float width, float height) {
+  Widget *w = new Widget();
+  StyleRecord &b = w->style.records[STYLE_BASE];
+  std::string name = src;
+  std::replace(name.begin(), name.end(), '/', '_');
+  std::replace(name.begin(), name.end(), '\\', '_');
+  _gui_image_ref(name, b.fg_image, b.fg_tint);
+  float iw, ih;
+  _gui_image_size(b.fg_image, iw, ih);
+  if (width == 0 && height == 0) {
+    width = iw;
+    height = ih;
+  } else if (height == 0) {
+    height = ih * width / iw;
+  } else if (width == 0) {
+    width = iw * height / ih;
+  }
+  b.width = _gui_size(width);
+  b.height = _gui_size(height);
+  return w;
+}
+
+// A text label in font "font" at `size` showing the token's content. A paragraph without a width of its
+// own takes the page's "p:max-width".
+static Label *_gui_text(GuiBuildCtx &ctx, const var &t, int size, bool paragraph) {
+  Label *l = new Label(font_load(FONT_NAME, size), _gui_str(t, "content").c_str());
+  gui_apply_attrs(ctx, l, t);
+  float &width = l->style.records[STYLE_BASE].width;
+  if (paragraph && width == STYLE_UNSET_F && _gui_has(ctx.style, "p:max-width")) {
+    width = _gui_size(ctx.style["p:max-width"].number());
+  }
+  return l;
+}
+
+// A backer rank badge: flag, stars and wings images stacked in a 33 x 22 box, chosen by the first three
+// hexadecimal digits of the value.
+static Widget *_gui_rank(GuiBuildCtx &ctx, const var &t) {
+  Container *c = new Container();
+  StyleRecord &b = c->style.records[STYLE_BASE];
+  b.width = 33;
+  b.height = 22;
+  gui_apply_attrs(ctx, c, t);
+  const std::string digits = _gui_str(t, "value") + "000";
+  static const char *const LAYERS[3] = {"flag%d", "stars%d", "wings%d"};  // back to front
+  for (int k = 0; k < 3; k++) {
+    char name[16];
+    snprintf(name, sizeof name, LAYERS[k], _gui_hex_digit(digits[k]));
+    Widget *layer = new Widget();
+    layer->style.records[STYLE_BASE].fg_image = gfx_img_load(name);
+    layer->style.records[STYLE_BASE].width = b.width;
+    layer->style.records[STYLE_BASE].height = b.height;
+    c->add_at(layer, 0, 0);
+  }
+  return c;
+}
+
+// Deletes a widget the builder made but does not use, after forgetting every reference the build keeps
+// to it or its descendants: a Tab link or a group leader must never point at a deleted widget. The work
+// is by the widgets deleted, never by the size of the page built so far.
+static void _gui_discard(GuiBuildCtx &ctx, Widget *w) {
+  std::vector<Widget *> gone = w->children();
+  gone.push_back(w);
+  for (Widget *x : gone) {
+    auto tab = ctx.tab_keys.find(x);
+    if (tab != ctx.tab_keys.end()) {
+      ctx.tabs.erase(tab->second);
+      ctx.tab_keys.erase(tab);
+    }
+    OptionBox *o = dynamic_cast<OptionBox *>(x);
+    auto group = o ? ctx.options.find(o->id) : ctx.options.end();  // a leader's id is its group's name
+    if (group != ctx.options.end() && group->second == o) ctx.options.erase(group);
+  }
+  delete w;
+}
+
+// An option of the token's group; the first of a name leads its group for the rest of the build.
+static Widget *_gui_option(GuiBuildCtx &ctx, const var &t, Widget *content) {
+  const std::string name = _gui_str(t, "name");
+  auto found = ctx.options.find(name);
+  OptionBox *leader = found == ctx.options.end() ? nullptr : found->second;
+  if (!content) content = new Label(font_load(FONT_NAME, 16), _gui_str(t, "title").c_str());
+  OptionBox *o = gui_option(content, _gui_attr(t, "value"), leader);
+  if (!leader) ctx.options[name] = o;
+  o->action.change = _gui_action("onchange", t, "onchange");
+  if (_gui_num(t, "checked") == 1) o->event(Event(EVT_CLICK));
+  return o;
+}
+
+static Widget *_gui_slider(const var &t) {
+  const int high = _gui_int(t, "high"), step = _gui_int(t, "step");
+  NumSlider *s = gui_num_slider(_gui_str(t, "name").c_str(), _gui_int(t, "value"), _gui_int(t, "low"),
+                                high != 0 ? high : 100, step != 0 ? step : 1);
+  s->action.change = _gui_action("onchange", t, "onchange");
+  return s;
+}
+
+// A text input; "textarea" is multi-line and "password" shows asterisks.
+static Widget *_gui_text_input(const var &t, const std::string &type) {
+  TextInput *in = gui_text_input(_gui_str(t, "name").c_str(), _gui_str(t, "value").c_str());
+  in->multi_line = type == "textarea";
+  in->password = type == "password";
+  return in;
+}
+
+static Widget *_gui_toggle(const var &t) {
+  MyToggle *m = gui_toggle(_gui_str(t, "name").c_str(), _gui_int(t, "value"));
+  m->action.change = _gui_action("onchange", t, "onchange");
+  return m;
+}
+
+// The widget of an input of that type; `inner` becomes null when the widget took it.
+static Widget *_gui_input_widget(GuiBuildCtx &ctx, const var &t, const std::string &type, Widget *&inner) {
+  Widget *w = nullptr;
+  if (type == "button") {
+    w = gui_button_by_class(_gui_action("onclick", t, "onclick"), inner, t);
+    inner = nullptr;
+  } else if (type == "text" || type == "textarea" || type == "password") {
+    w = _gui_text_input(t, type);
+  } else if (type == "image") {
+    Widget *picture =
+        gui_image_widget(_gui_str(t, "src"), _gui_size(_gui_num(t, "width")), _gui_size(_gui_num(t, "height")));
+    w = gui_button_by_class(_gui_action("onclick", t, "onclick"), picture, t);
+  } else if (type == "slider") {
+    w = _gui_slider(t);
+  } else if (type == "toggle") {
+    w = _gui_toggle(t);
+  } else if (type == "option") {
+    w = _gui_option(ctx, t, inner);
+    inner = nullptr;
+  } else {
+    w = new Widget();
+  }
+  return w;
+}
+
+int gui_build_input(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&out) {
+  const var &t = tokens[i];
+  Widget *inner = nullptr;
+  const int next = _gui_closed(t) ? i + 1 : gui_build_tags(ctx, tokens, i + 1, n, inner);
+  Widget *w = _gui_input_widget(ctx, t, _gui_str(t, "type"), inner);
+  if (inner) _gui_discard(ctx, inner);
+  out = gui_apply_attrs(ctx, w, t);
+  return next;
+}
+
+int gui_build_cell(GuiBuildCtx &ctx, const var &tokens, int i, int n, Table *table) {
+  const var &c = tokens[i];
+  Widget *content = nullptr;
+  const int k = gui_build_tags(ctx, tokens, i + 1, n, content);
+  if (!content) content = _gui_text(ctx, tokens[k - 1], 20, true);  // a text-only cell: its own token
+  Box *box = new Box(content);
+  if (_gui_attr(c, "clip").truth()) box->style.records[STYLE_BASE].clip = 1;
+  gui_apply_attrs(ctx, box, c);  // align and valign place the content
+  const int colspan = _gui_int(c, "colspan"), rowspan = _gui_int(c, "rowspan");
+  table->add_cell(box, colspan != 0 ? colspan : 1, rowspan != 0 ? rowspan : 1);
+  return k;
+}
+
+int gui_build_table(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&out) {
+  Table *table = new Table();
+  out = table;
+  gui_apply_attrs(ctx, table, tokens[i]);
+  for (int j = i + 1; j < n;) {
+    const var &t = tokens[j];
+    const std::string tag = _gui_str(t, "tag");
+    const bool closed = _gui_closed(t);
+    if (tag == "table" && closed) return j + 1;
+    if ((tag == "td" || tag == "th") && !closed) {
+      j = gui_build_cell(ctx, tokens, j, n, table);
+      continue;
+    }
+    if (tag == "tr" && !closed) {
+      table->cur_row = std::min(table->cur_row + 1, TABLE_GRID_MAX - 1);  // rows past the grid pile into its last
+      table->cur_col = 0;
+    }
+    j++;
+  }
+  return n;
+}
+
+// The size of a text tag's label; 0 for other tags.
+static int _gui_text_size(const std::string &tag) {
+  if (tag == "p" || tag == "h3") return 20;
+  if (tag == "h1") return 32;
+  if (tag == "h2") return 26;
+  if (tag == "h4") return 16;
+  return 0;
+}
+
+// Builds the first buildable element from j on (see gui_build_tags).
+static int _gui_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n, Widget *&out) {
+  for (; j < n; j++) {
+    const var &t = tokens[j];
+    const std::string tag = _gui_str(t, "tag");
+    if (tag == "table") return _gui_closed(t) ? j : gui_build_table(ctx, tokens, j, n, out);
+    if (tag == "td" || tag == "th" || tag == "tr") return j;  // the enclosing table's business
+    if (tag == "input") return gui_build_input(ctx, tokens, j, n, out);
+    if (const int size = _gui_text_size(tag)) {
+      out = _gui_text(ctx, t, size, tag == "p");
+      return j + 1;
+    }
+    if (tag == "img") {
+      out = gui_image_widget(_gui_str(t, "src"), _gui_size(_gui_num(t, "width")), _gui_size(_gui_num(t, "height")));
+      return j + 1;
+    }
+    if (tag == "vectors") {
+      out = gui_apply_attrs(ctx, new VectorArt(_gui_str(t, "data").c_str()), t);
+      return j + 1;
+    }
+    if (tag == "pixart") {
+      out = gui_apply_attrs(ctx, new PixArt(_gui_str(t, "data"), _gui_int(t, "edit")), t);
+      return j + 1;
+    }
+    if (tag == "rank") {
+      out = _gui_rank(ctx, t);
+      return j + 1;
+    }
+  }
+  return n;
+}
+
+int gui_build_tags(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&out) {
+  if (ctx.depth >= GUI_BUILD_DEPTH_MAX) return i;  // each level costs stack: markup from a mod is not trusted
+  ctx.depth++;
+  const int next = _gui_dispatch(ctx, tokens, i, n, out);
+  ctx.depth--;
+  return next;
+}
+
+// Links each widget of the Tab map to the next one; the last keeps no link (no wrap-around).
+static void _gui_link_tabs(GuiBuildCtx &ctx) {
+  Widget *prev = nullptr;
+  for (auto &entry : ctx.tabs) {
+    if (prev) prev->tab_next = entry.second;
+    prev = entry.second;
+  }
+}
+
+Widget *gui_build(const std::string &markup, const var &style) {
+  const var tokens = markup_parse(str_replace(markup, "<br/>", "\n"));
+  GuiBuildCtx ctx;
+  ctx.style = style;
+  Widget *out = nullptr;
+  gui_build_tags(ctx, tokens, 0, tokens.len(), out);
+  if (!out) out = new Widget();
+  _gui_link_tabs(ctx);
+  return out;
+}

@@ -1,0 +1,250 @@
+// Markup builder: pages built from markup (cells and rows, labels, buttons and their actions, option
+// groups, inputs and pictures, Tab order, images), hostile or broken markup, and a built page's pixels.
+#include "gui_build.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "art.h"
+#include "gui_test_support.h"
+
+namespace {
+
+using Page = std::unique_ptr<Widget>;
+
+// Writes the face "font" that the builder uses: the support header's "mono" face under that name.
+void write_font(const std::string &folder) {
+  FILE *f = fopen((folder + "/font.fnt").c_str(), "w");
+  fputs("common lineHeight=10 base=8 scaleW=10 scaleH=10 pages=1\npage id=0 file=\"font.png\"\n", f);
+  fclose(f);
+  gl_test_png(folder + "/font.png", 10, 10, [](int, int) { return 0xFFFFFFu; });
+}
+
+class Build : public GuiFiles {
+ protected:
+  void SetUp() override {
+    GuiFiles::SetUp();
+    write_font(folder);
+  }
+};
+
+// The contents of a table's cells in document order (the builder wraps each in a Box).
+std::vector<Widget *> cells(Widget *root) {
+  std::vector<Widget *> out;
+  for (Widget *w : static_cast<Table *>(root)->items) {
+    if (w != static_cast<Table *>(root)->spacer) out.push_back(static_cast<Box *>(w)->items[0]);
+  }
+  return out;
+}
+
+const StyleRecord &base(const Widget *w) { return w->style.records[STYLE_BASE]; }
+
+float font_size(const Widget *w) {
+  const Label *l = dynamic_cast<const Label *>(w);
+  return l && font_get(l->font) ? font_get(l->font)->size : 0;
+}
+
+std::string text(const Widget *w) { return dynamic_cast<const Label *>(w) ? static_cast<const Label *>(w)->text : ""; }
+
+void settle(Widget *root) {
+  widget_style_update(root->style);
+  root->layout();
+}
+
+}  // namespace
+
+TEST_F(Build, the_first_buildable_element_is_the_page_and_markup_without_one_is_an_empty_widget) {
+  Page empty(gui_build("just text <b>bold</b><span>x</span>", var()));
+  EXPECT_EQ(dynamic_cast<Container *>(empty.get()), nullptr);
+  Page p(gui_build("<b>skipped</b><p>one<br/>two</p><p>three</p>", var()));
+  EXPECT_EQ(text(p.get()), "one\ntwo");
+}
+
+TEST_F(Build, cells_fill_rows_from_zero_hold_one_element_and_text_cells_share_the_cell_style) {
+  var style;
+  var_dict0(style);
+  style["p:max-width"] = var(300);
+  Page page(
+      gui_build("<table><td><h1>a</h1></td><td colspan=0><h4>b</h4></td><tr><td colspan=2 rowspan=3><p width=50>one</p>"
+                "<p>two</p></td><th>c</th><tr><td class='box'>boxed</td></table>",
+                style));
+  std::vector<Widget *> c = cells(page.get());
+  ASSERT_EQ(c.size(), 5u);
+  const int want[5][4] = {{0, 0, 1, 1}, {1, 0, 1, 1}, {0, 1, 2, 3}, {2, 1, 1, 1}, {0, 2, 1, 1}};
+  const float sizes[5] = {32, 16, 20, 20, 20}, widths[5] = {STYLE_UNSET_F, STYLE_UNSET_F, 50, 300, 300};
+  for (int i = 0; i < 5; i++) {
+    const Widget *cell = c[i]->parent;
+    EXPECT_EQ(cell->column * 1000 + cell->row * 100 + cell->colspan * 10 + cell->rowspan,
+              want[i][0] * 1000 + want[i][1] * 100 + want[i][2] * 10 + want[i][3])
+        << i;
+    EXPECT_FLOAT_EQ(font_size(c[i]), sizes[i]) << i;
+    EXPECT_FLOAT_EQ(base(c[i]).width, widths[i]) << i << ": only paragraphs without a width take p:max-width";
+  }
+  EXPECT_EQ(text(c[2]), "one") << "a cell holds its first element only";
+  for (const Widget *w : {(const Widget *)c[4], (const Widget *)c[4]->parent}) {
+    EXPECT_EQ(base(w).bg_inset * 100 + base(w).padding_left * 10 + base(w).margin_top, 1041);
+  }
+}
+
+TEST_F(Build, buttons_hold_their_content_or_value_and_a_click_answers_the_onclick_dict) {
+  Page page(gui_build(
+      "<table><tr><td><input type='button' class='ibutton1' icon='icon-play' onclick='menus_login' value='Play' "
+      "height=66 name='play'><h1>PLAY</h1></input></td><td><input type='button' value='Back' onclick='popup:done' "
+      "name='popup:done' width=90 height=$HEIGHT class='tiny1' /></td></tr></table>",
+      var()));
+  Box *play = static_cast<Box *>(page->find("play")), *back = static_cast<Box *>(page->find("popup:done"));
+  EXPECT_EQ(text(play->items[0]), "PLAY");
+  EXPECT_FLOAT_EQ(font_size(play->items[0]), 32);
+  EXPECT_FLOAT_EQ(base(play).height, 66);
+  EXPECT_EQ(text(back->items[0]), "Back");
+  EXPECT_FLOAT_EQ(font_size(back->items[0]), 20);
+  EXPECT_FLOAT_EQ(base(back).width * 1000 + base(back).height, 90044) << "$HEIGHT reads 0: the button's own 44";
+
+  settle(page.get());
+  const GfxRect r = play->get_rect(true);
+  Event down = gui_event(EVT_DOWN, r.x + r.w / 2, r.y + r.h / 2);
+  down.button = 1;
+  page->event(down);
+  const var a = page->event(gui_event(EVT_UP, down.x, down.y));
+  ASSERT_EQ(a.type(), VAR_DICT);
+  EXPECT_EQ(a.len(), 2);
+  EXPECT_EQ(a["type"].str(), "onclick");
+  EXPECT_EQ(a["value"].str(), "menus_login");
+}
+
+TEST_F(Build, inputs_and_pictures_take_their_attributes_and_defaults) {
+  Page page(gui_build(
+      "<table><td><input type='text' name='nick' value='Ann'><p>dropped</p></input></td>"
+      "<td><input type='textarea' name='note'/></td><td><input type='password' name='pw'/></td>"
+      "<td><input type='slider' low='5' high='100' step=5 name='pct'/></td><td><input type='slider' name='plain'/>"
+      "</td><td><vectors name='v' width=30 data='T PX0Y0 PX9Y0 PX0Y9 Cff0000'/></td>"
+      "<td><pixart name='pix' edit=1 width=42 data=''/></td></table>",
+      var()));
+  TextInput *nick = static_cast<TextInput *>(page->find("nick"));
+  EXPECT_EQ(nick->get_value().str(), "Ann");
+  EXPECT_EQ(nick->multi_line * 10 + nick->password, 0);
+  EXPECT_EQ(static_cast<TextInput *>(page->find("note"))->multi_line, 1);
+  EXPECT_EQ(static_cast<TextInput *>(page->find("pw"))->password, 1);
+  EXPECT_EQ(base(nick).padding_top, 11) << "(42 - a line of the size-20 font) / 2";
+  NumSlider *pct = static_cast<NumSlider *>(page->find("pct")), *plain = static_cast<NumSlider *>(page->find("plain"));
+  EXPECT_EQ(pct->low * 10000 + pct->high * 10 + pct->step, 50000 + 1000 + 5);
+  EXPECT_EQ(plain->low * 10000 + plain->high * 10 + plain->step, 1000 + 1);
+  EXPECT_EQ(static_cast<VectorArt *>(page->find("v"))->tris.size(), 1u);
+  EXPECT_EQ(static_cast<PixArt *>(page->find("pix"))->editable, 1);
+  EXPECT_EQ(page->find("plain")->tab_next, page->find("pix")) << "an editable picture is in the Tab chain";
+}
+
+TEST_F(Build, tab_order_is_by_tabindex_then_document_order_and_minus_one_stays_out) {
+  Page page(gui_build(
+      "<table><td><input type='button' name='a' tabindex=10/></td><td><input type='button' name='b' tabindex=5/>"
+      "</td><td><input type='button' name='c' tabindex=10/></td><td><input type='button' name='d' tabindex=-1/>"
+      "</td><td><input type='button' name='e'/></td></table>",
+      var()));
+  Widget *a = page->find("a"), *b = page->find("b"), *c = page->find("c"), *d = page->find("d");
+  EXPECT_EQ(page->find("e")->tab_next, b);
+  EXPECT_EQ(b->tab_next, a);
+  EXPECT_EQ(a->tab_next, c);
+  EXPECT_EQ(c->tab_next, nullptr) << "no wrap-around";
+  EXPECT_EQ(d->tab_next, nullptr);
+  for (Widget *w : page->children()) EXPECT_NE(w->tab_next, d);
+}
+
+TEST_F(Build, sizes_follow_the_ui_screen_and_numbers_from_markup_are_held_in_range) {
+  gfx_init();  // no GL here: only markup without images while the drawing state exists
+  gfx_state->virtual_w = 640;
+  Page half(gui_build("<table width='50%' height=0>", var()));
+  gfx_deinit();
+  EXPECT_FLOAT_EQ(base(half.get()).width, 320);
+  EXPECT_FLOAT_EQ(base(half.get()).height, STYLE_UNSET_F);
+  Page page(gui_build(
+      "<table><td width='1e40' height='-5'><input type='button' name='a' tabindex='40000'/></td>"
+      "<td width='nan' colspan='1e12' background='x:#ff000001'><input type='button' name='b' tabindex=5/></td>"
+      "<td width=0><input type='slider' name='s' low='1e30' high='-1e30' value='nan' step='1e20'/></td></table>",
+      var()));
+  std::vector<Widget *> c = cells(page.get());
+  EXPECT_FLOAT_EQ(base(c[0]->parent).width, GUI_SIZE_MAX);
+  EXPECT_FLOAT_EQ(base(c[0]->parent).height, 0);
+  EXPECT_FLOAT_EQ(base(c[1]->parent).width, STYLE_UNSET_F);
+  EXPECT_FLOAT_EQ(base(c[2]->parent).width, STYLE_UNSET_F);
+  EXPECT_EQ(c[1]->parent->colspan, TABLE_GRID_MAX - 1);
+  EXPECT_EQ(base(c[1]->parent).bg_tint, 0x000001) << "a tint stays 0xRRGGBB (and never reads as unset)";
+  EXPECT_EQ(page->find("b")->tab_next, page->find("a")) << "a tabindex past 32767 must not wrap below 5";
+  EXPECT_EQ(static_cast<NumSlider *>(c[2])->low, 1000000000);
+}
+
+TEST_F(Build, deeply_nested_markup_is_cut_off_instead_of_exhausting_the_stack) {
+  std::string tables, inputs;
+  for (int i = 0; i < 3000; i++) {
+    tables += "<table><tr><td>";
+    inputs += "<input type='button'>";
+  }
+  for (const std::string &markup : {tables, inputs}) {
+    Page page(gui_build(markup, var()));
+    int depth = 0;
+    for (Widget *w = page.get(); w; depth++) {
+      Container *c = dynamic_cast<Container *>(w);
+      w = c && !c->items.empty() ? c->items.back() : nullptr;
+    }
+    EXPECT_LE(depth, 2 * GUI_BUILD_DEPTH_MAX + 2);
+    EXPECT_GE(depth, GUI_BUILD_DEPTH_MAX);
+  }
+}
+
+TEST_F(Build, options_of_one_name_form_a_group_that_checked_1_selects_and_a_dropped_option_leaves_none) {
+  Page page(
+      gui_build("<table><td><input type='toggle' name='t'><input type='option' name='res' value='1'/></input></td>"
+                "<td><input type='option' name='res' value='320' title='small' onchange='res'/></td>"
+                "<td><input type='option' name='res' value='480' checked=1/></td>"
+                "<td><input type='option' name='other' value='x' checked=2/></td></table>",
+                var()));
+  std::vector<Widget *> c = cells(page.get());
+  OptionBox *first = static_cast<OptionBox *>(c[1]), *second = static_cast<OptionBox *>(c[2]);
+  EXPECT_EQ(first->leader, first) << "the option the toggle dropped led no group";
+  EXPECT_EQ(second->leader, first);
+  EXPECT_EQ(page->find("res"), first);
+  EXPECT_EQ(first->get_value().str(), "480");
+  EXPECT_EQ(first->style.selected * 10 + second->style.selected, 1);
+  EXPECT_EQ(c[3]->get_value().type(), VAR_NONE);
+  EXPECT_EQ(text(first->items[0]), "small");
+  EXPECT_EQ(first->action.change["type"].str() + ":" + first->action.change["value"].str(), "onchange:res");
+  EXPECT_EQ(c[0]->tab_next, first) << "no Tab link through the dropped option";
+}
+
+TEST_F(GuiGl, images_read_slashes_as_underscores_keep_their_aspect_and_paint_in_their_tint) {
+  const int art = image("menu_art", 40, 20, 0xFFFFFF), wings = image("wings0", 4, 4, 0xFFFFFF);
+  Page one(gui_build("<img src='menu/art:#ff0000' width=100 />", var()));
+  EXPECT_EQ(base(one.get()).fg_image, art);
+  EXPECT_FLOAT_EQ(base(one.get()).height, 50);
+  Page two(gui_build("<img src='menu\\art' />", var()));
+  EXPECT_FLOAT_EQ(base(two.get()).width * 1000 + base(two.get()).height, 40020);
+  Page missing(gui_build("<img src='nothing' height=8 />", var()));
+  EXPECT_FLOAT_EQ(base(missing.get()).width, 8) << "a missing image measures 1 x 1";
+  Page rank(gui_build("<rank value='a3' />", var()));
+  EXPECT_EQ(base(static_cast<Container *>(rank.get())->items[2]).fg_image, wings) << "a3 gives wings0 in front";
+
+  settle(one.get());
+  one->paint();
+  expect_pixel(50, 25, 0xFF0000);
+}
+
+TEST_F(GuiGl, a_built_button_shows_its_skin_and_fades_in_the_over_image_when_the_page_focuses_it) {
+  image("gui-button2", 30, 30, 0x0000FF);
+  image("gui-button2o", 30, 30, 0xFFFF00);
+  image("gui-box1", 30, 30, 0x00FF00);
+  Page page(
+      gui_build("<table><td><input type='button' class='button2' value='' width=100 height=40/></td>"
+                "<td class='box' width=60 height=40>&nbsp;</td></table>",
+                var()));
+  settle(page.get());
+  page->paint();
+  expect_pixel(50, 20, 0x0000FF);   // the over image is still at alpha 0
+  expect_pixel(130, 20, 0x00FF00);  // the box class behind a cell
+  page->loop();                     // the first-hover rule hovers and focuses the button
+  for (int i = 0; i < 8; i++) settle(page.get());
+  gl_test_frame();
+  page->paint();
+  expect_pixel(50, 20, 0xFFFF00);
+}
