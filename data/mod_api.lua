@@ -1,0 +1,44 @@
+-- mod_api.lua: names and small helpers over the engine's w2_ functions, loaded before every mod.
+
+-- Relation bits of an item to a viewing user; ui_ships_show_mask and ui_to_mask are masks of them.
+REL_OWN = 1
+REL_TEAM = 2
+REL_NEUTRAL = 4
+REL_ENEMY = 8
+REL_REVEALED = 16
+
+-- Values of the "state" param: the screen the engine shows for the mod.
+STATE_MENU = "menu"
+STATE_PLAY = "play"
+STATE_PAUSE = "pause"
+STATE_LOBBY = "lobby"
+STATE_SCENE = "scene"
+STATE_DIALOG = "dialog"
+STATE_OVERLAY = "overlay"
+STATE_TABS = "tabs"
+STATE_QUIT = "quit"
+
+-- Item fields by the table: read the named keys of item n into a table, or write a table of them.
+function item_fields(n, keys)
+  local fields = {}
+  for _, key in ipairs(keys) do fields[key] = w2_item_get(n, key) end
+  return fields
+end
+
+function item_update(n, fields)
+  for key, value in pairs(fields) do w2_item_set(n, key, value) end
+end
+
+-- Counting and picking with the items_find query language.
+function items_count(query)
+  return #w2_items_find(query)
+end
+
+function items_first(query)
+  return w2_items_find(query)[1]
+end
+
+-- Params: set one only while it has no value, so a command-line value wins.
+function param_default(key, value)
+  if w2_param_get(key) == nil then w2_param_set(key, value) end
+end

@@ -1,0 +1,203 @@
+// The mod screen and the console page: pages built from the mod's markup params, the tab bar, the
+// quit and settings icons, and the console's input row. Sizes are in UI units.
+#include <string>
+
+#include "game.h"
+#include "game_video.h"
+#include "gui_build.h"
+#include "kez_font.h"
+#include "kez_gfx-tex.h"
+#include "mods_api.h"
+#include "scroll.h"
+#include "text_input.h"
+
+constexpr float TAB_BAR_H = 44;       // the tab bar's height, and the step the page moves down by
+constexpr float SCROLL_SIDE = 22;     // the room a vertical slider takes beside a page
+constexpr int PAGE_PADDING = 10;      // above and below a page's content
+constexpr int LOBBY_PADDING = 5;      // above and below the lobby's content
+constexpr float LOBBY_H = 276;        // the lobby's height before it follows the match view
+constexpr float ICON_SIZE = 34;       // the quit and settings icons
+constexpr int ICON_MARGIN = 5;        // around each icon
+constexpr size_t TABS_PAGE_MIN = 16;  // a "tabs" page of no more characters shows only the bar
+constexpr int CONSOLE_FONT_SIZE = 20;
+
+static StyleRecord &_base(Widget *w) { return w->style.records[STYLE_BASE]; }
+
+// The action {"type": type}.
+static var _mods_action(const char *type) {
+  var action;
+  var_dict0(action);
+  action["type"] = var(type);
+  return action;
+}
+
+// Empties a root container: a fresh one through the Widget part, then its children deleted.
+static void _mods_reset(Container *root) {
+  static_cast<Widget &>(*root) = Container();
+  root->clear();
+}
+
+void ModsAPI::console_build() {
+  _mods_reset(&console);
+  int font = font_load("font-console", CONSOLE_FONT_SIZE);
+  Table *table = new Table();
+  table->id = "table";
+  Label *prompt = new Label(font, "> ");
+  widget_style_update(prompt->style);
+  prompt->layout();
+  TextInput *input = new TextInput(font, "");
+  input->id = "input";
+  _base(input).width = game_ui_width() - prompt->outer_w;
+  input->action.change = _mods_action("input");
+  table->cur_row = 0;
+  table->add_cell(prompt, 1, 1);
+  table->add_cell(new Box(input), 1, 1);
+  table->cur_row = 1;
+  table->cur_col = 0;
+  table->add_cell(new Label(font, " "), 1, 1);
+  widget_style_update(table->style);
+  table->layout();
+  console.add_at(table, 0, (int)(game_ui_height() - table->outer_h));
+  widget_style_update(console.style);
+  console.layout();
+}
+
+// Content in a frame h high (h <= 0: the UI height plus h), as wide as the UI; the content scrolls
+// when it is taller than the frame.
+static Widget *_mods_page_frame(Widget *content, float h) {
+  float ui_w = game_ui_width();
+  if (h <= 0) h += game_ui_height();
+  Box *page = new Box(content);
+  _base(page).width = ui_w - SCROLL_SIDE;
+  _base(page).padding_top = _base(page).padding_bottom = PAGE_PADDING;
+  widget_style_update(page->style);
+  page->layout();
+  Widget *inner = page;
+  if (page->outer_h <= h) {
+    inner = new Box(page);
+  } else {
+    inner = new ScrollBox2(new ScrollBox(page, (int)(ui_w - SCROLL_SIDE), (int)h));
+  }
+  Box *frame = new Box(inner);
+  _base(frame).width = ui_w;
+  _base(frame).height = h;
+  return frame;
+}
+
+// Names a page frame "html" and gives it the alignment of the built content.
+static Widget *_mods_page(Widget *frame, const Widget *content) {
+  frame->id = "html";
+  _base(frame).align = content->style.records[STYLE_BASE].align;
+  _base(frame).valign = content->style.records[STYLE_BASE].valign;
+  return frame;
+}
+
+// The tab bar built from the "tabs" markup when it shows in this state; null (nothing added)
+// otherwise.
+static Box *_mods_tab_bar(const std::string &tabs, const std::string &state) {
+  var style;
+  var_dict0(style);
+  Box *bar = new Box(gui_build(tabs, style));
+  widget_style_update(bar->style);
+  bar->layout();
+  if (bar->outer_w <= SCROLL_SIDE || (state != "tabs" && state != "xtabs" && state != "lobby")) {
+    delete bar;
+    return nullptr;
+  }
+  bar->id = "tabs";
+  _base(bar).width = game_ui_width();
+  _base(bar).height = TAB_BAR_H;
+  bar->action.down = bar->action.up = _mods_action("ignore");  // presses on the bar stay off the page
+  return bar;
+}
+
+// An icon of the mod screen: image, name and click action.
+static Widget *_mods_icon(const char *name, const char *image, const char *click) {
+  Widget *icon = new Widget();
+  icon->id = name;
+  icon->focusable = 1;
+  StyleRecord &b = _base(icon);
+  b.width = b.height = ICON_SIZE;
+  b.bg_image = gfx_img_load(image);
+  b.margin_top = b.margin_right = b.margin_bottom = b.margin_left = ICON_MARGIN;
+  icon->action.click = _mods_action(click);
+  return icon;
+}
+
+// Adds the page built from the "html" markup for the state, below a tab bar when one shows.
+static void _mods_page_add(ModsAPI *api, const std::string &html, const std::string &state, bool bar) {
+  var style;
+  var_dict0(style);
+  Widget *content = gui_build(html, style);
+  float ui_w = game_ui_width(), ui_h = game_ui_height();
+  int k = bar ? 1 : 0;
+  if (state == "lobby") {
+    Box *box = new Box(content);
+    _base(box).width = ui_w - SCROLL_SIDE;
+    _base(box).padding_top = _base(box).padding_bottom = LOBBY_PADDING;
+    ScrollBox2 *lobby = new ScrollBox2(new ScrollBox(box, (int)(ui_w - SCROLL_SIDE), (int)LOBBY_H));
+    lobby->id = "htmlbox";
+    _base(lobby).bg_image = gfx_img_load("lobby-fade");
+    _base(lobby).height = api->game->view.screen_rect[3] - 2 * TAB_BAR_H;
+    api->screen.add_at(lobby, 0, (int)TAB_BAR_H);
+  } else if (state == "tabs" || state == "xtabs") {
+    if (html.size() <= TABS_PAGE_MIN) {
+      delete content;
+      return;
+    }
+    Widget *page = _mods_page(_mods_page_frame(content, ui_h - TAB_BAR_H * (k + 1)), content);
+    if (!bar) {
+      Box *outer = new Box(page);
+      _base(outer).margin_top = _base(outer).margin_right = _base(outer).margin_left = 0;
+      _base(outer).margin_bottom = (int)TAB_BAR_H;
+      _base(outer).valign = -1;
+      page = outer;
+    }
+    api->screen.add_at(page, 0, (int)(TAB_BAR_H * k));
+  } else {
+    api->screen.add_at(_mods_page(_mods_page_frame(content, ui_h), content), 0, 0);
+  }
+}
+
+void ModsAPI::gui_build(bool keep_values) {
+  console_build();
+  var kept;
+  var_dict0(kept);
+  if (keep_values) {
+    for (Widget *w : screen.children()) {
+      if (!w->id.empty()) var_index_string(kept, w->id) = w->get_value();
+    }
+  }
+  _mods_reset(&screen);
+  float ui_w = game_ui_width(), ui_h = game_ui_height();
+  Widget *backdrop = new Widget();
+  backdrop->id = "none";
+  backdrop->focusable = 1;
+  _base(backdrop).width = ui_w;
+  _base(backdrop).height = ui_h;
+  screen.add_at(backdrop, 0, 0);
+  std::string state = param_get("state").str();
+  Box *bar = _mods_tab_bar(param_get("tabs").str(), state);
+  if (bar) screen.add_at(bar, 0, 0);
+  _mods_page_add(this, param_get("html").str(), state, bar != nullptr);
+  if (state != "tabs") {
+    if (!param_get("remove_quit").truth()) screen.add_at(_mods_icon("quit", "icon-quit", "quit"), 0, 0);
+    constexpr int corner = (int)ICON_SIZE + 2 * ICON_MARGIN;  // the settings icon sits in the bottom right corner
+    screen.add_at(_mods_icon("settings", "icon-settings", "settings"), (int)ui_w - corner, (int)ui_h - corner);
+  }
+  var name, value;
+  for (var it = kept.iter(); it.next_kv(name, value);) gui_set(name.str(), value);
+}
+
+// The "html" page's place from its alignment (unset: centred); then the screen is laid out and painted.
+void ModsAPI::gui_paint() {
+  Widget *html = screen.find("html");
+  if (html) {
+    const StyleRecord &b = html->style.records[STYLE_BASE];
+    float w = b.width == STYLE_UNSET_F ? 0 : b.width, h = b.height == STYLE_UNSET_F ? 0 : b.height;
+    html->pos_x = (game_ui_width() - w) * (widget_style_or(b.align, 0) + 1) * 0.5f;
+    html->pos_y = (game_ui_height() - h) * (widget_style_or(b.valign, 0) + 1) * 0.5f;
+  }
+  screen.layout();
+  screen.paint();
+}

@@ -1,0 +1,717 @@
+// The Lua mod runtime: the sandboxed state, the w2_ functions, the output hooks and the entry points.
+//
+// Lua raises errors with longjmp, which skips C++ destructors. So no function Lua calls (the w2_
+// functions, print, the message handler, the instruction hook) holds a C++ object with a destructor
+// while it can raise: texts and values it pushes or raises are parked in static storage first, and
+// every C++ temporary of an operation call ends with its statement.
+#include "mods_lua.h"
+
+#include <lua.hpp>
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "game.h"
+#include "game_net.h"
+#include "kez_driver-files.h"
+#include "kez_log.h"
+#include "mods_api.h"
+#include "vantor_fleet.h"
+#include "vantor_step.h"
+#include "vantor_view.h"
+#include "vantor_world.h"
+
+ModsAPI *mods_lua_current;
+
+static const char *const PROGRAM_NAME = "vantor2";
+static const char *const REGISTRY_KEY = "w2";  // the context, as a light userdata
+constexpr int HOOK_STEP = 1000;                // instructions between two calls of the instruction hook
+
+// Keeps only the allowed names in the global table. The library tables are replaced by new tables
+// holding the allowed members, and strings' methods are looked up in the reduced string table too,
+// so ("").dump is gone with string.dump.
+static const char *const SANDBOX = R"lua(
+local function sandbox()
+  local G, pairs, ipairs, type = _G, pairs, ipairs, type
+  -- A new table of the named members of a library; a member the library lacks stays absent.
+  local function pick(library, names)
+    if type(library) ~= "table" then return nil end
+    local t = {}
+    for _, name in ipairs(names) do t[name] = library[name] end
+    return t
+  end
+  local allowed = {
+    setmetatable = setmetatable, getmetatable = getmetatable, rawset = rawset, rawget = rawget,
+    error = error, ipairs = ipairs, next = next, pairs = pairs, pcall = pcall, print = print,
+    select = select, tonumber = tonumber, tostring = tostring, type = type, unpack = unpack,
+    coroutine = pick(coroutine, {"create", "resume", "running", "status", "wrap", "yield"}),
+    string = pick(string, {"byte", "char", "find", "format", "gmatch", "gsub", "len", "lower",
+                           "match", "rep", "reverse", "sub", "upper"}),
+    table = pick(table, {"insert", "maxn", "remove", "sort", "unpack", "concat"}),
+    math = pick(math, {"abs", "acos", "asin", "atan", "atan2", "ceil", "cos", "cosh", "deg", "exp",
+                       "floor", "fmod", "frexp", "huge", "ldexp", "log", "log10", "max", "min",
+                       "modf", "pi", "pow", "rad", "random", "sin", "sinh", "sqrt", "tan", "tanh",
+                       "randomseed"}),
+    os = pick(os, {"clock", "difftime", "time"}),
+    bit32 = pick(bit32, {"arshift", "band", "bnot", "bor", "btest", "bxor", "extract", "lrotate",
+                         "lshift", "replace", "rrotate", "rshift"}),
+  }
+  getmetatable("").__index = allowed.string
+  for i in ipairs(G) do G[i] = nil end
+  for k in pairs(G) do G[k] = nil end
+  for k, v in pairs(allowed) do G[k] = v end
+end
+sandbox()
+)lua";
+
+// The library files may use these five functions; mod code may not.
+static const char *const SANDBOX_LATE[] = {"setmetatable=nil", "getmetatable=nil", "rawset=nil", "rawget=nil",
+                                           "error=nil"};
+static const char *const LIBRARY_FILES[] = {"mod_api.lua", "mod_util.lua", "mod_json.lua"};
+
+// Parked off the C stack: what a w2_ function pushes or raises (see the top of the file).
+static var _mods_lua_result;
+static std::string _mods_lua_text;
+
+// The instruction budget of the chunk the engine is running.
+static int64_t _mods_lua_limit = MODS_LUA_INSTRUCTIONS_MAX;
+static int64_t _mods_lua_spent;
+static int _mods_lua_depth;  // chunks running, nested ones included
+
+// ---- output hooks ----
+
+int mods_lua_print(const char *text, FILE *stream) {
+  if (!text || !text[0]) return 0;
+  if ((stream == stdout || stream == stderr) && mods_lua_current) mods_lua_current->log_entry(text);
+  return (int)strlen(text);
+}
+
+int mods_lua_printf(FILE *stream, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list measure;
+  va_copy(measure, args);
+  int length = vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  int written = 0;
+  if (length >= 0) {
+    std::string text(length + 1, '\0');
+    vsnprintf(&text[0], text.size(), format, args);
+    written = mods_lua_print(text.c_str(), stream);
+  }
+  va_end(args);
+  return written;
+}
+
+// print: each value through tostring, tab separated, then a line feed, all through the output hook.
+static int _mods_lua_print_values(lua_State *L) {
+  int count = lua_gettop(L);
+  lua_getglobal(L, "tostring");
+  for (int i = 1; i <= count; i++) {
+    lua_pushvalue(L, -1);
+    lua_pushvalue(L, i);
+    lua_call(L, 1, 1);
+    const char *text = lua_tostring(L, -1);
+    if (!text) return luaL_error(L, "'tostring' must return a string to 'print'");
+    if (i > 1) mods_lua_print("\t", stdout);
+    mods_lua_print(text, stdout);
+    lua_pop(L, 1);
+  }
+  mods_lua_print("\n", stdout);
+  return 0;
+}
+
+static int _mods_lua_panic(lua_State *L) {
+  const char *message = lua_tostring(L, -1);
+  mods_lua_printf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n", message ? message : "?");
+  return 0;
+}
+
+// The message handler of every chunk: a text error gets a traceback; another value its __tostring.
+static int _mods_lua_traceback(lua_State *L) {
+  const char *message = lua_tostring(L, 1);
+  if (message) {
+    luaL_traceback(L, L, message, 1);
+  } else if (!lua_isnoneornil(L, 1) && !luaL_callmeta(L, 1, "__tostring")) {
+    lua_pushliteral(L, "(no error message)");
+  }
+  return 1;
+}
+
+// ---- the instruction budget ----
+
+int64_t _mods_lua_instruction_limit_set(int64_t limit) {
+  int64_t old = _mods_lua_limit;
+  _mods_lua_limit = limit;
+  return old;
+}
+
+static void _mods_lua_hook(lua_State *L, lua_Debug *) {
+  _mods_lua_spent += HOOK_STEP;
+  if (_mods_lua_spent <= _mods_lua_limit) return;
+  // From now on every instruction fails, in this thread and the main one, so no pcall loop and no
+  // coroutine can swallow the error and run on.
+  lua_sethook(L, _mods_lua_hook, LUA_MASKCOUNT, 1);
+  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+  lua_sethook(lua_tothread(L, -1), _mods_lua_hook, LUA_MASKCOUNT, 1);
+  lua_pop(L, 1);
+  luaL_error(L, "instruction limit exceeded");
+}
+
+// ---- running chunks ----
+
+// Reports a failed chunk's error (on top of the stack) on the error stream and pops it.
+static void _mods_lua_report(lua_State *L) {
+  const char *message = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : nullptr;
+  mods_lua_printf(stderr, "%s: ", PROGRAM_NAME);
+  mods_lua_printf(stderr, "%s\n", message ? message : "(error object is not a string)");
+  lua_pop(L, 1);
+}
+
+// Loads text as a chunk of that name and calls it under the message handler; reports a failure.
+// Only text is loaded: precompiled chunks can break the interpreter's memory safety. Returns the
+// result code, 0 on success.
+static int _mods_lua_run(lua_State *L, const char *text, size_t length, const char *name) {
+  if (_mods_lua_depth == 0) {
+    _mods_lua_spent = 0;
+    lua_sethook(L, _mods_lua_hook, LUA_MASKCOUNT, HOOK_STEP);
+  }
+  int status = luaL_loadbufferx(L, text, length, name, "t");
+  if (status == LUA_OK) {
+    int base = lua_gettop(L);
+    lua_pushcfunction(L, _mods_lua_traceback);
+    lua_insert(L, base);
+    _mods_lua_depth++;
+    status = lua_pcall(L, 0, 0, base);
+    _mods_lua_depth--;
+    lua_remove(L, base);
+  }
+  if (status != LUA_OK) _mods_lua_report(L);
+  return status;
+}
+
+static int _mods_lua_run(lua_State *L, const char *text, const char *name) {
+  return _mods_lua_run(L, text, strlen(text), name);
+}
+
+// ---- argument conversion ----
+
+// Raises message as a plain Lua error (no position).
+static int _mods_lua_raise(lua_State *L, const char *message) {
+  lua_pushstring(L, message);
+  return lua_error(L);
+}
+
+const char *mods_lua_check_string(lua_State *L, int index, const char *fallback, size_t *length) {
+  int type = lua_type(L, index);
+  if (type == LUA_TSTRING || type == LUA_TNUMBER) return lua_tolstring(L, index, length);
+  if (!fallback) _mods_lua_raise(L, "null string");
+  if (length) *length = strlen(fallback);
+  return fallback;
+}
+
+// Raises "null string" for an argument mods_lua_to_var refuses, before any C++ object exists, so that
+// the conversion itself cannot raise later.
+static void _mods_lua_check_value(lua_State *L, int index) {
+  int type = lua_type(L, index);
+  if (type == LUA_TNIL || type == LUA_TBOOLEAN || type == LUA_TNUMBER || type == LUA_TSTRING) return;
+  _mods_lua_raise(L, "null string");
+}
+
+var mods_lua_to_var(lua_State *L, int index) {
+  size_t length;
+  switch (lua_type(L, index)) {
+    case LUA_TNIL: return var();
+    case LUA_TBOOLEAN: return var(lua_toboolean(L, index) != 0);
+    case LUA_TNUMBER: return var(lua_tonumber(L, index));
+    case LUA_TSTRING: {
+      const char *text = lua_tolstring(L, index, &length);
+      return var(std::string(text, length));
+    }
+  }
+  _mods_lua_raise(L, "null string");
+  return var();
+}
+
+void mods_lua_push_var(lua_State *L, const var &v) {
+  switch (v.type()) {
+    case VAR_NONE: lua_pushnil(L); return;
+    case VAR_NUMBER: lua_pushnumber(L, v.number()); return;
+    case VAR_BOOL: lua_pushboolean(L, v.truth()); return;
+    default: _mods_lua_text = v.str(); lua_pushlstring(L, _mods_lua_text.data(), _mods_lua_text.size());
+  }
+}
+
+// An id, port, colour or team: the number rounded to the nearest integer, ties to even.
+static int _mods_lua_int(lua_State *L, int index) { return mods_number_int(std::nearbyint(lua_tonumber(L, index))); }
+
+// A coordinate or amount, narrowed to a float.
+static float _mods_lua_float(lua_State *L, int index) { return (float)lua_tonumber(L, index); }
+
+// A text argument as a byte string (it may hold NUL bytes).
+static std::string _mods_lua_bytes(const char *text, size_t length) { return std::string(text, length); }
+
+// ---- the w2_ functions ----
+
+// The context, from the registry.
+static ModsAPI *_mods_lua_context(lua_State *L) {
+  lua_getfield(L, LUA_REGISTRYINDEX, REGISTRY_KEY);
+  ModsAPI *api = static_cast<ModsAPI *>(lua_touserdata(L, -1));
+  lua_pop(L, 1);
+  return api;
+}
+
+// Checks the argument count ("incorrect number of arguments") and returns the context.
+static ModsAPI *_mods_lua_begin(lua_State *L, int count) {
+  if (lua_gettop(L) != count) _mods_lua_raise(L, "incorrect number of arguments");
+  return _mods_lua_context(L);
+}
+
+// Raises the operation's pending error once: it is cleared in the context before it unwinds.
+static void _mods_lua_raise_pending(lua_State *L, ModsAPI *api) {
+  if (!api->error_flag) return;
+  _mods_lua_text = api->error_get();
+  api->error.clear();
+  api->error_flag = 0;
+  lua_pushlstring(L, _mods_lua_text.data(), _mods_lua_text.size());
+  lua_error(L);
+}
+
+// Ends a w2_ function without results.
+static int _mods_lua_end(lua_State *L, ModsAPI *api) {
+  _mods_lua_raise_pending(L, api);
+  return 0;
+}
+
+// Ends a w2_ function with a number result.
+static int _mods_lua_end_number(lua_State *L, ModsAPI *api, int n) {
+  _mods_lua_raise_pending(L, api);
+  lua_pushinteger(L, n);
+  return 1;
+}
+
+// Ends a w2_ function with the parked result.
+static int _mods_lua_end_result(lua_State *L, ModsAPI *api) {
+  _mods_lua_raise_pending(L, api);
+  mods_lua_push_var(L, _mods_lua_result);
+  return 1;
+}
+
+static World *_mods_lua_world(ModsAPI *api) { return &api->game->data.vantor; }
+
+static int w2_game_reset(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 0);
+  api->game_reset();
+  return _mods_lua_end(L, api);
+}
+
+// Any count other than 4 settles into the rectangle 0, 0, 0, 0 instead of raising.
+static int w2_planets_settle(lua_State *L) {
+  float r[4] = {0, 0, 0, 0};
+  if (lua_gettop(L) == 4) {
+    for (int i = 0; i < 4; i++) r[i] = _mods_lua_float(L, i + 1);
+  }
+  ModsAPI *api = _mods_lua_context(L);
+  vantor_planets_settle(_mods_lua_world(api), r[0], r[1], r[2], r[3]);
+  return _mods_lua_end(L, api);
+}
+
+static int w2_view_set(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 4);
+  view_set(&api->game->view, _mods_lua_world(api), _mods_lua_float(L, 1), _mods_lua_float(L, 2), _mods_lua_float(L, 3),
+           _mods_lua_float(L, 4));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_user_init(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 3);
+  size_t length;
+  const char *title = mods_lua_check_string(L, 1, nullptr, &length);
+  int n = api->user_init(_mods_lua_bytes(title, length), _mods_lua_int(L, 2), _mods_lua_int(L, 3));
+  return _mods_lua_end_number(L, api, n);
+}
+
+static int w2_team_init(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t length;
+  const char *title = mods_lua_check_string(L, 1, nullptr, &length);
+  int n = api->team_init(_mods_lua_bytes(title, length), _mods_lua_int(L, 2));
+  return _mods_lua_end_number(L, api, n);
+}
+
+static int w2_planet_init(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 5);
+  int n = api->planet_init(_mods_lua_int(L, 1), _mods_lua_float(L, 2), _mods_lua_float(L, 3), _mods_lua_float(L, 4),
+                           _mods_lua_float(L, 5));
+  return _mods_lua_end_number(L, api, n);
+}
+
+// Arguments: owner, ships, from, to.
+static int w2_fleet_init(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 4);
+  int n = api->fleet_init(_mods_lua_int(L, 1), _mods_lua_int(L, 3), _mods_lua_int(L, 4), _mods_lua_float(L, 2));
+  return _mods_lua_end_number(L, api, n);
+}
+
+static int w2_item_init(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 0);
+  return _mods_lua_end_number(L, api, (int)vantor_item_alloc(_mods_lua_world(api))->n);
+}
+
+static int w2_fleet_send(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 3);
+  int n = api->fleet_send(_mods_lua_int(L, 1), _mods_lua_int(L, 2), _mods_lua_int(L, 3));
+  return _mods_lua_end_number(L, api, n);
+}
+
+static int w2_fleet_redirect(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  int fleet = _mods_lua_int(L, 1), to = _mods_lua_int(L, 2);
+  if (api->item_lookup(fleet, "fleet_redirect:fleet") && api->item_lookup(to, "fleet_redirect:to")) {
+    vantor_fleet_redirect(_mods_lua_world(api), fleet, to);
+  }
+  return _mods_lua_end(L, api);
+}
+
+static int w2_planet_chown(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  int planet = _mods_lua_int(L, 1), owner = _mods_lua_int(L, 2);
+  if (api->item_lookup(planet, "planet_chown:pid") && api->item_lookup(owner, "planet_chown:uid")) {
+    vantor_planet_chown(_mods_lua_world(api), planet, owner);
+  }
+  return _mods_lua_end(L, api);
+}
+
+// Arguments: the image name (anything but a text or number gives the empty name), then the numbers.
+static int w2_part_init(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1 + MODS_PART_NUMBERS);
+  size_t length = 0;
+  const char *type = lua_tolstring(L, 1, &length);
+  float numbers[MODS_PART_NUMBERS];
+  for (int i = 0; i < MODS_PART_NUMBERS; i++) numbers[i] = _mods_lua_float(L, i + 2);
+  api->part_init(type ? _mods_lua_bytes(type, length) : std::string(), numbers);
+  return _mods_lua_end(L, api);
+}
+
+// Returns a new table of the found ids.
+static int w2_items_find(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *query = mods_lua_check_string(L, 1, nullptr, &length);
+  _mods_lua_result = api->items_find(_mods_lua_bytes(query, length));
+  _mods_lua_raise_pending(L, api);
+  int count = _mods_lua_result.len();
+  lua_createtable(L, count, 0);
+  for (int i = 0; i < count; i++) {
+    lua_pushnumber(L, _mods_lua_result[i].number());
+    lua_rawseti(L, -2, i + 1);
+  }
+  return 1;
+}
+
+static int w2_item_set(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 3);
+  size_t length;
+  const char *key = mods_lua_check_string(L, 2, nullptr, &length);
+  _mods_lua_check_value(L, 3);
+  api->item_set(_mods_lua_int(L, 1), _mods_lua_bytes(key, length), mods_lua_to_var(L, 3));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_item_get(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t length;
+  const char *key = mods_lua_check_string(L, 2, nullptr, &length);
+  _mods_lua_result = api->item_get(_mods_lua_int(L, 1), _mods_lua_bytes(key, length));
+  return _mods_lua_end_result(L, api);
+}
+
+static int w2_item_destroy(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  int n = _mods_lua_int(L, 1);
+  if (api->item_lookup(n, "item_destroy:n")) vantor_item_destroy(_mods_lua_world(api), n);
+  return _mods_lua_end(L, api);
+}
+
+static int w2_param_set(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t length;
+  const char *key = mods_lua_check_string(L, 1, nullptr, &length);
+  _mods_lua_check_value(L, 2);
+  api->param_set(_mods_lua_bytes(key, length), mods_lua_to_var(L, 2));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_param_get(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *key = mods_lua_check_string(L, 1, nullptr, &length);
+  _mods_lua_result = api->param_get(_mods_lua_bytes(key, length));
+  return _mods_lua_end_result(L, api);
+}
+
+static int w2_gui_set(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t length;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
+  _mods_lua_check_value(L, 2);
+  api->gui_set(_mods_lua_bytes(name, length), mods_lua_to_var(L, 2));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_gui_get(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
+  _mods_lua_result = api->gui_get(_mods_lua_bytes(name, length));
+  return _mods_lua_end_result(L, api);
+}
+
+static int w2_net_host(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  game_net_host(api->game, _mods_lua_int(L, 1));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_net_join(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t length;
+  const char *host = mods_lua_check_string(L, 1, nullptr, &length);
+  api->net_join(_mods_lua_bytes(host, length), _mods_lua_int(L, 2));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_net_send(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 3);
+  size_t to_n, type_n, data_n;
+  const char *to = mods_lua_check_string(L, 1, nullptr, &to_n);
+  const char *type = mods_lua_check_string(L, 2, nullptr, &type_n);
+  const char *data = mods_lua_check_string(L, 3, nullptr, &data_n);
+  api->net_send(_mods_lua_bytes(to, to_n), _mods_lua_bytes(type, type_n), _mods_lua_bytes(data, data_n));
+  return _mods_lua_end(L, api);
+}
+
+// Arguments: host, port, title, type, data.
+static int w2_net_poke(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 5);
+  size_t host_n, title_n, type_n, data_n;
+  const char *host = mods_lua_check_string(L, 1, nullptr, &host_n);
+  const char *title = mods_lua_check_string(L, 3, nullptr, &title_n);
+  const char *type = mods_lua_check_string(L, 4, nullptr, &type_n);
+  const char *data = mods_lua_check_string(L, 5, nullptr, &data_n);
+  api->net_poke(_mods_lua_bytes(host, host_n), _mods_lua_int(L, 2), _mods_lua_bytes(title, title_n),
+                _mods_lua_bytes(type, type_n), _mods_lua_bytes(data, data_n));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_play_sound(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
+  api->play_sound(_mods_lua_bytes(name, length));
+  return _mods_lua_end(L, api);
+}
+
+static int w2_play_music(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
+  api->play_music(_mods_lua_bytes(name, length));
+  return _mods_lua_end(L, api);
+}
+
+// A row of a query result: a dict becomes a table of its pairs, anything else a plain value.
+static void _mods_lua_push_row(lua_State *L, const var &row) {
+  if (row.type() != VAR_DICT) {
+    mods_lua_push_var(L, row);
+    return;
+  }
+  lua_newtable(L);
+  for (const auto &pair : static_cast<const _var_dict *>(row.object())->items) {
+    lua_pushlstring(L, pair.first.data(), pair.first.size());
+    mods_lua_push_var(L, pair.second);
+    lua_rawset(L, -3);
+  }
+}
+
+// Arguments: two texts, a number that is read and not used, a text, then any number of values.
+static int w2_db_query(lua_State *L) {
+  int count = lua_gettop(L);
+  if (count < 4) return _mods_lua_raise(L, "incorrect number of arguments");
+  ModsAPI *api = _mods_lua_context(L);
+  size_t a_n, b_n, c_n;
+  const char *a = mods_lua_check_string(L, 1, nullptr, &a_n);
+  const char *b = mods_lua_check_string(L, 2, nullptr, &b_n);
+  lua_tonumber(L, 3);
+  const char *c = mods_lua_check_string(L, 4, nullptr, &c_n);
+  for (int i = 5; i <= count; i++) _mods_lua_check_value(L, i);
+  {
+    var values;
+    var_new_list(values);
+    for (int i = 5; i <= count; i++) values.append(mods_lua_to_var(L, i));
+    _mods_lua_result = api->db_query(_mods_lua_bytes(a, a_n), _mods_lua_bytes(b, b_n), _mods_lua_bytes(c, c_n), values);
+  }
+  _mods_lua_raise_pending(L, api);
+  int rows = _mods_lua_result.type() == VAR_LIST ? _mods_lua_result.len() : 0;
+  lua_createtable(L, rows, 0);
+  for (int i = 0; i < rows; i++) {
+    _mods_lua_push_row(L, _mods_lua_result[i]);
+    lua_rawseti(L, -2, i + 1);
+  }
+  return 1;
+}
+
+static int w2_api_call(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t name_n, json_n;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &name_n);
+  const char *json = mods_lua_check_string(L, 2, nullptr, &json_n);
+  api->api_call(_mods_lua_bytes(name, name_n), _mods_lua_bytes(json, json_n));
+  return _mods_lua_end(L, api);
+}
+
+static int _mods_lua_require(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
+  api->require(_mods_lua_bytes(name, length));
+  return _mods_lua_end(L, api);
+}
+
+// The globals a mod calls, in registration order.
+static const luaL_Reg MODS_LUA_FUNCTIONS[] = {
+    {"w2_game_reset", w2_game_reset},     {"w2_planets_settle", w2_planets_settle},
+    {"w2_view_set", w2_view_set},         {"w2_user_init", w2_user_init},
+    {"w2_team_init", w2_team_init},       {"w2_planet_init", w2_planet_init},
+    {"w2_fleet_init", w2_fleet_init},     {"w2_item_init", w2_item_init},
+    {"w2_fleet_send", w2_fleet_send},     {"w2_fleet_redirect", w2_fleet_redirect},
+    {"w2_planet_chown", w2_planet_chown}, {"w2_part_init", w2_part_init},
+    {"w2_items_find", w2_items_find},     {"w2_item_set", w2_item_set},
+    {"w2_item_get", w2_item_get},         {"w2_item_destroy", w2_item_destroy},
+    {"w2_param_set", w2_param_set},       {"w2_param_get", w2_param_get},
+    {"w2_gui_set", w2_gui_set},           {"w2_gui_get", w2_gui_get},
+    {"w2_net_host", w2_net_host},         {"w2_net_join", w2_net_join},
+    {"w2_net_send", w2_net_send},         {"w2_net_poke", w2_net_poke},
+    {"w2_play_sound", w2_play_sound},     {"w2_play_music", w2_play_music},
+    {"w2_db_query", w2_db_query},         {"w2_api_call", w2_api_call},
+    {"require", _mods_lua_require},
+};
+
+// ---- the runtime ----
+
+static void *_mods_lua_alloc(void *, void *block, size_t, size_t size) {
+  if (size == 0) {
+    free(block);
+    return nullptr;
+  }
+  return realloc(block, size);
+}
+
+ModsLua::ModsLua(ModsAPI *owner) : context(owner) {}
+
+ModsLua::~ModsLua() {
+  mods_lua_current = context;
+  if (state) lua_close(state);
+  state = nullptr;
+}
+
+void ModsLua::open() {
+  mods_lua_current = context;
+  if (state) return;
+  state = lua_newstate(_mods_lua_alloc, nullptr);
+  if (!state) return;
+  lua_atpanic(state, _mods_lua_panic);
+  luaL_openlibs(state);
+  lua_register(state, "print", _mods_lua_print_values);  // the sandbox keeps this print
+  _mods_lua_run(state, SANDBOX, "sandbox");
+  lua_pushlightuserdata(state, context);
+  lua_setfield(state, LUA_REGISTRYINDEX, REGISTRY_KEY);
+  for (const luaL_Reg &function : MODS_LUA_FUNCTIONS) lua_register(state, function.name, function.func);
+  for (const char *file : LIBRARY_FILES) {
+    std::string text = driver_data_string(file);
+    _mods_lua_run(state, text.data(), text.size(), file);
+  }
+  for (const char *line : SANDBOX_LATE) _mods_lua_run(state, line, "sandbox2");
+}
+
+void ModsLua::init() {
+  if (status || !state) return;
+  status = _mods_lua_run(state, "_init()", "init");
+  if (status) LOG_PRINTF("Lua error: %d\n", status);
+}
+
+void ModsLua::loop(float dt) {
+  if (status || !state) return;
+  char text[64];
+  snprintf(text, sizeof text, "_loop(%f)", (double)dt);
+  status = _mods_lua_run(state, text, "loop");
+  if (status) LOG_PRINTF("Lua error: %d\n", status);
+}
+
+// True when text is a Lua name (and so can be written as a bare table key).
+static bool _mods_lua_is_name(const std::string &text) {
+  static const char *const reserved[] = {"and",      "break",  "do",   "else", "elseif", "end",  "false", "for",
+                                         "function", "goto",   "if",   "in",   "local",  "nil",  "not",   "or",
+                                         "repeat",   "return", "then", "true", "until",  "while"};
+  if (text.empty() || (text[0] >= '0' && text[0] <= '9')) return false;
+  for (char c : text) {
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    if (!letter && !(c >= '0' && c <= '9')) return false;
+  }
+  for (const char *word : reserved) {
+    if (text == word) return false;
+  }
+  return true;
+}
+
+// Appends the Lua literal of v to out; false when a dict key is not a Lua name.
+static bool _mods_lua_literal(const var &v, std::string &out) {
+  switch (v.type()) {
+    case VAR_NONE: out += "nil"; return true;
+    case VAR_BOOL: out += v.truth() ? "true" : "false"; return true;
+    case VAR_NUMBER: out += v.str(); return true;
+    case VAR_DICT: {
+      out += "{";
+      const char *separator = "";
+      for (const auto &pair : static_cast<const _var_dict *>(v.object())->items) {
+        if (!_mods_lua_is_name(pair.first)) return false;
+        out += separator + pair.first + "=";
+        if (!_mods_lua_literal(pair.second, out)) return false;
+        separator = ",";
+      }
+      out += "}";
+      return true;
+    }
+    default: {
+      std::string text = str_replace(v.str(), "]=]", "?");
+      // A text ending in "]=" would close the bracket early with the closing "]".
+      if (text.size() >= 2 && text.compare(text.size() - 2, 2, "]=") == 0) text.replace(text.size() - 2, 2, "?");
+      out += "[=[" + text + "]=]";
+      return true;
+    }
+  }
+}
+
+void ModsLua::event(var e) {
+  if (status || !state || e.type() != VAR_DICT) return;
+  std::string text = "_event(";
+  if (_mods_lua_literal(e, text)) {
+    text += ");";
+    status = _mods_lua_run(state, text.data(), text.size(), "event");
+  } else {
+    mods_lua_printf(stderr, "%s: event: a key is not a Lua name\n", PROGRAM_NAME);
+    status = LUA_ERRSYNTAX;
+  }
+  if (status) LOG_PRINTF("Lua error: %d\n", status);
+}
+
+void ModsLua::script(const char *text, const char *name) {
+  status = 0;
+  if (!state) return;
+  int result = _mods_lua_run(state, text, name);
+  if (result) LOG_PRINTF("Lua error: %d\n", result);
+  status = 0;
+}

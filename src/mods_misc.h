@@ -1,0 +1,31 @@
+// Running the mod: start and stop, the step after every frame and event, events into the mod, and
+// reloading its files (on request and when they change on disk).
+#pragma once
+
+#include <cstdint>
+
+#include "kez_var.h"
+
+struct Game;
+
+// Starts (or restarts) the mod of game->mod_file: a fresh context with the command line's free
+// "-key value" pairs and the engine's params, a fresh Lua runtime, the main file run, then _init.
+void mods_start(Game *game);
+// Stops the running mod (nothing without one) and closes the game's network endpoints; the world is
+// reset and data files are looked up in the data folder again.
+void mods_stop(Game *game);
+// The step after every frame and every mod event: reloads changed files, services the mod's own
+// endpoint and follows the "state" param (screens, "exit", "quit"). Nothing without a mod.
+void mods_update(Game *game);
+// Hands one event to the running mod, then mods_update; "mods_popup_dismiss" only removes the mod
+// screen's popup. Nothing without a mod.
+void mods_event(Game *game, var e);
+// Forgets the mod's files and runs the main file again; the console is cleared.
+void mods_reload(Game *game);
+// mods_reload when a file of the mod changed on disk at least two seconds ago; looks at most once a
+// wall-clock second.
+void mods_reload_auto(Game *game);
+
+// Module-internal, open to the tests: replaces the wall clock (seconds) of the reload check; null
+// restores it.
+void _mods_clock_set(int64_t (*now)());

@@ -1,0 +1,108 @@
+// World operations for mods: match set-up, particles and the mod's files.
+#include "mods_world.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "game.h"
+#include "kez_driver-files.h"
+#include "kez_log.h"
+#include "mods_api.h"
+#include "mods_lua.h"
+#include "trans.h"
+#include "vantor_fleet.h"
+#include "vantor_step.h"
+#include "vantor_world.h"
+
+constexpr int TRANS_FADE = 2;  // the screen transition of a new match
+
+// The number of an item a creator returned; 0 for the dummy of a full table.
+static int _mods_item_number(const Item *item) { return item->in_use ? (int)item->n : 0; }
+
+void ModsAPI::game_reset() {
+  trans_capture(1, TRANS_FADE, game);
+  vantor_world_reset(&game->data.vantor);
+  game->view.initialised = 0;
+  if (game->server) net_send("", "R", "");
+}
+
+int ModsAPI::team_init(const std::string &title, int color) {
+  return _mods_item_number(vantor_team_init(&game->data.vantor, (uint32_t)color, title.c_str()));
+}
+
+int ModsAPI::user_init(const std::string &title, int color, int team) {
+  return _mods_item_number(vantor_user_init(&game->data.vantor, (uint32_t)color, team, title.c_str()));
+}
+
+int ModsAPI::planet_init(int owner, float x, float y, float production, float ships) {
+  if (!item_lookup(owner, "planet_init:uid")) return 0;
+  return _mods_item_number(vantor_planet_init(&game->data.vantor, owner, x, y, production, ships));
+}
+
+int ModsAPI::fleet_init(int owner, int from, int to, float ships) {
+  if (!item_lookup(owner, "fleet_init:uid") || !item_lookup(from, "fleet_init:from") ||
+      !item_lookup(to, "fleet_init:to")) {
+    return 0;
+  }
+  return _mods_item_number(vantor_fleet_init(&game->data.vantor, from, owner, ships, to));
+}
+
+int ModsAPI::fleet_send(int percent, int from, int to) {
+  if (!item_lookup(from, "fleet_send:from") || !item_lookup(to, "fleet_send:to")) return 0;
+  return vantor_fleet_send(&game->data.vantor, from, to, percent);
+}
+
+void ModsAPI::part_init(const std::string &type, const float numbers[MODS_PART_NUMBERS]) {
+  Part *part = vantor_part_alloc(&game->data.vantor);
+  vantor_text_copy(part->image, sizeof part->image, type.c_str());
+  float *fields[MODS_PART_NUMBERS] = {&part->life,      &part->x,          &part->y,         &part->size,
+                                      &part->angle,     &part->alpha,      &part->vx,        &part->vy,
+                                      &part->size_rate, &part->angle_rate, &part->alpha_rate};
+  for (int i = 0; i < MODS_PART_NUMBERS; i++) *fields[i] = numbers[i];
+}
+
+std::string mods_file_name(const std::string &name) {
+  std::string file = str_replace(str_replace(name, "..", "_"), "\\", "/");
+  size_t slash = file.rfind('/');
+  if (slash != std::string::npos) file = file.substr(slash + 1);
+  if (file.find('.') == std::string::npos) file += ".lua";
+  return file;
+}
+
+// The folder of the game's main mod file; "." for a bare file name.
+static std::string _mods_folder(const Game *game) {
+  std::string main =
+      str_replace(std::string(game->mod_file, strnlen(game->mod_file, sizeof game->mod_file)), "\\", "/");
+  size_t slash = main.rfind('/');
+  return slash == std::string::npos ? "." : main.substr(0, slash);
+}
+
+// True when path opens for reading.
+static bool _mods_readable(const std::string &path) {
+  FILE *probe = fopen(path.c_str(), "rb");
+  if (probe) fclose(probe);
+  return probe != nullptr;
+}
+
+void ModsAPI::require(const std::string &name) {
+  std::string file = mods_file_name(name);
+  for (const ModsFile &loaded : files) {
+    if (loaded.file == file) return;  // each file runs once per run
+  }
+  std::string folder = _mods_folder(game);
+  if (app_info) {
+    memset(app_info->data_override, 0, sizeof app_info->data_override);
+    vantor_text_copy(app_info->data_override, sizeof app_info->data_override, folder.c_str());
+  }
+  std::string path = folder + "/" + file;
+  if (!_mods_readable(path)) path = driver_data_path(file.c_str());
+  if (!_mods_readable(path)) {
+    logf("ModsAPI::require(\"%s\") file missing\n", name.c_str());
+    error_set("file missing");
+    return;
+  }
+  files.push_back({name, path, driver_file_mtime(path.c_str()), file});
+  LOG_PRINTF("ModsAPI::require: %s\n", path.c_str());
+  std::string text = driver_file_string(path.c_str());
+  if (game->mods_base) game->mods_base->script(text.c_str(), file.c_str());
+}

@@ -1,0 +1,252 @@
+// The Lua mod runtime: the sandbox, the w2_ functions' conversions and errors, require, the entry
+// points, the instruction limit and the library files.
+#include "mods_lua.h"
+
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "data_override.h"
+#include "game.h"
+#include "game_net.h"
+#include "mods_api.h"
+#include "net.h"
+#include "vantor_world.h"
+
+namespace {
+
+// A headless game running an opened runtime, with a private data folder holding the mod's folder.
+class ModsLuaTest : public DataOverrideTest {
+ protected:
+  void SetUp() override {
+    override_open("mods-lua");
+    std::filesystem::create_directories(folder + "/mod");
+    g.reset(new Game());
+    g->headless = 1;
+    snprintf(g->mod_file, sizeof g->mod_file, "%s/mod/main.lua", folder.c_str());
+    vantor_world_reset(&g->data.vantor);
+    api.reset(new ModsAPI(g.get()));
+    lua.reset(new ModsLua(api.get()));
+    g->mods = api.get();
+    g->mods_base = lua.get();
+    lua->open();
+  }
+  void TearDown() override {
+    lua.reset();  // its destructor still reaches the context
+    api.reset();
+    g.reset();
+    override_close();
+  }
+  void run(const std::string &code) { lua->script(code.c_str(), "test"); }
+  // A global's text, read without running a chunk; "<none>" when it is no string or number.
+  std::string global(const char *name) {
+    lua_getglobal(lua->state, name);
+    const char *text = lua_tostring(lua->state, -1);
+    std::string out = text ? text : "<none>";
+    lua_pop(lua->state, 1);
+    return out;
+  }
+  // tostring of a Lua expression; "<none>" when the chunk fails.
+  std::string eval(const std::string &expr) {
+    lua_pushnil(lua->state);
+    lua_setglobal(lua->state, "result");
+    run("result = tostring(" + expr + ")");
+    return global("result");
+  }
+  // The error a statement raises, "" when it raises none.
+  std::string raised(const std::string &code) { return eval("select(2, pcall(function() " + code + " end)) or ''"); }
+  bool console_has(const std::string &text) const {
+    for (const std::string &line : api->console_lines) {
+      if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<Game> g;
+  std::unique_ptr<ModsAPI> api;
+  std::unique_ptr<ModsLua> lua;
+};
+
+}  // namespace
+
+TEST_F(ModsLuaTest, sandbox_leaves_no_way_out) {
+  for (const char *name :
+       {"io",           "load",         "loadfile",       "dofile",      "loadstring",  "debug",
+        "package",      "_G",           "collectgarbage", "rawequal",    "xpcall",      "assert",
+        "setmetatable", "getmetatable", "rawset",         "rawget",      "error",       "os.execute",
+        "os.getenv",    "os.exit",      "os.remove",      "string.dump", "(\"\").dump", "coroutine.running and nil"}) {
+    EXPECT_EQ(eval(name), "nil") << name;
+  }
+  EXPECT_EQ(eval("math.floor(2.5) .. string.format('%02d', 7) .. ('ab'):upper()"), "207AB");
+  EXPECT_EQ(eval("bit32.band(6, 3) + #table.concat({'x', 'y'})"), "4");
+  EXPECT_EQ(eval("type(os.time()) .. type(coroutine.wrap)"), "numberfunction");
+}
+
+TEST_F(ModsLuaTest, precompiled_chunks_are_refused) {
+  run(std::string("\x1bLua\x52\x00\x01\x04", 8) + "result = 1");
+  EXPECT_TRUE(console_has("binary chunk"));
+  EXPECT_EQ(lua->status, 0);  // a script leaves the runtime running
+}
+
+TEST_F(ModsLuaTest, an_operation_error_is_raised_once_then_cleared) {
+  int user = api->user_init("green", 0x00FF00, 0);
+  int home = api->planet_init(user, 0, 0, 50, 20);
+  int away = api->planet_init(user, 300, 0, 50, 20);
+  EXPECT_EQ(raised("w2_fleet_send(50, 0, " + std::to_string(away) + ")"), "invalid item");
+  EXPECT_EQ(api->error_flag, 0);
+  EXPECT_EQ(api->error, "");
+  EXPECT_NE(eval("w2_fleet_send(50, " + std::to_string(home) + ", " + std::to_string(away) + ")"), "0");
+  EXPECT_EQ(raised("w2_item_set(" + std::to_string(home) + ", 'owner_n', 0)"), "out of range");
+  EXPECT_EQ(raised("w2_item_get(" + std::to_string(home) + ", 'nope')"), "invalid key");
+  EXPECT_EQ(raised("w2_item_get(" + std::to_string(home) + ", 'owner_n')"), "");
+}
+
+TEST_F(ModsLuaTest, arguments_are_counted_and_converted) {
+  for (const char *title : {"one", "two", "three", "four"}) api->user_init(title, 0, 0);
+  EXPECT_EQ(raised("w2_item_get(1)"), "incorrect number of arguments");
+  EXPECT_EQ(raised("w2_db_query('a', 'b', 0)"), "incorrect number of arguments");
+  EXPECT_EQ(raised("w2_param_set('k', {})"), "null string");
+  EXPECT_EQ(raised("w2_item_get(1, nil)"), "null string");
+  EXPECT_EQ(eval("w2_item_get(2.5, 'title_value')"), "two");  // ties round to even
+  EXPECT_EQ(eval("w2_item_get(3.5, 'title_value')"), "four");
+  EXPECT_EQ(eval("w2_item_get('3', 'title_value')"), "three");
+  EXPECT_EQ(raised("w2_item_get(1e300, 'title_value')"), "invalid item");
+  EXPECT_TRUE(console_has("ModsAPI::item_get:n:2147483647 invalid item"));
+  run("w2_param_set(5, 'five') w2_param_set('flag', true)");
+  EXPECT_EQ(api->param_get("5").str(), "five");
+  EXPECT_EQ(eval("w2_param_get('flag')"), "true");
+  EXPECT_EQ(eval("w2_param_get('missing')"), "nil");
+  EXPECT_EQ(eval("pcall(w2_planets_settle)"), "true");
+  EXPECT_EQ(eval("#w2_db_query('a', 'b', 0, 'c', 1, 'x')"), "0");
+}
+
+TEST_F(ModsLuaTest, items_are_made_found_and_written_from_lua) {
+  run("u = w2_user_init('green', 65280, 0) p = w2_planet_init(u, 10, 20, 50, 5)"
+      " w2_item_set(p, 'label_text', 'home') f = w2_items_find('planet')");
+  EXPECT_EQ(eval("#f .. ':' .. (f[1] == p and 'p' or '?')"), "1:p");
+  EXPECT_EQ(eval("w2_item_get(p, 'label_text') .. w2_item_get(p, 'position_y')"), "home20");
+  run("w2_part_init({}, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11)");
+  EXPECT_STREQ(g->data.vantor.parts[g->data.vantor.part_cursor].image, "");
+  EXPECT_EQ(g->data.vantor.parts[g->data.vantor.part_cursor].alpha_rate, 11);
+}
+
+TEST_F(ModsLuaTest, entry_points_run_until_a_chunk_fails) {
+  run("calls = '' function _init() calls = calls .. 'i' end"
+      " function _loop(dt) calls = calls .. 'l' .. dt end"
+      " function _event(e) calls = calls .. 'e' .. e.type end");
+  lua->init();
+  lua->loop(0.5f);
+  var e;
+  var_dict2(e, var("type"), var("t"), var("n"), var(3));
+  lua->event(e);
+  lua->event(var("not a dict"));
+  EXPECT_EQ(eval("calls"), "il0.5et");
+
+  run("function _loop() calls = calls .. 'L' local x = nothing.here end");
+  lua->loop(0.1f);
+  EXPECT_NE(lua->status, 0);
+  EXPECT_TRUE(console_has("vantor2:"));
+  lua->loop(0.1f);
+  lua->init();
+  lua->event(e);
+  EXPECT_EQ(global("calls"), "il0.5etL");
+  run("");  // a script (a reload, a console line) clears the failed state
+  EXPECT_EQ(lua->status, 0);
+  lua->init();
+  EXPECT_EQ(global("calls"), "il0.5etLi");
+}
+
+TEST_F(ModsLuaTest, events_arrive_as_literals_and_bad_keys_run_nothing) {
+  run("function _event(e) got = e end");
+  var e;
+  var_dict0(e);
+  e["type"] = var("net:chat");
+  e["value"] = var("a]=]b");
+  e["tail"] = var("x]=");
+  e["half"] = var(0.5);
+  e["flag"] = var(true);
+  lua->event(e);
+  EXPECT_EQ(eval("got.value .. '|' .. got.tail .. '|' .. got.half .. '|' .. tostring(got.flag)"), "a?b|x?|0.5|true");
+
+  run("got = nil");
+  e["x=1}) injected=true _event({y"] = var(1);
+  lua->event(e);
+  EXPECT_NE(lua->status, 0);
+  EXPECT_EQ(eval("injected"), "nil");
+  EXPECT_EQ(eval("got"), "nil");
+}
+
+TEST_F(ModsLuaTest, require_runs_files_of_the_mod_folder_once) {
+  file("mod/util.lua", "util_runs = (util_runs or 0) + 1");
+  file("mod/self.lua", "self_runs = (self_runs or 0) + 1 require('self')");
+  file("secret.lua", "secret_ran = true");
+  run("require('lib\\\\util') require('util') require('self')");
+  EXPECT_EQ(eval("util_runs .. self_runs"), "11");
+  ASSERT_EQ(api->files.size(), 2u);
+  EXPECT_EQ(api->files[0].name, "lib\\util");
+  EXPECT_EQ(api->files[0].file, "util.lua");
+  EXPECT_EQ(api->files[0].path, folder + "/mod/util.lua");
+  EXPECT_EQ(raised("require('../secret')"), "file missing");
+  EXPECT_TRUE(console_has("ModsAPI::require(\"../secret\") file missing"));
+  EXPECT_EQ(eval("secret_ran"), "nil");
+}
+
+TEST_F(ModsLuaTest, a_mod_that_never_returns_is_stopped) {
+  int64_t old = _mods_lua_instruction_limit_set(1000000);
+  for (const char *body : {"while true do end", "while true do pcall(function() while true do end end) end",
+                           "while true do coroutine.resume(coroutine.create(function() while true do end end)) end"}) {
+    run(std::string("function _loop() ") + body + " end");
+    lua->loop(0.1f);
+    EXPECT_NE(lua->status, 0) << body;
+    EXPECT_TRUE(console_has("instruction limit exceeded")) << body;
+  }
+  EXPECT_EQ(eval("1 + 1"), "2");  // the next chunk has its budget again
+  _mods_lua_instruction_limit_set(old);
+}
+
+TEST_F(ModsLuaTest, net_send_goes_to_the_hosted_server_unless_addressed_to_it) {
+  run("w2_net_host(0)");
+  ASSERT_TRUE(g->server);
+  run("w2_net_join('', " + std::to_string(g->server->port) +
+      ") w2_net_send('', 'all', 'x') w2_net_send('$', 'up', 'y')");
+  ASSERT_TRUE(g->client);
+  EXPECT_EQ(g->server->outgoing.back().type, "all");
+  EXPECT_EQ(g->client->outgoing.back().type, "up");
+  game_net_client_close(g.get());
+  game_net_server_close(g.get());
+}
+
+TEST_F(ModsLuaTest, math_random_follows_the_games_seed) {
+  srand(7);
+  double expected = (double)(rand() % RAND_MAX) / RAND_MAX;
+  char text[32];
+  snprintf(text, sizeof text, "%.14g", expected);
+  srand(7);
+  EXPECT_EQ(eval("math.random()"), text);
+}
+
+TEST_F(ModsLuaTest, print_reaches_the_mod_console) {
+  run("print('hello', 5)");
+  EXPECT_TRUE(console_has("hello"));
+  EXPECT_TRUE(console_has("5"));
+}
+
+TEST_F(ModsLuaTest, library_files_give_json_and_helpers_to_mods) {
+  for (const char *name : {"mod_api.lua", "mod_util.lua", "mod_json.lua"}) {
+    std::filesystem::copy_file(std::string(VB_SOURCE_DIR) + "/data/" + name, folder + "/" + name);
+  }
+  lua.reset(new ModsLua(api.get()));
+  g->mods_base = lua.get();
+  lua->open();
+  EXPECT_EQ(eval("json_encode({b = {1, 2.5, 'q\"\\n'}, a = true, c = {}})"),
+            "{\"a\":true,\"b\":[1,2.5,\"q\\\"\\n\"],\"c\":{}}");
+  EXPECT_EQ(eval("json_decode('{\"k\": [1, {\"x\": \"\\\\u00e9\"}, false]}').k[2].x"), "\xc3\xa9");
+  EXPECT_EQ(eval("select(2, json_decode('[1,'))"), "unexpected text at 4");
+  EXPECT_EQ(eval("table.concat(util_split('a,,b', ','), '|') .. util_round(-2.5) .. util_clamp(9, 0, 5)"), "a||b-35");
+  EXPECT_EQ(eval("REL_ENEMY .. STATE_PLAY"), "8play");
+  EXPECT_EQ(eval("error"), "nil");  // the libraries keep it; mods do not get it
+}
