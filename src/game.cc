@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "game_audio.h"
+#include "game_match.h"
 #include "game_net.h"
 #include "game_video.h"
 #include "game_web.h"
@@ -21,6 +22,7 @@
 #include "kez_log.h"
 #include "kez_social.h"
 #include "kez_sound.h"
+#include "mods_misc.h"
 #include "trans.h"
 
 static const float FRAME_TARGET = 0.016666668f;
@@ -155,11 +157,13 @@ void Game::init() {
       LOG_PRINTF("error -mod $FNAME must be provided when running in -headless mode");
       exit(-1);
     }
-    game_settings_copy_text(mod_file, sizeof mod_file, mod_arg);
+    // A bare name is a mod of the data folder; a path names the file itself.
+    game_settings_copy_text(mod_file, sizeof mod_file, strchr(mod_arg, '/') ? mod_arg : driver_data_path(mod_arg));
   } else {
     game_splash_paint();
     game_settings_copy_text(mod_file, sizeof mod_file, driver_data_path("Quorvex.lua"));
   }
+  mods_start(this);
 }
 
 // Once per process, the friend list goes to the web service as soon as the platform has one.
@@ -197,7 +201,10 @@ void Game::loop() {
     sound_reload();
   }
   float dt = game_elapsed(&last_loop, SDL_GetTicks());
-  if (headless) return;
+  if (headless) {
+    game_match_tick(this, dt);
+    return;
+  }
   if (trans_running()) {
     trans_step(dt);
     return;
@@ -273,6 +280,9 @@ void Game::deinit() {
   if (!headless) {
     state_deinit(names.current);
     states_delete_all();
+  }
+  mods_stop(this);  // the script runtime goes before the context it calls into
+  if (!headless) {
     game_settings_save(&settings);
     sound_deinit();
     font_deinit();

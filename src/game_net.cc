@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "chat.h"
 #include "game.h"
 #include "kez_log.h"
 #include "mods_api.h"
+#include "mods_misc.h"
 #include "net_client.h"
 #include "net_server.h"
 #include "vantor_client.h"
@@ -41,6 +43,7 @@ bool game_net_join(Game *game, const std::string &host, int port) {
   client->setup(host.empty() ? "localhost" : host, (uint16_t)port, game->settings.server_uid,
                 game->settings.server_name, NET_TOKEN);
   client->open();
+  chat_start(game);
   return client->opened == 1;
 }
 
@@ -54,6 +57,7 @@ bool game_net_host(Game *game, int port) {
   game->server = server;
   server->setup("", (uint16_t)port, "server", "Server", NET_TOKEN);
   server->open();
+  chat_start(game);
   return server->opened == 1;
 }
 
@@ -78,6 +82,9 @@ void game_net_client_loop(Game *game) {
   while (game->client && game->client->recv(&msg)) {
     // The server of a local client keeps this very world: its records must not be applied twice.
     if (!game->client->is_local()) vantor_client_handle(&game->data.vantor, &game->view, msg);
+    // One-letter types are the match sync, which mods never see; a hosting game reports through its server.
+    if (!game->server && game->mods_base && msg.type.size() > 1)
+      mods_event(game, game_net_dict(msg.peer, msg.info, "net:" + msg.type, msg.data));
   }
 }
 
@@ -86,5 +93,8 @@ void game_net_server_loop(Game *game) {
   if (!_game_net_lobby(game)) vantor_server_sync(game->server, &game->data.vantor);
   game->server->loop();
   NetMsg msg;
-  while (game->server && game->server->recv(&msg)) vantor_server_handle(game->server, &game->data.vantor, msg);
+  while (game->server && game->server->recv(&msg)) {
+    vantor_server_handle(game->server, &game->data.vantor, msg);
+    if (game->mods_base) mods_event(game, game_net_dict(msg.peer, msg.info, "net:" + msg.type, msg.data));
+  }
 }

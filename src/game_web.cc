@@ -8,6 +8,7 @@
 #include "kez_http.h"
 #include "kez_log.h"
 #include "kez_social.h"
+#include "mods_misc.h"
 
 static const char *VERSION_INFO = "brevane2.4-Desktop-Win32-Steamworks";
 
@@ -123,6 +124,10 @@ void game_web_handle_login(WebRequest *request, Game *game) {
 void game_web_handle(WebRequest *request, Game *game) {
   std::string type = request->header("X-Type");
   if (type == "login") game_web_handle_login(request, game);
+  if (!game->mods_base) return;
+  var e;
+  var_dict2(e, var("type"), var(("api:" + type).c_str()), var("value"), var(request->body()));
+  mods_event(game, e);
 }
 
 // A finished request: judged by its headers, then handled once.

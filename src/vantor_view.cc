@@ -13,6 +13,8 @@
 #include "kez_gfx.h"
 #include "kez_math.h"
 #include "kez_var.h"
+#include "mods_api.h"
+#include "mods_misc.h"
 #include "net.h"
 #include "vantor.h"
 #include "vantor_batch.h"
@@ -627,15 +629,23 @@ var view_mods_dict(const World *world, const Event &e, float x, float y, float d
 
 // ---- Input ----
 
+// True while a running mod shows its own screen ("state" is "tabs" or "scene") over the match.
+static bool view_mod_screen() {
+  if (!game || !game->mods || !game->mods_base) return false;
+  std::string state = game->mods->param_get("state").str();
+  return state == "tabs" || state == "scene";
+}
+
 static int view_event_pointer(World *world, View *view, int user, const Event &e) {
   const float *m = view->screen_to_world;
   float x, y;
   view_map(m, e.x, e.y, &x, &y);
   const float dx = m[0] * e.dx + m[1] * e.dy, dy = m[4] * e.dx + m[5] * e.dy;
   if (!std::isfinite(x) || !std::isfinite(y)) return 0;  // a NaN box would hold every ship
-  // TODO(mods): a running mod receives view_mods_dict(world, e, x, y, dx, dy) through mods_event here.
+  if (game && game->mods_base) mods_event(game, view_mods_dict(world, e, x, y, dx, dy));
   // A button item takes the pointer away from the selection rules.
   if (view_pick_button(world, x, y)) return 1;
+  if (view_mod_screen()) return 0;  // the mod's own screen: pointer events are the mod's only
   view_pointer(world, view, user, e, x, y, dx, dy);
   return 1;
 }
@@ -657,8 +667,6 @@ static void view_event_wheel(View *view, const Event &e) {
   view->percent = view_percent_clamp(view->percent + (dy > 0 ? -5 : 5));
 }
 
-// TODO(mods): while the running mod's "state" parameter is "tabs" or "scene", keys and the wheel are
-// not the view's (0) and pointer events reach the mod only (0 unless a button item was hit).
 int view_event(World *world, View *view, int user, Event e, int hud) {
   if (!view->initialised) view_init(view, world, 0);
   if (hud && hud_event(world, view, user, e)) return 1;  // the slider and percent button go first
@@ -666,6 +674,9 @@ int view_event(World *world, View *view, int user, Event e, int hud) {
     case EVT_DOWN:
     case EVT_MOVE:
     case EVT_UP: return view_event_pointer(world, view, user, e);
+  }
+  if (view_mod_screen()) return 0;  // keys and the wheel belong to the mod's own screen
+  switch (e.type) {
     case EVT_KEYDOWN: return view_event_key(world, view, e);
     case EVT_WHEEL: view_event_wheel(view, e); return 1;
   }
