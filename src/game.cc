@@ -22,6 +22,7 @@
 #include "kez_log.h"
 #include "kez_social.h"
 #include "kez_sound.h"
+#include "menus.h"
 #include "mods_misc.h"
 #include "trans.h"
 
@@ -109,6 +110,7 @@ struct GameArgIdentity {
 
 void Game::init() {
   game = this;
+  menus_init(this);
   GameArgIdentity args;
   memcpy(args.user_name, settings.user_name, 64);
   memcpy(args.password, settings.password, 64);
@@ -155,6 +157,7 @@ void Game::init() {
   if (headless) {
     if (!mod_arg[0]) {
       LOG_PRINTF("error -mod $FNAME must be provided when running in -headless mode");
+      states_delete_all();
       exit(-1);
     }
     // A bare name is a mod of the data folder; a path names the file itself.
@@ -277,11 +280,9 @@ void Game::deinit() {
   social_delete();
   game_net_client_close(this);
   game_net_server_close(this);
-  if (!headless) {
-    state_deinit(names.current);
-    states_delete_all();
-  }
-  mods_stop(this);  // the script runtime goes before the context it calls into
+  if (!headless) state_deinit(names.current);
+  states_delete_all();  // registered in both modes, so freed in both
+  mods_stop(this);      // the script runtime goes before the context it calls into
   if (!headless) {
     game_settings_save(&settings);
     sound_deinit();

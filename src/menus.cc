@@ -1,0 +1,225 @@
+// Menu framework: the shared menu state, the page frame and box, the tab handler and menus_init.
+#include "menus.h"
+
+#include <cstring>
+
+#include "game.h"
+#include "game_audio.h"
+#include "game_video.h"
+#include "gui_build.h"
+#include "kez_driver-files.h"
+#include "kez_gfx-tex.h"
+#include "kez_gfx.h"
+#include "kez_log.h"
+#include "menus_main.h"
+#include "menus_news.h"
+#include "menus_play.h"
+#include "menus_settings.h"
+#include "menus_side.h"
+#include "mods_misc.h"
+#include "scroll.h"
+#include "vantor_paint.h"
+
+constexpr int MENUS_BAR_HEIGHT = 44;  // the bottom bar's button keeps its default height
+constexpr int MENUS_SCROLL_GUTTER = 22;
+
+void MenusState::paint() {
+  gfx_state->virtual_w = (float)game_ui_width();
+  gfx_state->virtual_h = (float)game_ui_height();
+  gfx_clear();
+  gfx_ortho();
+  root.layout_inner();
+  root.paint_inner();
+}
+
+void MenusState::event(Event e) { menus_tabs_handle(game, root.on_event(e)); }
+
+void MenusState::loop(float) { root.loop(); }
+
+void MenusSaving::deinit() { game_settings_save(&game->settings); }
+
+void MenusForward::init() { state_change(target, &game->names, 2); }
+
+void MenusBG::paint_inner() {
+  // The menus show the default backdrop whatever match the world last held.
+  World *world = &game->data.vantor;
+  const uint32_t started = world->started;
+  char background[sizeof world->background];
+  memcpy(background, world->background, sizeof background);
+  world->started = 0;
+  memset(world->background, 0, sizeof world->background);
+  background_paint(world);
+  stars_paint(world);
+  world->started = started;
+  memcpy(world->background, background, sizeof background);
+  widget_draw_color(0xFFFFFF, 255);
+  gfx_img_draw(gfx_img_load("vignette"), 0, 0, content_w, content_h);
+}
+
+void menus_page_reset(Container &root) {
+  static_cast<Widget &>(root) = Container();
+  root.clear();
+  root.hover_child = nullptr;
+  root.focus_child = nullptr;
+  root.hover_first_busy = 0;
+}
+
+static void _menus_base_size(Widget *w, float width, float height) {
+  w->style.records[STYLE_BASE].width = width;
+  w->style.records[STYLE_BASE].height = height;
+}
+
+void menus_frame(Game *game, Container &root, bool popup_bar) {
+  const int w = game_ui_width(), h = game_ui_height();
+  MenusBG *bg = new MenusBG(game);
+  _menus_base_size(bg, (float)w, (float)h);
+  root.add_at(bg, 0, 0);
+  if (!popup_bar) return;
+  const char *label = menus_is_overlay(game) ? "Back" : "Main Menu";
+  std::string markup = std::string("<table width='100%'><tr><td><input type='button' value='") + label +
+                       "' onclick='popup:done' name='popup:done'  width=$WIDTH  height=$HEIGHT class='tiny1' />" +
+                       "</tr></table>";
+  markup = str_replace(markup, "$WIDTH", std::to_string(w));
+  Box *bar = new Box(gui_build(markup, var()));
+  root.add_at(bar, 0, h - MENUS_BAR_HEIGHT);
+  bar->layout();
+  bar->style.records[STYLE_BASE].width = (float)w;
+}
+
+Box *menus_page_box(Widget *content, int height_offset) {
+  const int w = game_ui_width(), h = game_ui_height() + height_offset;
+  Box *inner = new Box(content);
+  StyleRecord &base = inner->style.records[STYLE_BASE];
+  base.width = (float)(w - MENUS_SCROLL_GUTTER);
+  base.padding_top = base.padding_bottom = 5;
+  base.padding_left = base.padding_right = 0;
+  widget_style_update(inner->style);
+  inner->layout();
+  Box *view;
+  if (h >= inner->outer_h) {
+    view = new Box(inner);
+  } else {
+    view = new Box(new ScrollBox2(new ScrollBox(inner, w - MENUS_SCROLL_GUTTER, h)));
+  }
+  _menus_base_size(view, (float)w, (float)h);
+  return view;
+}
+
+Box *menus_markup_box(const std::string &markup, int width, int height) {
+  Box *box = new Box(gui_build(markup, var()));
+  _menus_base_size(box, (float)width, (float)height);
+  return box;
+}
+
+bool menus_is_overlay(Game *game) {
+  static const char *const OVER[] = {"states_dialog", "states_scene", "states_lobby",
+                                     "states_pause",  "states_menu",  "states_overlay"};
+  for (const char *name : OVER) {
+    if (state_on_stack(&game->names, name)) return true;
+  }
+  return false;
+}
+
+struct MenusTab {
+  const char *value;
+  const char *target;  // null: handled in place
+};
+
+static const MenusTab MENUS_TABS[] = {
+    {"tab:lite", "menus_lite"},
+    {"tab:play", "menus_play"},
+    {"tab:mods", "menus_mods"},
+    {"tab:stats", "menus_stats"},
+    {"tab:clans", "menus_clans"},
+    {"tab:store", "menus_store"},
+    {"tab:settings", "menus_settings"},
+    {"tab:brevane", nullptr},
+    {"tab:quit", nullptr},
+    {"tab:settings:account", "menus_settings_account"},
+    {"tab:settings:audio", "menus_settings_audio"},
+    {"tab:settings:video", "menus_settings_video"},
+    {"tab:settings:controls", "menus_settings_controls"},
+    {"tab:settings:options", "menus_settings_options"},
+    {"popup:done", nullptr},
+};
+
+// The campaign needs an account: without one the player is sent to sign in first.
+static void _menus_brevane(Game *game) {
+  if (!game->settings.logged_in) {
+    state_change("menus_login", &game->names, 2);
+    return;
+  }
+  GameAudio::play_music("mus-none");
+  menus_mod_start_data(game, "VantorBrevane/VantorBrevane.lua");
+}
+
+bool menus_tabs_handle(Game *game, var a) {
+  if (a.type() != VAR_DICT || a["type"].str() != "onclick") return false;
+  const std::string value = a["value"].str();
+  const char *target = nullptr;
+  for (const MenusTab &tab : MENUS_TABS) {
+    if (value != tab.value) continue;
+    if (tab.target) target = tab.target;
+    if (value == "tab:brevane") {
+      _menus_brevane(game);
+      return true;
+    }
+    if (value == "tab:quit") game->event(Event(EVT_QUIT));
+    if (value == "popup:done") {
+      state_pop(&game->names);
+      return true;
+    }
+  }
+  if (!target) return false;
+  LOG_PRINTF("%s / %s\n", target, game->names.current);
+  if (strcmp(target, game->names.current) != 0) state_change(target, &game->names, 2);
+  return true;
+}
+
+bool menus_mod_start_path(Game *game, const std::string &path) {
+  if (path.size() >= sizeof game->mod_file) {
+    LOG_PRINTF("mod file name too long (%d bytes)\n", (int)path.size());
+    return false;
+  }
+  memcpy(game->mod_file, path.c_str(), path.size() + 1);
+  mods_start(game);
+  return true;
+}
+
+bool menus_mod_start_data(Game *game, const char *name) { return menus_mod_start_path(game, driver_data_path(name)); }
+
+std::string menus_markup_escape(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void menus_init(Game *g) {
+  state_register("menus_main", new MenusMain(g));
+  state_register("menus_splash", new MenusSplash(g));
+  state_register("menus_login", new MenusLogin(g));
+  state_register("menus_play", new MenusPlay(g));
+  state_register("menus_stats", new MenusStats(g));
+  state_register("menus_clans", new MenusClans(g));
+  state_register("menus_store", new MenusStore(g));
+  state_register("menus_settings", new MenusSettings(g));
+  state_register("menus_settings_account", new MenusSettingsAccount(g));
+  state_register("menus_settings_audio", new MenusSettingsAudio(g));
+  state_register("menus_settings_video", new MenusSettingsVideo(g));
+  state_register("menus_settings_controls", new MenusSettingsControls(g));
+  state_register("menus_settings_options", new MenusSettingsOptions(g));
+  state_register("menus_settings_popup", new MenusSettingsPopup(g));
+  state_register("menus_news", new MenusNews(g));
+  state_register("menus_error", new MenusError(g));
+  state_register("menus_mods", new MenusMods(g));
+  state_register("menus_lite", new MenusLite(g));
+}

@@ -1,0 +1,78 @@
+// Menu pages: the state family every screen outside a match belongs to, the page frame (background and
+// bottom bar), the scrolling page box, the tab handler and the registration of every menu state.
+//
+// A menu state is created once by menus_init and reused: each time it becomes current its init resets
+// the root and rebuilds the page from markup. Pages keep no widget pointers between frames; they look
+// widgets up by name, so a rebuild never leaves one dangling.
+#pragma once
+
+#include <string>
+
+#include "container.h"
+#include "state.h"
+#include "table.h"
+
+struct Game;
+
+// The shared menu state: the Game and the root container the page's widgets hang from.
+class MenusState : public State {
+ public:
+  explicit MenusState(Game *game) : game(game) {}
+  // Clears the screen at the UI size, then lays out and paints the root.
+  void paint() override;
+  // Routes the event through the root and offers its action to menus_tabs_handle.
+  void event(Event e) override;
+  // The root's per-frame update; dt is not used.
+  void loop(float dt) override;
+
+  Game *game;
+  Container root;
+};
+
+// A menu page that writes both settings files when it is left (the login and settings pages).
+class MenusSaving : public MenusState {
+ public:
+  using MenusState::MenusState;
+  void deinit() override;
+};
+
+// A name that only forwards to another page: its init changes to the target with a cross-fade.
+class MenusForward : public State {
+ public:
+  MenusForward(Game *game, const char *target) : game(game), target(target) {}
+  void init() override;
+
+  Game *game;
+  const char *target;
+};
+
+// The page background: the match backdrop and star field under the "vignette" image.
+class MenusBG : public Widget {
+ public:
+  explicit MenusBG(Game *game) : game(game) {}
+  void paint_inner() override;
+
+  Game *game;
+};
+
+// Creates and registers every menu state by name.
+void menus_init(Game *game);
+// Empties the root for a fresh page: a new container's fields, no children, no hover or focus.
+void menus_page_reset(Container &root);
+// Appends the background and, when popup_bar is set, the "Main Menu" (or "Back") bar at the bottom.
+void menus_frame(Game *game, Container &root, bool popup_bar);
+// A new full-width box of UI height + height_offset holding content, scrolling when it does not fit.
+Box *menus_page_box(Widget *content, int height_offset);
+// A new box of the given base size holding the widget tree of markup (empty style).
+Box *menus_markup_box(const std::string &markup, int width, int height);
+// True when a menu page was opened over a running match or lobby.
+bool menus_is_overlay(Game *game);
+// Turns tab and popup clicks into state changes; true when the action was handled.
+bool menus_tabs_handle(Game *game, var a);
+// Points the Game's mod file at a data file and starts the mod; false (nothing started) when the
+// path does not fit the mod file field.
+bool menus_mod_start_data(Game *game, const char *name);
+// Starts the mod at path; false (nothing started) when it does not fit the mod file field.
+bool menus_mod_start_path(Game *game, const std::string &path);
+// text with '&', '<', '>', '"' and '\'' written as entities, so it reads as plain text in markup.
+std::string menus_markup_escape(const std::string &text);

@@ -1,0 +1,39 @@
+// Main menu page: the first screen after the splash and the one every mod returns to.
+#include "menus_main.h"
+
+#include <cstring>
+
+#include "game.h"
+#include "game_audio.h"
+#include "game_video.h"
+#include "kez_log.h"
+#include "mods_misc.h"
+
+static const char MAIN_MARKUP[] =
+    "<table><tr><td><img src='logo' width=240 /><tr><td>&nbsp;<tr><td><input type='button' class='ibutton1' "
+    "icon='icon-play' onclick='menus_login' value='Play' height=66 ><h1>PLAY</h1></input><tr><td><input "
+    "type='button' class='ibutton1' icon='icon-practice' onclick='menus_lite' value='Practice' /><tr><td><input "
+    "type='button' class='ibutton1' icon='icon-mods' onclick='menus_mods' value='Mods' /><tr><td><input "
+    "type='button' class='ibutton1' icon='icon-settings' onclick='menus_settings' value='Settings' "
+    "/><tr><td><input type='button' class='ibutton1' icon='icon-quit' onclick='quit' value='Quit' /></table>";
+
+void MenusMain::init() {
+  mods_stop(game);
+  GameAudio::play_music("mus-menu");
+  menus_page_reset(root);
+  const int w = game_ui_width(), h = game_ui_height();
+  menus_frame(game, root, false);
+  root.add_at(menus_markup_box(MAIN_MARKUP, w, h), 0, 0);
+}
+
+void MenusMain::event(Event e) {
+  var a = root.on_event(e);
+  if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
+  const std::string v = a["value"].str();
+  if (v == "quit") {
+    game->event(Event(EVT_QUIT));
+    return;
+  }
+  LOG_PRINTF("%s / %s\n", v.c_str(), game->names.current);
+  if (v != game->names.current) state_push(&game->names, v.c_str());
+}

@@ -1,0 +1,14 @@
+// The main menu: logo and the Play, Practice, Mods, Settings and Quit buttons over the backdrop.
+#pragma once
+
+#include "menus.h"
+
+// "menus_main": each showing stops the running mod and starts the menu music.
+class MenusMain : public MenusState {
+ public:
+  using MenusState::MenusState;
+  // Builds the page.
+  void init() override;
+  // Quit ends the program; every other button pushes the page it names over the menu.
+  void event(Event e) override;
+};
