@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "chat.h"
 #include "game_audio.h"
 #include "game_match.h"
 #include "game_net.h"
@@ -66,6 +67,7 @@ Game::Game() {
 
 // The log and the global pointer must not outlive the object they point into.
 Game::~Game() {
+  chat_destroy(this);
   log_set_instance(nullptr);
   if (game == this) game = nullptr;
 }

@@ -1,0 +1,102 @@
+// The chat model: lines, keywords, the saved input line, completion and sending.
+#include "chat.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "game.h"
+#include "kez_font.h"
+#include "kez_log.h"
+#include "kez_var.h"
+#include "net.h"
+
+static const int CHAT_FONT_SIZE = 20;
+
+Chat::Chat(bool headless) { reset(headless); }
+
+void Chat::reset(bool headless) {
+  input.reset(headless ? nullptr : new TextInput(font_load("font", CHAT_FONT_SIZE), ""));
+  lines.clear();
+}
+
+void Chat::line_add(int32_t color, const std::string &text) {
+  if (lines.size() >= CHAT_LINES_MAX) lines.erase(lines.begin(), lines.end() - (CHAT_LINES_MAX - 1));
+  // The stamp is kept in 32 bits, as the line record stores it.
+  const int32_t now = (int32_t)(uint32_t)(int64_t)time(nullptr);
+  lines.push_back({now, color & 0xFFFFFF, text.substr(0, CHAT_TEXT_MAX)});
+}
+
+void chat_start(Game *game) {
+  if (!game->chat) game->chat = new Chat(game->headless != 0);
+  game->chat->reset(game->headless != 0);
+}
+
+void chat_destroy(Game *game) {
+  delete game->chat;
+  game->chat = nullptr;
+}
+
+static TextInput *_chat_page_input(Widget *root) {
+  return root ? dynamic_cast<TextInput *>(root->find("input")) : nullptr;
+}
+
+void chat_input_save(Game *game, Widget *root) {
+  TextInput *page = _chat_page_input(root);
+  if (!game->chat || !game->chat->input || !page) return;
+  TextInput &saved = *game->chat->input;
+  saved = *page;
+  // The page and its tab chain go with the screen: the copy must not point into them.
+  saved.parent = nullptr;
+  saved.tab_next = nullptr;
+}
+
+void chat_input_restore(Game *game, TextInput *target) {
+  LOG_PRINTF("chat_input_restore\n");
+  if (!game->chat || !game->chat->input || !target) return;
+  const TextInput &saved = *game->chat->input;
+  // Parent and tab link stay the target's: the saved ones belonged to a page that is gone.
+  target->font = saved.font;
+  target->id = saved.id;
+  target->text = saved.text;
+  target->display = saved.display;
+  target->history = saved.history;
+  target->hist_pos = saved.hist_pos;
+  target->anchor = saved.anchor;
+  target->cursor = saved.cursor;
+  target->caret_w = saved.caret_w;
+  target->goal_x = saved.goal_x;
+  target->max_len = saved.max_len;
+  target->password = saved.password;
+  target->multi_line = saved.multi_line;
+}
+
+bool chat_complete(const Chat *chat, TextInput *input) {
+  // The cursor is a public field: it is only trusted inside the text.
+  const size_t cursor = std::min((size_t)std::max(input->cursor, 0), input->text.size());
+  const size_t space = cursor == 0 ? std::string::npos : input->text.rfind(' ', cursor - 1);
+  const size_t start = space == std::string::npos ? 0 : space + 1;
+  const std::string word = str_lower(input->text.substr(start, cursor - start));
+  for (const std::string &keyword : chat->keywords) {
+    if (keyword.empty() || str_lower(keyword).compare(0, word.size(), word) != 0) continue;
+    input->replace((int)start, (int)(cursor - start), keyword);
+    input->set_cursor(true, true);
+    return true;
+  }
+  return false;
+}
+
+void chat_send(Game *game, TextInput *input) {
+  if (game->client) game->client->send_message("", input->text);
+  input->set_text("");
+}
+
+std::string _chat_time_text(int32_t time) {
+  const time_t t = time;
+  struct tm local;
+  if (!localtime_r(&t, &local)) return "";
+  const int hour = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+  char text[16];  // "%2d:%02d" of an hour and a minute needs 6
+  snprintf(text, sizeof text, "%2d:%02d", hour, local.tm_min);
+  return text;
+}
