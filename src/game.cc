@@ -25,6 +25,7 @@
 #include "kez_sound.h"
 #include "menus.h"
 #include "mods_misc.h"
+#include "test.h"
 #include "trans.h"
 
 static const float FRAME_TARGET = 0.016666668f;
@@ -113,6 +114,7 @@ struct GameArgIdentity {
 void Game::init() {
   game = this;
   menus_init(this);
+  tests_init(this);
   GameArgIdentity args;
   memcpy(args.user_name, settings.user_name, 64);
   memcpy(args.password, settings.password, 64);

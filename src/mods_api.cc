@@ -2,6 +2,8 @@
 // services a mod reaches (net, sound, web, database) and its saved data.
 #include "mods_api.h"
 
+#include "chat.h"
+
 #include <sqlite3.h>
 
 #include <cstdarg>
@@ -144,6 +146,18 @@ void ModsAPI::net_poke(const std::string &host, int port, const std::string &tit
   poke.open();
   poke.send("", type, data, NET_RELIABLE);
   poke.send("", "disconnect", "", NET_RELIABLE);
+}
+
+void ModsAPI::chat_append(int32_t n, const std::string &text) {
+  if (game->chat) game->chat->line_add(n, text);
+}
+
+void ModsAPI::chat_keywords(const var &list) {
+  if (!game->chat) return;
+  std::vector<std::string> words;
+  var it = list.iter(), value;
+  while (it.next(value)) words.push_back(value.str());
+  game->chat->keywords = words;
 }
 
 void ModsAPI::play_sound(const std::string &name) {

@@ -133,6 +133,10 @@ class ModsAPI {
   // Connects the own endpoint to host:port as "*" and queues one message and a disconnect.
   void net_poke(const std::string &host, int port, const std::string &title, const std::string &type,
                 const std::string &data);
+  // Appends a chat line in colour n; nothing without a chat.
+  void chat_append(int32_t n, const std::string &text);
+  // Replaces the chat's completion keywords with the texts of the list; nothing without a chat.
+  void chat_keywords(const var &list);
   // Plays a sample by name at the sound-effect volume; nothing when it cannot be found.
   void play_sound(const std::string &name);
   // Makes the music stream of that name the one heard.

@@ -6,6 +6,8 @@
 // every C++ temporary of an operation call ends with its statement.
 #include "mods_lua.h"
 
+#include "kez_json.h"
+
 #include <lua.hpp>
 
 #include <cmath>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "builds.h"
 #include "game.h"
 #include "game_net.h"
 #include "kez_driver-files.h"
@@ -507,6 +510,22 @@ static int w2_net_poke(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
+// The colour is truncated toward zero, unlike the other integer arguments, which are rounded.
+static int w2_chat_append(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  _mods_lua_check_value(L, 2);
+  api->chat_append(mods_number_int(std::trunc(lua_tonumber(L, 1))), mods_lua_to_var(L, 2).str());
+  return _mods_lua_end(L, api);
+}
+
+static int w2_chat_keywords(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *text = mods_lua_check_string(L, 1, nullptr, &length);
+  api->chat_keywords(json_decode_string(_mods_lua_bytes(text, length)));
+  return _mods_lua_end(L, api);
+}
+
 static int w2_play_sound(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 1);
   size_t length;
@@ -573,6 +592,16 @@ static int w2_api_call(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
+static int w2_ext_call(lua_State *L) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t name_n, json_n;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &name_n);
+  const char *json = mods_lua_check_string(L, 2, nullptr, &json_n);
+  _mods_lua_result =
+      var(builds_mods_api_ext_call(api->game, _mods_lua_bytes(name, name_n), _mods_lua_bytes(json, json_n)));
+  return _mods_lua_end_result(L, api);
+}
+
 static int _mods_lua_require(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 1);
   size_t length;
@@ -595,9 +624,10 @@ static const luaL_Reg MODS_LUA_FUNCTIONS[] = {
     {"w2_gui_set", w2_gui_set},           {"w2_gui_get", w2_gui_get},
     {"w2_net_host", w2_net_host},         {"w2_net_join", w2_net_join},
     {"w2_net_send", w2_net_send},         {"w2_net_poke", w2_net_poke},
+    {"w2_chat_append", w2_chat_append},   {"w2_chat_keywords", w2_chat_keywords},
     {"w2_play_sound", w2_play_sound},     {"w2_play_music", w2_play_music},
     {"w2_db_query", w2_db_query},         {"w2_api_call", w2_api_call},
-    {"require", _mods_lua_require},
+    {"w2_ext_call", w2_ext_call},         {"require", _mods_lua_require},
 };
 
 // ---- the runtime ----

@@ -1,6 +1,7 @@
 // The Lua mod runtime: the sandbox, the w2_ functions' conversions and errors, require, the entry
 // points, the instruction limit and the library files.
 #include "mods_lua.h"
+#include "chat.h"
 
 #include <gtest/gtest.h>
 
@@ -249,4 +250,14 @@ TEST_F(ModsLuaTest, library_files_give_json_and_helpers_to_mods) {
   EXPECT_EQ(eval("table.concat(util_split('a,,b', ','), '|') .. util_round(-2.5) .. util_clamp(9, 0, 5)"), "a||b-35");
   EXPECT_EQ(eval("REL_ENEMY .. STATE_PLAY"), "8play");
   EXPECT_EQ(eval("error"), "nil");  // the libraries keep it; mods do not get it
+}
+
+TEST_F(ModsLuaTest, chat_lines_and_keywords_reach_the_games_chat) {
+  run("w2_chat_append(2.9, 'no chat yet')");  // nothing without a chat, and no error
+  g->chat = new Chat(true);
+  run("w2_chat_append(255.9, 'hello') w2_chat_keywords('[\"/kick\", \"/team\"]')");
+  ASSERT_EQ(g->chat->lines.size(), 1u);
+  EXPECT_EQ(g->chat->lines[0].color, 255) << "the colour is truncated, not rounded";
+  EXPECT_EQ(g->chat->lines[0].text, "hello");
+  EXPECT_EQ(g->chat->keywords, (std::vector<std::string>{"/kick", "/team"}));
 }

@@ -1,0 +1,108 @@
+// The mods console: function keys, the Lua prompt and the log painted over the running mod's screen.
+#include "mods_console.h"
+
+#include <string>
+
+#include "game.h"
+#include "game_video.h"
+#include "kez_font.h"
+#include "kez_gfx-tex.h"
+#include "kez_gfx.h"
+#include "mods_api.h"
+#include "mods_lua.h"
+#include "mods_misc.h"
+#include "widget.h"
+
+constexpr int CONSOLE_FONT_SIZE = 20;
+constexpr float CONSOLE_CLOSE_BAND = 44;         // a release above this closes the console (the tab bar's height)
+constexpr int CONSOLE_SHADE = 170;               // alpha of the black behind the console
+constexpr int CONSOLE_KEY_CLEAR = KEY_F1 + 1;    // F2
+constexpr int CONSOLE_KEY_RECALL = KEY_F1 + 2;   // F3, like UP
+constexpr int CONSOLE_KEY_RESTART = KEY_F1 + 4;  // F5
+
+// The function keys: true when the key was one of them. F5 restarts the mod, deleting the context.
+static bool _console_function_key(Game *game, const Event &e) {
+  if (e.type != EVT_KEYDOWN) return false;
+  ModsAPI *api = game->mods;
+  switch (e.key) {
+    case KEY_F1: api->console_shown = !api->console_shown; return true;
+    case CONSOLE_KEY_CLEAR: api->console_lines.clear(); return true;
+    case CONSOLE_KEY_RESTART: mods_start(game); return true;
+    default: return false;
+  }
+}
+
+// Runs the submitted line of the console's input in the mod and empties the input.
+static void _console_submit(Game *game) {
+  Widget *input = game->mods->console.find("input");
+  if (!input) return;
+  const std::string text = input->get_value().str();
+  game->mods->log_entry("> " + text);
+  if (game->mods_base) game->mods_base->script(text.c_str(), "console");
+  ModsAPI *api = game->mods;  // read again: the line ran in the mod and may have replaced it
+  if (!api) return;
+  api->console_input = text;
+  input = api->console.find("input");
+  if (input) input->set_value(var(""));
+}
+
+// The shown console's own keys and its page.
+static void _console_shown_event(Game *game, const Event &e) {
+  ModsAPI *api = game->mods;
+  if (e.type == EVT_UP && e.y < CONSOLE_CLOSE_BAND) {
+    api->console_shown = 0;
+  } else if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) {
+    api->console_shown = 0;
+  } else if (e.type == EVT_KEYDOWN && (e.key == KEY_UP || e.key == CONSOLE_KEY_RECALL)) {
+    Widget *input = api->console.find("input");
+    if (input) input->set_value(var(api->console_input));
+  } else {
+    var action = api->console.event(e);
+    if (action.type() == VAR_DICT && action["type"].str() == "input") _console_submit(game);
+  }
+}
+
+int mods_console_event(Game *game, Event e) {
+  if (!game->mods) return 0;
+  if (_console_function_key(game, e)) return 1;
+  if (!game->mods->console_shown) return 0;
+  _console_shown_event(game, e);
+  return 1;
+}
+
+// The log lines from newest to oldest, upwards from the input row, until one reaches the top.
+static void _console_paint_lines(ModsAPI *api, int font, float lh, float ui_w) {
+  Widget *table = api->console.find("table");
+  if (!table) return;
+  float y = (float)(int)table->get_rect(true).y;
+  for (const std::string &line : api->console_lines) {
+    y -= (float)(int)font_text_height(font, line.c_str(), ui_w);
+    font_draw(font, line.c_str(), 0, y, ui_w, -1);
+    if (y < -lh) break;
+  }
+}
+
+void mods_console_paint(ModsAPI *api) {
+  const int font = font_load("font-console", CONSOLE_FONT_SIZE);
+  const float lh = font_text_height(font, nullptr, 0);
+  const float ui_w = (float)game_ui_width(), ui_h = (float)game_ui_height();
+  const float hy = (float)(int)(ui_h - lh);
+  const int black = gfx_img_load("black");
+  if (api->console_shown) {
+    widget_draw_color(0x000000, CONSOLE_SHADE);
+    gfx_img_draw(black, 0, 0, ui_w, ui_h);
+    widget_draw_color(0xFFFFFF, 255);
+    api->console.layout();
+    api->console.loop();
+    api->console.paint();
+  }
+  if (!api->console_lines.empty() || api->console_shown) {
+    widget_draw_color(0x000000, CONSOLE_SHADE);
+    gfx_img_draw(black, 0, hy, ui_w, lh);
+    widget_draw_color(0xFFFFFF, 255);
+    const std::string header = ">> Console(" + std::to_string(api->console_lines.size()) +
+                               "): F1 = toggle; F2 = clear; F5 = restart; Mods auto-reload.";
+    font_draw(font, header.c_str(), 0, hy, 0, -1);
+  }
+  if (api->console_shown) _console_paint_lines(api, font, lh, ui_w);
+}
