@@ -25,6 +25,7 @@
 #include "kez_sound.h"
 #include "menus.h"
 #include "mods_misc.h"
+#include "states_play.h"
 #include "test.h"
 #include "trans.h"
 
@@ -114,6 +115,7 @@ struct GameArgIdentity {
 void Game::init() {
   game = this;
   menus_init(this);
+  states_init(this);
   tests_init(this);
   GameArgIdentity args;
   memcpy(args.user_name, settings.user_name, 64);

@@ -1,0 +1,153 @@
+// Layer states: pause, pause2, dialog and overlay over the match and scene screens.
+#include "states_pause.h"
+
+#include "chat_panel.h"
+#include "game.h"
+#include "game_match.h"
+#include "game_video.h"
+#include "kez_gfx-tex.h"
+#include "kez_gfx.h"
+#include "mods_api.h"
+#include "mods_console.h"
+#include "mods_misc.h"
+#include "states_play.h"
+#include "states_scene.h"
+
+constexpr int DIM_ALPHA = 170;
+
+void states_dim() {
+  widget_draw_color(0x000000, DIM_ALPHA);
+  gfx_img_draw(gfx_img_load("black"), 0, 0, (float)game_ui_width(), (float)game_ui_height());
+  widget_draw_color(0xFFFFFF, 255);
+}
+
+// Removes the underlying root's child of that id (a pause icon); nothing when it is not a child.
+static void _layer_icon_remove(StatesMatch *under, const char *id) {
+  Widget *icon = under->root.find(id);
+  if (icon) under->root.remove(icon);
+}
+
+void StatesLayer::under_enter() {
+  if (game->mods) game->mods->gui_build(true);
+  under->init();
+  _layer_icon_remove(under, "pause");
+}
+
+void StatesLayer::init() {
+  under = states_match_find(under_name);
+  if (under) under_enter();
+}
+
+void StatesLayer::deinit() {
+  if (under) under->deinit();
+}
+
+void StatesPause2::under_enter() {
+  under->init();
+  _layer_icon_remove(under, "pause");
+  _layer_icon_remove(under, "pause2");
+}
+
+void StatesDialog::under_enter() {
+  game->view.hud_mode = 1;
+  StatesLayer::under_enter();
+}
+
+static var _layer_screen_event(Game *game, const Event &e) {
+  return game->mods ? game->mods->screen.on_event(e) : var();
+}
+
+// The action of Escape: the mod hears "resume" as an ordinary click and decides itself.
+static var _layer_resume() {
+  var action;
+  var_dict2(action, "type", "onclick", "value", "resume");
+  return action;
+}
+
+void StatesLayer::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  under = states_match_find(under_name);
+  if (under && play_key_to_chat(under, e)) return;
+  var action = _layer_screen_event(game, e);
+  if (states_escape(e)) action = _layer_resume();
+  if (action.type() != VAR_DICT) return;
+  const std::string type = action.has(var("type")) ? action["type"].str() : "";
+  if (type == "quit") {
+    states_quit_event(game, action);
+  } else if (type == "console") {
+    if (game->mods) game->mods->console_shown = !game->mods->console_shown;
+  } else if (type == "settings") {
+    state_push(&game->names, "menus_settings_popup");
+  } else {
+    mods_event(game, action);
+  }
+}
+
+void StatesPause2::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  var action = _layer_screen_event(game, e);
+  if (states_escape(e)) action = _layer_resume();
+  if (action.type() != VAR_DICT) return;
+  if (action.has(var("type")) && action["type"].str() == "quit") {
+    states_quit_event(game, action);
+  } else {
+    mods_event(game, action);
+  }
+}
+
+// The part of a layer's frame every layer shares: the mod screen, the mod step, and the match only
+// when it is networked (a local match stands still under a layer).
+static void _layer_loop(Game *game, float dt) {
+  if (game->mods) game->mods->screen.loop();
+  mods_update(game);
+  if (game->client || game->server) game_match_tick(game, dt);
+}
+
+void StatesLayer::loop(float dt) {
+  _layer_loop(game, dt);
+  if (!under) return;
+  under->user = states_user(game, 0);
+  chat_panel_loop(game, &under->root);
+}
+
+void StatesPause2::loop(float dt) { _layer_loop(game, dt); }
+
+// The mod screen in the UI's screen transform.
+static void _layer_screen_paint(Game *game) {
+  if (game->mods) game->mods->gui_paint();
+}
+
+void StatesPause::paint() {
+  StatesPlay *play = dynamic_cast<StatesPlay *>(under);
+  if (play) play->game_paint();
+  states_screen_ui();
+  states_dim();
+  _layer_screen_paint(game);
+  states_console_paint(game);
+}
+
+void StatesPause2::paint() {
+  StatesPlay2 *play2 = dynamic_cast<StatesPlay2 *>(under);
+  if (play2) play2->halves_paint();
+  states_screen_ui();
+  states_dim();
+  _layer_screen_paint(game);
+  states_console_paint(game);
+}
+
+void StatesDialog::paint() {
+  StatesScene *scene = dynamic_cast<StatesScene *>(under);
+  if (scene) scene->game_paint();
+  states_screen_ui();
+  states_dim();
+  _layer_screen_paint(game);
+  states_console_paint(game);
+}
+
+void StatesOverlay::paint() {
+  StatesScene *scene = dynamic_cast<StatesScene *>(under);
+  if (scene) scene->game_paint();
+  states_screen_ui();
+  _layer_screen_paint(game);
+  states_console_paint(game);
+}

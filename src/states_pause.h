@@ -1,0 +1,67 @@
+// Layer states: the mod's own screen drawn over a match screen that stays visible underneath (pause
+// over play, pause2 over play2, dialog and overlay over the scene). A networked match keeps running
+// under a layer; a local one stands still.
+#pragma once
+
+#include "state.h"
+
+struct Game;
+class StatesMatch;
+
+// The shared layer: the mod screen over an underlying play-side screen looked up by name.
+class StatesLayer : public State {
+ public:
+  StatesLayer(Game *game, const char *under_name) : game(game), under_name(under_name) {}
+  void init() override;
+  void deinit() override;
+  void event(Event e) override;
+  void loop(float dt) override;
+
+  Game *game;
+  const char *under_name;
+  StatesMatch *under = nullptr;  // looked up again at init and at each event
+
+ protected:
+  // Rebuilds the underlying screen without its pause icons.
+  virtual void under_enter();
+};
+
+// "states_pause": the mod screen dimmed over the one-player match.
+class StatesPause : public StatesLayer {
+ public:
+  explicit StatesPause(Game *game) : StatesLayer(game, "states_play") {}
+  void paint() override;
+};
+
+// "states_pause2": the mod screen dimmed over the two-player match.
+class StatesPause2 : public StatesLayer {
+ public:
+  explicit StatesPause2(Game *game) : StatesLayer(game, "states_play2") {}
+  void deinit() override {}
+  void event(Event e) override;
+  void loop(float dt) override;
+  void paint() override;
+
+ protected:
+  void under_enter() override;
+};
+
+// "states_dialog": the mod screen dimmed over the scene.
+class StatesDialog : public StatesLayer {
+ public:
+  explicit StatesDialog(Game *game) : StatesLayer(game, "states_scene") {}
+  void paint() override;
+
+ protected:
+  void under_enter() override;
+};
+
+// "states_overlay": the mod screen over the scene, not dimmed.
+class StatesOverlay : public StatesDialog {
+ public:
+  using StatesDialog::StatesDialog;
+  void paint() override;
+};
+
+// Dims the whole UI area with black at alpha 170.
+void states_dim();

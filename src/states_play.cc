@@ -1,0 +1,451 @@
+// Play-side states: registration, the lobby, the mod's menu screen and the one- and two-player match.
+#include "states_play.h"
+
+#include <GL/glew.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "chat.h"
+#include "chat_panel.h"
+#include "game.h"
+#include "game_match.h"
+#include "game_video.h"
+#include "kez_gfx-tex.h"
+#include "kez_gfx.h"
+#include "menus.h"
+#include "mods_api.h"
+#include "mods_console.h"
+#include "mods_lua.h"
+#include "mods_misc.h"
+#include "states_pause.h"
+#include "states_scene.h"
+#include "vantor_hud.h"
+#include "vantor_paint.h"
+
+constexpr int ICON_BAND = 44;        // a pause icon's square
+constexpr float LOBBY_WORLD = 320;   // the lobby's backdrop is laid out for a world of this size
+constexpr float DIVIDER_HALF_H = 5;  // half the height of the line between the two halves
+static const char *const LOBBY_BACKGROUND = "background05";
+
+// The View keeps a copy of the 64 settings words from ui_box on.
+static_assert(offsetof(GameSettings, ui_box) + sizeof(View::ui) <= sizeof(GameSettings), "ui words fit");
+
+void states_screen_ui() {
+  gfx_state->rotation = 0;
+  gfx_state->virtual_w = (float)game_ui_width();
+  gfx_state->virtual_h = (float)game_ui_height();
+  gfx_state->screen = {0, 0, (float)app_info->width, (float)app_info->height};
+  game_video_fit();
+  gfx_ortho();
+}
+
+var states_action(const char *type) {
+  var action;
+  var_dict0(action);
+  action["type"] = var(type);
+  return action;
+}
+
+bool states_escape(const Event &e) { return e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE; }
+
+// A dict action's "type"; empty for anything else.
+static std::string _states_type(const var &action) {
+  if (action.type() != VAR_DICT || !action.has(var("type"))) return "";
+  return action["type"].str();
+}
+
+int states_user(Game *game, int which) {
+  // "player" and "player2" come from the mod: only a live user item may command the view.
+  const int n = vantor_player_mark(game, which);
+  const Item &item = game->data.vantor.items[n];
+  return n > 0 && n < VANTOR_ITEMS && item.in_use && item.has_user ? n : 0;
+}
+
+StatesMatch *states_match_find(const char *name) { return dynamic_cast<StatesMatch *>(state_find(name)); }
+
+void StatesMatch::build() {
+  menus_page_reset(root);
+  Widget *screen = new Widget();
+  screen->style.records[STYLE_BASE].width = (float)game_ui_width();
+  screen->style.records[STYLE_BASE].height = (float)game_ui_height();
+  root.add_at(screen, 0, 0);
+}
+
+// The settings' ui words into a View's copy.
+static void _states_ui_copy(Game *game, View *view) {
+  const char *words = reinterpret_cast<const char *>(&game->settings) + offsetof(GameSettings, ui_box);
+  memcpy(view->ui, words, sizeof view->ui);
+}
+
+static void _states_view_clear(View *view) {
+  memset(view->selection, 0, sizeof view->selection);
+  memset(view->pointers, 0, sizeof view->pointers);
+}
+
+void states_match_enter(StatesMatch *state, int hud_mode) {
+  Game *game = state->game;
+  View *view = &game->view;
+  World *world = &game->data.vantor;
+  view->hud_mode = hud_mode;
+  state->user = 0;
+  _states_ui_copy(game, view);
+  state->build();
+  view_init(view, world, 1);
+  state->user = states_user(game, 0);
+  chat_panel_loop(game, &state->root);
+  _states_view_clear(view);
+  view_init(view, world, 0);
+  view_margins(view);
+  view_fit(view, world);
+}
+
+bool play_key_to_chat(StatesMatch *state, const Event &e) {
+  if (e.type != EVT_KEYDOWN && e.type != EVT_KEYUP) return false;
+  var action;
+  return chat_panel_event(state->game, &state->root, e, action);
+}
+
+// The shared answers of the lobby and the menu: quit, the settings popup, or the mod's own action.
+static void _states_dispatch(Game *game, const var &action) {
+  const std::string type = _states_type(action);
+  if (type == "quit") {
+    states_quit_event(game, action);
+  } else if (type == "settings") {
+    state_push(&game->names, "menus_settings_popup");
+  } else if (action.type() == VAR_DICT) {
+    mods_event(game, action);
+  }
+}
+
+// The pause action: the mod hears it, then the layer is asked for. The mod may have stopped itself
+// while it handled the action, so the context is looked up again.
+static void _states_pause(Game *game, const var &action, const char *layer) {
+  mods_event(game, action);
+  if (game->mods) game->mods->param_set("state", var(layer));
+}
+
+static var _states_screen_event(Game *game, const Event &e) {
+  return game->mods ? game->mods->screen.on_event(e) : var();
+}
+
+static void _states_screen_loop(Game *game) {
+  if (game->mods) game->mods->screen.loop();
+}
+
+static void _states_screen_paint(Game *game) {
+  if (game->mods) game->mods->gui_paint();
+}
+
+// ---- lobby
+
+void StatesLobby::init() {
+  if (game->mods) game->mods->gui_build(true);
+  build();
+  chat_panel_build(game, &root, 1, 1);
+}
+
+void StatesLobby::deinit() { chat_input_save(game, &root); }
+
+void StatesLobby::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  var action = root.on_event(e);
+  if (chat_panel_event(game, &root, e, action)) return;
+  widget_keep(action, _states_screen_event(game, e));
+  if (states_escape(e)) action = states_action("quit");
+  _states_dispatch(game, action);
+}
+
+void StatesLobby::loop(float dt) {
+  _states_screen_loop(game);
+  chat_panel_loop(game, &root);
+  root.loop();
+  if (game->mods_base) game->mods_base->loop(dt);
+  mods_update(game);
+}
+
+void StatesLobby::paint() {
+  states_screen_ui();
+  World *world = &game->data.vantor;
+  const float rect[4] = {0, 0, LOBBY_WORLD, LOBBY_WORLD};
+  memcpy(game->view.world_rect, rect, sizeof rect);
+  memset(world->background, 0, sizeof world->background);
+  strncpy(world->background, LOBBY_BACKGROUND, sizeof world->background - 1);
+  background_paint(world);
+  stars_paint(world);
+  memset(world->background, 0, sizeof world->background);
+  _states_screen_paint(game);
+  root.layout_inner();
+  root.paint_inner();
+  states_console_paint(game);
+}
+
+// ---- menu
+
+void StatesMenu::init() {
+  if (game->mods) game->mods->gui_build(true);
+}
+
+void StatesMenu::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  var action = _states_screen_event(game, e);
+  if (states_escape(e)) {
+    var_dict2(action, "type", "onclick", "value", "resume");
+  }
+  _states_dispatch(game, action);
+}
+
+void StatesMenu::loop(float) {
+  _states_screen_loop(game);
+  mods_update(game);
+}
+
+void StatesMenu::paint() {
+  states_screen_ui();
+  gfx_clear();
+  gfx_ortho();
+  _states_screen_paint(game);
+  states_console_paint(game);
+}
+
+// ---- play
+
+void StatesPlay::build() {
+  StatesMatch::build();
+  chat_panel_build(game, &root, 1, 0);
+  WPause *pause = new WPause();
+  pause->id = "pause";
+  root.add_at(pause, game_ui_width() - ICON_BAND, 0);
+}
+
+void StatesPlay::init() { states_match_enter(this, 0); }
+
+void StatesPlay::deinit() { chat_input_save(game, &root); }
+
+void StatesPlay::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  var action = root.on_event(e);
+  if (chat_panel_event(game, &root, e, action)) return;
+  if (states_escape(e)) action = states_action("pause");
+  if (action.type() != VAR_DICT) {
+    view_event(&game->data.vantor, &game->view, user, e, 1);
+  } else if (_states_type(action) == "pause") {
+    _states_pause(game, action, "pause");
+  } else {
+    mods_event(game, action);
+  }
+}
+
+void StatesPlay::loop(float dt) {
+  user = states_user(game, 0);
+  chat_panel_loop(game, &root);
+  game_match_tick(game, dt);
+  view_init(&game->view, &game->data.vantor, 0);
+}
+
+void StatesPlay::game_paint() {
+  World *world = &game->data.vantor;
+  states_screen_ui();
+  background_paint(world);
+  stars_paint(world);
+  gfx_ortho();
+  sys_paint(&game->view, world, user, 0);
+  hud_paint(&game->view, world, user);
+  gfx_ortho();
+  root.layout_inner();
+  root.paint_inner();
+}
+
+void StatesPlay::paint() {
+  game_paint();
+  states_console_paint(game);
+}
+
+// ---- play2
+
+StatesPlay2::StatesPlay2(Game *game) : StatesMatch(game) {
+  for (View &v : views) v = game->view;
+}
+
+// Loads the drawing state of View k: the whole window, or the upper or lower half (turned round).
+static void _play2_screen(int k) {
+  if (k == 0) {
+    states_screen_ui();
+    return;
+  }
+  const float w = (float)app_info->width, h = (float)(app_info->height / 2);
+  gfx_state->rotation = k == 2 ? 180.0f : 0.0f;
+  gfx_state->virtual_w = (float)game_ui_width();
+  gfx_state->virtual_h = (float)(game_ui_height() / 2);
+  gfx_state->screen = {0, k == 2 ? (float)(app_info->height - app_info->height / 2) : 0.0f, w, h};
+  const float sx = w / gfx_state->virtual_w, sy = h / gfx_state->virtual_h;
+  gfx_state->scale = sx < sy ? sx : sy;
+  gfx_ortho();
+}
+
+void play2_view_switch(StatesPlay2 *state, int k) {
+  if (k < 0 || k > 2) return;
+  Game *game = state->game;
+  state->views[state->current] = game->view;
+  state->current = k;
+  game->view = state->views[k];
+  _play2_screen(k);
+  if (k == 0) return;
+  View *view = &game->view;
+  World *world = &game->data.vantor;
+  const float rect[4] = {0, 0, (float)game_ui_width(), (float)(game_ui_height() / 2)};
+  memcpy(view->screen_rect, rect, sizeof rect);
+  state->user = states_user(game, k);
+  view_init(view, world, 0);
+  view_margins(view);
+  view_fit(view, world);
+}
+
+void StatesPlay2::build() {
+  play2_view_switch(this, 0);
+  StatesMatch::build();
+  const int w = game_ui_width(), half = game_ui_height() / 2;
+  WPause *upper = new WPause();
+  upper->id = "pause";
+  root.add_at(upper, w - ICON_BAND, half);
+  WPause *lower = new WPause();
+  lower->id = "pause2";
+  root.add_at(lower, 0, half - ICON_BAND);
+}
+
+// Lays out every record that needs it when the Game's View does, ending on View 0.
+static void _play2_views_ready(StatesPlay2 *s) {
+  if (s->game->view.initialised) return;
+  for (int k = 0; k < 3; k++) {
+    play2_view_switch(s, k);
+    s->game->view.initialised = 0;
+    view_init(&s->game->view, &s->game->data.vantor, 0);
+  }
+  play2_view_switch(s, 0);
+}
+
+void StatesPlay2::init() {
+  game->view.hud_mode = 0;
+  current = 0;
+  for (View &v : views) _states_ui_copy(game, &v);
+  _states_ui_copy(game, &game->view);
+  build();
+  pointers.clear();
+  _play2_views_ready(this);
+  for (View &v : views) _states_view_clear(&v);
+  _states_view_clear(&game->view);
+}
+
+// Another state may take over while a half runs the mod; it must find View 0 and the whole screen.
+void StatesPlay2::deinit() { play2_view_switch(this, 0); }
+
+// The event in the virtual units of the drawing state now loaded, from its window position.
+static Event _play2_map(const Event &e) {
+  Event m = e;
+  if (e.type != EVT_DOWN && e.type != EVT_MOVE && e.type != EVT_UP && e.type != EVT_WHEEL) return m;
+  m.x = e.raw_x;
+  m.y = e.raw_y;
+  m.dx = e.raw_dx;
+  m.dy = e.raw_dy;
+  gfx_rect_to_virtual(m.x, m.y, m.dx, m.dy);
+  return m;
+}
+
+// The half filter: whether half k takes the event (binding or freeing its pointer on the way).
+static bool _play2_half_takes(StatesPlay2 *s, const Event &e, int k) {
+  if (e.type == EVT_WHEEL || e.type == EVT_KEYDOWN || e.type == EVT_KEYUP) return false;
+  if (e.type == EVT_DOWN) {
+    // A press belongs to the half it lands in; without the upper bound both halves would claim it.
+    if (e.y <= 0 || e.y >= (float)(game_ui_height() / 2)) return false;
+    s->pointers[e.button] = k;
+  }
+  if (e.button != 0 && s->pointers[e.button] != k) return false;
+  if (e.type == EVT_UP) s->pointers[e.button] = 0;
+  return true;
+}
+
+static bool _play2_showing(Game *game) { return strcmp(game->names.current, "states_play2") == 0; }
+
+void StatesPlay2::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  play2_view_switch(this, 0);
+  const Event whole = _play2_map(e);
+  bool taken = false;
+  for (int k = 1; k <= 2; k++) {
+    play2_view_switch(this, k);
+    const Event half = _play2_map(e);
+    // The half's own user: the lower half must not order with player 1's planets.
+    if (_play2_half_takes(this, half, k)) taken |= view_event(&game->data.vantor, &game->view, user, half, 1) != 0;
+    if (!_play2_showing(game)) break;
+  }
+  play2_view_switch(this, 0);
+  if (!_play2_showing(game)) return;
+  var action;
+  if (e.type == EVT_DOWN || e.type == EVT_MOVE || e.type == EVT_UP || !taken) action = root.on_event(whole);
+  if (states_escape(e)) action = states_action("pause");
+  if (_states_type(action) == "pause") {
+    _states_pause(game, action, "pause");
+  } else if (action.type() == VAR_DICT) {
+    mods_event(game, action);
+  }
+}
+
+void StatesPlay2::loop(float dt) {
+  play2_view_switch(this, 0);
+  root.loop();
+  game_match_tick(game, dt);
+  for (int k : {1, 2, 0}) {
+    play2_view_switch(this, k);
+    view_init(&game->view, &game->data.vantor, 0);
+  }
+}
+
+void StatesPlay2::halves_paint() {
+  World *world = &game->data.vantor;
+  _play2_views_ready(this);
+  GLint scissor[4];
+  glGetIntegerv(GL_SCISSOR_BOX, scissor);
+  glEnable(GL_SCISSOR_TEST);
+  const int w = app_info->width, h = app_info->height;
+  for (int k = 1; k <= 2; k++) {
+    play2_view_switch(this, k);
+    // GL counts rows from the bottom: the upper half is the top h/2 rows.
+    glScissor(0, k == 1 ? h - h / 2 : 0, w, k == 1 ? h / 2 : h - h / 2);
+    sys_paint(&game->view, world, user, 1);
+    hud_paint(&game->view, world, user);
+  }
+  glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
+  glDisable(GL_SCISSOR_TEST);
+  play2_view_switch(this, 0);
+  gfx_ortho();
+  glBlendFunc(GL_ONE, GL_ONE);
+  gfx_img_draw(gfx_img_load("line"), 0, game_ui_height() / 2 - DIVIDER_HALF_H, (float)game_ui_width(),
+               2 * DIVIDER_HALF_H);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void StatesPlay2::paint() {
+  halves_paint();
+  root.layout_inner();
+  root.paint_inner();
+  states_console_paint(game);
+}
+
+void states_console_paint(Game *game) {
+  if (game->mods) mods_console_paint(game->mods);
+}
+
+// ---- registration
+
+void states_init(Game *game) {
+  state_register("states_lobby", new StatesLobby(game));
+  state_register("states_menu", new StatesMenu(game));
+  state_register("states_overlay", new StatesOverlay(game));
+  state_register("states_pause", new StatesPause(game));
+  state_register("states_pause2", new StatesPause2(game));
+  state_register("states_dialog", new StatesDialog(game));
+  state_register("states_play", new StatesPlay(game));
+  state_register("states_play2", new StatesPlay2(game));
+  state_register("states_scene", new StatesScene(game));
+  state_register("states_tabs", new StatesTabs(game));
+}

@@ -1,0 +1,107 @@
+// Play-side states: the screens a running mod drives through its "state" param. This module registers
+// all of them and holds the lobby, the mod's own menu screen and the two match screens (one player,
+// and two players sharing the device across a split screen).
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "container.h"
+#include "kez_var.h"
+#include "state.h"
+#include "vantor_view.h"
+
+struct Game;
+
+// A play-side screen with its own page root over the match: the Game, the root and the local user.
+class StatesMatch : public State {
+ public:
+  explicit StatesMatch(Game *game) : game(game) {}
+  // Fresh root holding one full-screen widget; subclasses add their icons and panels.
+  virtual void build();
+
+  Game *game;
+  Container root;
+  int user = 0;  // local user's item, 0 none; looked up again every frame
+};
+
+// The mod's lobby page with the chat panel over the drifting background.
+class StatesLobby : public StatesMatch {
+ public:
+  using StatesMatch::StatesMatch;
+  void init() override;
+  void deinit() override;
+  void paint() override;
+  void event(Event e) override;
+  void loop(float dt) override;
+};
+
+// The mod's own screen alone.
+class StatesMenu : public State {
+ public:
+  explicit StatesMenu(Game *game) : game(game) {}
+  void init() override;
+  void paint() override;
+  void event(Event e) override;
+  void loop(float dt) override;
+
+  Game *game;
+};
+
+// The match full screen for one local player: world, HUD, chat panel and pause icon.
+class StatesPlay : public StatesMatch {
+ public:
+  using StatesMatch::StatesMatch;
+  void build() override;
+  void init() override;
+  void deinit() override;
+  void paint() override;
+  void event(Event e) override;
+  void loop(float dt) override;
+  // The match picture: backdrop, stars, world, HUD and root (what the pause layer shows underneath).
+  void game_paint();
+};
+
+// The match split between two local players: the upper half for player 1, the lower half turned
+// 180 degrees for player 2, each with its own View. Between calls View 0 is always the one loaded.
+class StatesPlay2 : public StatesMatch {
+ public:
+  explicit StatesPlay2(Game *game);
+  void build() override;
+  void init() override;
+  void deinit() override;
+  void paint() override;
+  void event(Event e) override;
+  void loop(float dt) override;
+  // Both halves and their divider (what the pause2 layer shows underneath).
+  void halves_paint();
+
+  View views[3];                    // 0 whole screen, 1 upper half, 2 lower half
+  int current = 0;                  // the record now loaded into the Game's View
+  std::map<int32_t, int> pointers;  // an event's button word -> the half it is bound to (0 none)
+};
+
+// Paints the mods console over the screen when it is shown.
+void states_console_paint(Game *game);
+// Creates every play-side state and registers it by name. Called once at start-up.
+void states_init(Game *game);
+
+// Makes View k (0..2) the Game's View and sets the drawing state for it; nothing for another k.
+void play2_view_switch(StatesPlay2 *state, int k);
+// Passes key events to the chat panel of state's root; true when the chat took the event.
+bool play_key_to_chat(StatesMatch *state, const Event &e);
+
+// The shared pieces of the play-side states.
+// Virtual screen = UI size at no rotation over the whole window, and the screen transform loaded.
+void states_screen_ui();
+// The action {"type": type}.
+var states_action(const char *type);
+// True for a key-down of Escape.
+bool states_escape(const Event &e);
+// The local user's item for player which (0, 1 or 2); 0 unless it is an item in use that is a user.
+int states_user(Game *game, int which);
+// The match screen's entry: hud mode, the settings' ui words, build, the View laid out afresh with
+// cleared selection and pointers, and the local user looked up.
+void states_match_enter(StatesMatch *state, int hud_mode);
+// The registered play-side screen of that name, or null.
+StatesMatch *states_match_find(const char *name);

@@ -1,0 +1,124 @@
+// Scene and tabs states: the match world as a picture or board, driven by the mod.
+#include "states_scene.h"
+
+#include <GL/glew.h>
+
+#include "chat.h"
+#include "chat_panel.h"
+#include "game.h"
+#include "game_match.h"
+#include "game_video.h"
+#include "kez_gfx.h"
+#include "kez_log.h"
+#include "menus.h"
+#include "mods_api.h"
+#include "mods_console.h"
+#include "mods_misc.h"
+#include "vantor_paint.h"
+
+constexpr int ICON_BAND = 44;  // the pause icon's square
+enum { HUD_SCENE = 1, HUD_TABS = 2 };
+
+// ---- scene
+
+void StatesScene::build() {
+  StatesMatch::build();
+  chat_panel_build(game, &root, 0, 0);
+  WPause *pause = new WPause();
+  pause->id = "pause";
+  root.add_at(pause, game_ui_width() - ICON_BAND, 0);
+}
+
+void StatesScene::init() { states_match_enter(this, HUD_SCENE); }
+
+void StatesScene::deinit() { chat_input_save(game, &root); }
+
+void StatesScene::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  var action = root.on_event(e);
+  if (chat_panel_event(game, &root, e, action)) return;
+  if (states_escape(e)) action = states_action("pause");
+  if (action.type() != VAR_DICT) {
+    view_event(&game->data.vantor, &game->view, user, e, 1);
+    return;
+  }
+  const bool pause = action.has(var("type")) && action["type"].str() == "pause";
+  mods_event(game, action);
+  // The scene's pause is the mod's dialog; the mod may have stopped while it handled the action.
+  if (pause && game->mods) game->mods->param_set("state", var("dialog"));
+}
+
+void StatesScene::loop(float dt) {
+  user = states_user(game, 0);
+  chat_panel_loop(game, &root);
+  game_match_tick(game, dt);
+}
+
+// Logs a GL error of a painting step when it differs from the one that step saw last.
+void StatesScene::gl_check(int step) {
+  const int error = (int)glGetError();
+  if (error == gl_errors[step]) return;
+  gl_errors[step] = error;
+  log_printf(__FILE__, __LINE__, "StatesScene::game_paint", "glGetError() -> %d\n", error);
+}
+
+void StatesScene::game_paint() {
+  World *world = &game->data.vantor;
+  states_screen_ui();
+  background_paint(world);
+  stars_paint(world);
+  gl_check(0);
+  gfx_ortho();
+  sys_paint(&game->view, world, user, 0);
+  gl_check(1);
+  gfx_ortho();
+  root.layout_inner();
+  root.paint_inner();
+  gl_check(2);
+}
+
+void StatesScene::paint() {
+  game_paint();
+  states_console_paint(game);
+}
+
+// ---- tabs
+
+void StatesTabs::init() { states_match_enter(this, HUD_TABS); }
+
+void StatesTabs::deinit() { chat_input_save(game, &root); }
+
+void StatesTabs::event(Event e) {
+  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  var action = root.on_event(e);
+  if (menus_tabs_handle(game, action)) return;
+  if (chat_panel_event(game, &root, e, action)) return;
+  action = game->mods ? game->mods->screen.on_event(e) : var();
+  if (action.type() == VAR_DICT) {
+    mods_event(game, action);
+  } else {
+    view_event_hud(game, &game->view, e);
+  }
+}
+
+void StatesTabs::loop(float dt) {
+  if (game->mods) game->mods->screen.loop();
+  user = states_user(game, 0);
+  chat_panel_loop(game, &root);
+  game_match_tick(game, dt);
+}
+
+void StatesTabs::paint() {
+  World *world = &game->data.vantor;
+  states_screen_ui();
+  background_paint(world);
+  stars_paint(world);
+  gfx_ortho();
+  sys_paint(&game->view, world, user, 0);
+  gfx_ortho();
+  root.layout_inner();
+  root.paint_inner();
+  gfx_ortho();
+  if (game->mods) game->mods->gui_paint();
+  states_console_paint(game);
+}

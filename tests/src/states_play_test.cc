@@ -1,0 +1,241 @@
+// Play-side states under a real window: entering each through the stack with a running mod, a frame of
+// loop and paint, events to the view or the mod screen, the "state" param switching between them, and
+// the two-player split screen.
+#include "states_play.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "game.h"
+#include "game_match.h"
+#include "menus.h"
+#include "mods_api.h"
+#include "mods_misc.h"
+#include "states_pause.h"
+#include "states_scene.h"
+#include "vantor_paint_gl.h"
+
+namespace {
+
+// One user with two planets; every event the mod hears is logged in the "seen" param as type:value;
+// "loops" counts the mod's frames.
+const char *const MOD = R"(
+function _init()
+  local t = w2_team_init("t", 0xff0000)
+  me = w2_user_init("me", 0xff0000, t)
+  home = w2_planet_init(me, 100, 100, 10, 50)
+  w2_planet_init(me, 300, 200, 10, 50)
+  w2_param_set("player", me)
+  w2_param_set("home", home)
+  w2_param_set("state", START)
+end
+seen = ""
+function _event(e)
+  seen = seen .. tostring(e.type) .. ":" .. tostring(e.value) .. ";"
+  w2_param_set("seen", seen)
+  if e.value == "resume" then w2_param_set("state", AFTER or "play") end
+end
+function _loop(dt) loops = (loops or 0) + 1 w2_param_set("loops", loops) end
+)";
+
+class States : public PaintGlTest {
+ protected:
+  void SetUp() override {
+    PaintGlTest::SetUp();
+    snprintf(app_info->app_name, sizeof app_info->app_name, "vantor-states-test");
+    g = std::make_unique<Game>();
+    game = g.get();
+    menus_init(game);
+    states_init(game);
+    state_change("menus_main", &game->names, -1);
+  }
+  void TearDown() override {
+    mods_stop(game);
+    states_delete_all();
+    g.reset();
+    game = nullptr;
+    app_info->app_name[0] = 0;
+    PaintGlTest::TearDown();
+  }
+  // Starts the mod with its first "state" and follows it onto the stack.
+  void start(const char *state, const char *extra = "") {
+    file("main.lua", std::string("START = '") + state + "'\n" + extra + MOD);
+    snprintf(game->mod_file, sizeof game->mod_file, "%s/main.lua", folder.c_str());
+    mods_start(game);
+    mods_update(game);
+  }
+  void frame_run(float dt = 1.0f / 60) {
+    state_loop(game->names.current, dt);
+    state_paint(game->names.current);
+  }
+  void send(Event e) { state_event(game->names.current, e); }
+  static Event key(int k) {
+    Event e(EVT_KEYDOWN);
+    e.key = k;
+    return e;
+  }
+  // A pointer event at window pixel (x, y), turned into virtual units as the Game does.
+  static Event pointer(int type, float x, float y, int button = 1) {
+    Event e(type);
+    e.x = x;
+    e.y = y;
+    e.button = button;
+    states_screen_ui();
+    gfx_event_to_virtual(e);
+    return e;
+  }
+  std::string param(const char *key) { return game->mods->param_get(key).str(); }
+  std::unique_ptr<Game> g;
+};
+
+TEST_F(States, every_play_side_state_enters_through_the_stack_and_runs_a_frame) {
+  start("play");
+  for (const char *name : {"states_lobby", "states_menu", "states_play", "states_pause", "states_play2",
+                           "states_pause2", "states_scene", "states_dialog", "states_overlay", "states_tabs"}) {
+    state_change(name, &game->names, -1);
+    ASSERT_STREQ(game->names.current, name);
+    frame_run();
+    frame_run();
+  }
+  state_change("states_play", &game->names, -1);
+  EXPECT_EQ(static_cast<StatesMatch *>(state_find("states_play"))->user, game->mods->param_get("player").number());
+}
+
+TEST_F(States, escape_in_play_pauses_through_the_mod_and_resume_returns) {
+  start("play");
+  ASSERT_STREQ(game->names.current, "states_play");
+  StatesMatch *play = states_match_find("states_play");
+  ASSERT_TRUE(play->root.find("pause"));
+  send(key(KEY_ESCAPE));
+  EXPECT_EQ(param("seen"), "pause:nil;");
+  EXPECT_EQ(param("state"), "pause");
+  mods_update(game);
+  ASSERT_STREQ(game->names.current, "states_pause");
+  EXPECT_FALSE(play->root.find("pause"));  // the layer hides the play screen's pause icon
+  frame_run();
+  send(key(KEY_ESCAPE));  // reaches the mod as a click, which decides to resume
+  EXPECT_EQ(param("seen"), "pause:nil;onclick:resume;");
+  EXPECT_STREQ(game->names.current, "states_play");
+  EXPECT_TRUE(play->root.find("pause"));
+}
+
+TEST_F(States, a_local_match_stands_still_under_the_pause_layer) {
+  start("play");
+  frame_run();
+  const std::string before = param("loops");
+  game->mods->param_set("state", var("pause"));
+  mods_update(game);
+  ASSERT_STREQ(game->names.current, "states_pause");
+  frame_run();
+  EXPECT_EQ(param("loops"), before);
+}
+
+TEST_F(States, escape_in_the_lobby_asks_to_quit_and_in_the_menu_reaches_the_mod_as_resume) {
+  start("menu", "AFTER = 'lobby'\n");
+  ASSERT_STREQ(game->names.current, "states_menu");
+  frame_run();
+  send(key(KEY_ESCAPE));
+  EXPECT_EQ(param("seen"), "onclick:resume;");
+  ASSERT_STREQ(game->names.current, "states_lobby");
+  frame_run();
+  send(key(KEY_ESCAPE));
+  EXPECT_EQ(param("seen"), "onclick:resume;quit:nil;");
+  EXPECT_EQ(param("state"), "quit");  // the mod left "quit" set: the match ends
+}
+
+TEST_F(States, the_local_user_must_be_a_live_user_item) {
+  start("play");
+  const int home = (int)game->mods->param_get("home").number();
+  game->mods->param_set("player", var(home));  // a planet, not a user
+  EXPECT_EQ(states_user(game, 0), 0);
+  game->mods->param_set("player", var(4095));  // a free slot
+  EXPECT_EQ(states_user(game, 0), 0);
+  game->mods->param_set("player", var(1e300));
+  EXPECT_EQ(states_user(game, 0), 0);
+  frame_run();
+  send(pointer(EVT_DOWN, 100, 100));
+  send(pointer(EVT_UP, 100, 100));
+  EXPECT_EQ(view_selection_count(&game->view, &game->data.vantor), 0);
+}
+
+TEST_F(States, a_wheel_turn_in_play_steps_the_percent) {
+  start("play");
+  frame_run();
+  const int before = game->view.percent;
+  Event wheel = pointer(EVT_WHEEL, 240, 160);
+  wheel.dy = 1;
+  send(wheel);
+  EXPECT_NE(game->view.percent, before);
+}
+
+class States2 : public States {
+ protected:
+  void SetUp() override {
+    States::SetUp();
+    start("play", "");
+    game->mods->param_set("player2", var(game->mods->param_get("player")));
+    mods_update(game);
+  }
+  StatesPlay2 *play2() { return static_cast<StatesPlay2 *>(state_find("states_play2")); }
+  // Every entry point ends with View 0 and the whole screen loaded.
+  void expect_view0() {
+    EXPECT_EQ(play2()->current, 0);
+    EXPECT_EQ(gfx_state->rotation, 0);
+    EXPECT_EQ(gfx_state->screen.h, (float)app_info->height);
+  }
+};
+
+TEST_F(States2, a_press_in_the_lower_half_stays_bound_to_it_until_release) {
+  ASSERT_STREQ(game->names.current, "states_play2");
+  frame_run();
+  expect_view0();
+  send(pointer(EVT_DOWN, 200, 300, 3));
+  EXPECT_EQ(play2()->pointers[3], 2);
+  expect_view0();
+  send(pointer(EVT_MOVE, 200, 40, 3));  // across the divider: still the lower half's
+  EXPECT_EQ(play2()->pointers[3], 2);
+  send(pointer(EVT_UP, 200, 40, 3));
+  EXPECT_EQ(play2()->pointers[3], 0);
+  send(pointer(EVT_DOWN, 200, 40, 4));
+  EXPECT_EQ(play2()->pointers[4], 1);
+  expect_view0();
+}
+
+TEST_F(States2, keys_and_wheel_never_reach_the_halves_and_escape_pauses) {
+  frame_run();
+  const int p1 = play2()->views[1].percent;
+  Event wheel = pointer(EVT_WHEEL, 200, 40);
+  wheel.dy = 1;
+  send(wheel);
+  send(key(KEY_ESCAPE));
+  play2_view_switch(play2(), 1);
+  EXPECT_EQ(game->view.percent, p1);
+  play2_view_switch(play2(), 0);
+  EXPECT_EQ(param("state"), "pause");
+  mods_update(game);
+  EXPECT_STREQ(game->names.current, "states_pause2");
+  EXPECT_FALSE(play2()->root.find("pause"));
+  EXPECT_FALSE(play2()->root.find("pause2"));
+  frame_run();
+  expect_view0();
+}
+
+TEST_F(States, a_tap_in_the_scene_reaches_the_mod_and_escape_asks_for_the_dialog) {
+  start("scene");
+  ASSERT_STREQ(game->names.current, "states_scene");
+  frame_run();
+  send(pointer(EVT_DOWN, 100, 100));
+  send(pointer(EVT_UP, 100, 100));
+  EXPECT_EQ(param("seen").substr(0, 8), "ui:down:");
+  EXPECT_NE(param("seen").find("ui:up:"), std::string::npos);
+  EXPECT_EQ(view_selection_count(&game->view, &game->data.vantor), 0);
+  send(key(KEY_ESCAPE));
+  EXPECT_EQ(param("state"), "dialog");
+  mods_update(game);
+  EXPECT_STREQ(game->names.current, "states_dialog");
+  EXPECT_EQ(game->view.hud_mode, 1);
+}
+
+}  // namespace
