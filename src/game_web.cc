@@ -2,6 +2,7 @@
 #include "game_web.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "game.h"
@@ -16,7 +17,7 @@ static const char *VERSION_INFO = "brevane2.4-Desktop-Win32-Steamworks";
 // else's machine, and tests point the client at a server of their own.
 static std::string web_host = "api.vantor-brevane.invalid";
 static int web_port = 80;
-static std::vector<WebRequest *> web_queue;
+static std::vector<std::unique_ptr<WebRequest>> web_queue;  // in the order the requests were made
 
 #define WEB_LOG(function, ...) log_printf(__FILE__, __LINE__, function, __VA_ARGS__)
 
@@ -76,7 +77,7 @@ static void _web_queue(Game *game, const char *action, const std::string &post) 
   request->path = game_web_url(game, action);
   request->post = post;
   request->start();
-  web_queue.push_back(request);
+  web_queue.emplace_back(request);
 }
 
 void game_web_login(Game *game) {
@@ -147,13 +148,12 @@ static void _web_finish(WebRequest *request, Game *game) {
 
 void game_web_loop(Game *game) {
   for (size_t i = 0; i < web_queue.size();) {
-    WebRequest *request = web_queue[i];
+    WebRequest *request = web_queue[i].get();
     if (!request->connection || !kez_http_step(request->connection)) {
       i++;
       continue;
     }
     _web_finish(request, game);
     web_queue.erase(web_queue.begin() + (long)i);
-    delete request;
   }
 }

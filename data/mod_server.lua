@@ -1,0 +1,162 @@
+-- mod_server.lua: hosts a networked match. Players join the lobby over the network (the hosting
+-- player through its own local client); the host starts the match, bots fill the empty seats, and
+-- the server's world is synced to every client. Run headless, it starts by itself once players
+-- have joined.
+require("mod_match")
+
+-- Network and match settings; "port" on the command line wins over the default.
+local SERVER_PORT = 23099
+local SERVER_BOTS = 1
+local SERVER_PLANETS = 12
+local SERVER_HEADLESS_WAIT = 15   -- seconds a headless server waits after the first join
+local SERVER_HEADLESS_AGAIN = 10  -- seconds a headless server shows the result before a new match
+local SERVER_BOT_NAMES = {"Bot Ardel", "Bot Movish", "Bot Tessam"}
+
+local headless = false
+local players = {}     -- joined players in order: {uid, name, host}
+local match = nil
+local clock = nil      -- headless countdown, nil when none runs
+
+-- ---- lobby
+
+-- The joined players as one line of names.
+local function server_names()
+  local names = {}
+  for _, p in ipairs(players) do names[#names + 1] = p.name end
+  return table.concat(names, ", ")
+end
+
+-- The lobby page; only a windowed host has a Start button.
+local function server_lobby_page()
+  local html = "<table><tr><td><h1>Hosting on port " .. SERVER_PORT .. "</h1>"
+  html = html .. "<tr><td><p>Players: " .. (#players > 0 and server_names() or "none yet") .. "</p>"
+  if not headless then html = html .. "<tr><td><input type='button' value='Start' onclick='start' />" end
+  html = html .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
+  w2_param_set("html", html)
+  w2_net_send("", "lobby", server_names())
+end
+
+-- Back to the lobby, waiting for players.
+local function server_lobby()
+  match = nil
+  clock = nil
+  w2_param_set("state", "lobby")
+  server_lobby_page()
+end
+
+local function server_player_index(uid, name)
+  for k, p in ipairs(players) do
+    if p.uid == uid and p.name == name then return k end
+  end
+  return nil
+end
+
+-- A player joined: the first join that carries this game's own identity is the hosting player.
+local function server_join(e)
+  if server_player_index(e.uid, e.name) then return end
+  local name = e.name ~= "" and e.name or ("Player " .. (#players + 1))
+  local is_host = not headless and e.uid == (w2_param_get("uid") or "") and not players.host_seen
+  if is_host then players.host_seen = true end
+  players[#players + 1] = {uid = e.uid, name = name, host = is_host}
+  if headless and not clock and not match then clock = SERVER_HEADLESS_WAIT end
+  if not match then server_lobby_page() end
+end
+
+local function server_leave(e)
+  local k = server_player_index(e.uid, e.name)
+  if k then table.remove(players, k) end
+  if not match then server_lobby_page() end
+end
+
+-- ---- match
+
+-- The seats: every joined player, then the bots.
+local function server_seats()
+  local seats, host_seat = {}, nil
+  for k, p in ipairs(players) do
+    seats[k] = {title = p.name}
+    if p.host then host_seat = k end
+  end
+  for k = 1, SERVER_BOTS do seats[#seats + 1] = {title = SERVER_BOT_NAMES[k], bot = true} end
+  return seats, host_seat
+end
+
+-- A new match on the server; every client learns which seat is theirs by its title.
+local function server_start()
+  local seats, host_seat = server_seats()
+  match = match_start({seats = seats, planets = SERVER_PLANETS, player = host_seat})
+  clock = nil
+  for k, p in ipairs(players) do
+    w2_item_set(match.seats[k].user, "user_uid", p.uid)
+    w2_net_send(p.uid, "you", p.name)
+  end
+  w2_net_send("", "start", "")
+end
+
+-- The winning side's title, or nil while more than one side is left.
+local function server_winner()
+  local alive = {}
+  for _, seat in ipairs(match.seats) do
+    if match_alive(seat.user) then alive[#alive + 1] = seat end
+  end
+  if #alive == 0 then return "Nobody" end
+  for _, seat in ipairs(alive) do
+    if seat.team ~= alive[1].team then return nil end
+  end
+  return alive[1].title
+end
+
+-- The server's frame: bots, the end of the match (told to every client) and the headless clocks.
+local function server_match_loop(dt)
+  match_bots_order(match, dt)
+  if match.over then return end
+  local winner = server_winner()
+  if not winner then return end
+  match.over = true
+  match.result = winner .. " wins!"
+  w2_param_set("status", match.result)
+  w2_net_send("", "end", match.result)
+  if headless then
+    clock = SERVER_HEADLESS_AGAIN
+  else
+    w2_param_set("html", match_dialog(match.result))
+    w2_param_set("state", "pause")
+  end
+end
+
+local function server_clock(dt)
+  if not clock then return end
+  clock = clock - dt
+  if clock > 0 then return end
+  clock = nil
+  if #players > 0 then server_start() else server_lobby() end
+end
+
+-- Entry points the engine calls.
+function _init()
+  headless = w2_param_get("headless") ~= nil
+  SERVER_PORT = tonumber(w2_param_get("port")) or SERVER_PORT
+  w2_game_reset()
+  w2_net_host(SERVER_PORT)
+  if not headless then w2_net_join("", SERVER_PORT) end
+  server_lobby()
+end
+
+function _loop(dt)
+  if match then server_match_loop(dt) end
+  server_clock(dt)
+end
+
+function _event(e)
+  if e.type == "net:join" or e.type == "net:rejoin" then
+    server_join(e)
+  elseif e.type == "net:leave" then
+    server_leave(e)
+  elseif e.type == "onclick" and e.value == "start" then
+    server_start()
+  elseif match then
+    match_event(match, e, server_start)
+  elseif e.type == "quit" or (e.type == "onclick" and e.value == "leave") then
+    match_leave()
+  end
+end
