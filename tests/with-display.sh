@@ -9,6 +9,9 @@ xpid=$!
 read -r num <"$fifo"
 rm -f "$fifo"
 export DISPLAY=":$num"
+# One rendering thread per GL process: many tests draw at once, and the software renderer would
+# otherwise start a thread per core in each of them.
+export LP_NUM_THREADS=1
 "$@"
 rc=$?
 kill "$xpid" 2>/dev/null

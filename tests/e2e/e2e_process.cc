@@ -99,14 +99,12 @@ std::string shell_output(const std::string &command) {
   return out;
 }
 
-unsigned long x_wait_window(int timeout_s, unsigned long except) {
+unsigned long x_wait_window(int timeout_s) {
   std::string cmd = "xdotool search --onlyvisible --name 'Vantor Brevane' 2>/dev/null";
   for (int waited = 0; waited < timeout_s * 1000; waited += 20) {
     std::istringstream ids(shell_output(cmd));
     unsigned long id;
-    while (ids >> id) {
-      if (id != except) return id;
-    }
+    if (ids >> id) return id;
     usleep(20000);  // look again: the window appears when the game gets to it
   }
   return 0;

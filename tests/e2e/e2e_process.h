@@ -28,5 +28,5 @@ bool wait_for_text(const std::string &path, const std::string &text, int timeout
 std::string shell_output(const std::string &command);
 // Asks the window titled "Vantor Brevane" to close, as a window manager's close button does.
 bool x_close_window(unsigned long window);
-// Waits (bounded) until a visible window titled "Vantor Brevane" other than `except` exists; its X id, or 0.
-unsigned long x_wait_window(int timeout_s, unsigned long except = 0);
+// Waits (bounded) until a visible window titled "Vantor Brevane" exists; its X id, or 0.
+unsigned long x_wait_window(int timeout_s);
