@@ -72,6 +72,18 @@ void StatesMatch::build() {
   root.add_at(screen, 0, 0);
 }
 
+void StatesMatch::deinit() { chat_input_save(game, &root); }
+
+bool StatesMatch::event_to_world(Event e, var &action) {
+  if (mods_console_event(game, e)) return true;  // a shown console takes the keys first
+  action = root.on_event(e);
+  if (chat_panel_event(game, &root, e, action)) return true;
+  if (states_escape(e)) action = states_action("pause");
+  if (action.type() == VAR_DICT) return false;
+  view_event(&game->data.vantor, &game->view, user, e, 1);
+  return true;
+}
+
 // The settings' ui words into a View's copy.
 static void _states_ui_copy(Game *game, View *view) {
   const char *words = reinterpret_cast<const char *>(&game->settings) + offsetof(GameSettings, ui_box);
@@ -144,8 +156,6 @@ void StatesLobby::init() {
   build();
   chat_panel_build(game, &root, 1, 1);
 }
-
-void StatesLobby::deinit() { chat_input_save(game, &root); }
 
 void StatesLobby::event(Event e) {
   if (mods_console_event(game, e)) return;  // a shown console takes the keys first
@@ -220,16 +230,10 @@ void StatesPlay::build() {
 
 void StatesPlay::init() { states_match_enter(this, 0); }
 
-void StatesPlay::deinit() { chat_input_save(game, &root); }
-
 void StatesPlay::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
-  var action = root.on_event(e);
-  if (chat_panel_event(game, &root, e, action)) return;
-  if (states_escape(e)) action = states_action("pause");
-  if (action.type() != VAR_DICT) {
-    view_event(&game->data.vantor, &game->view, user, e, 1);
-  } else if (_states_type(action) == "pause") {
+  var action;
+  if (event_to_world(e, action)) return;
+  if (_states_type(action) == "pause") {
     _states_pause(game, action, "pause");
   } else {
     mods_event(game, action);

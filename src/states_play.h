@@ -19,6 +19,11 @@ class StatesMatch : public State {
   explicit StatesMatch(Game *game) : game(game) {}
   // Fresh root holding one full-screen widget; subclasses add their icons and panels.
   virtual void build();
+  // Keeps the chat input line for the next screen that shows one.
+  void deinit() override;
+  // The console, the root and the chat panel, then the world: true when one of them took the event;
+  // otherwise `action` holds the root's action (Escape reads as {"type": "pause"}).
+  bool event_to_world(Event e, var &action);
 
   Game *game;
   Container root;
@@ -30,7 +35,6 @@ class StatesLobby : public StatesMatch {
  public:
   using StatesMatch::StatesMatch;
   void init() override;
-  void deinit() override;
   void paint() override;
   void event(Event e) override;
   void loop(float dt) override;
@@ -54,7 +58,6 @@ class StatesPlay : public StatesMatch {
   using StatesMatch::StatesMatch;
   void build() override;
   void init() override;
-  void deinit() override;
   void paint() override;
   void event(Event e) override;
   void loop(float dt) override;

@@ -31,17 +31,9 @@ void StatesScene::build() {
 
 void StatesScene::init() { states_match_enter(this, HUD_SCENE); }
 
-void StatesScene::deinit() { chat_input_save(game, &root); }
-
 void StatesScene::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
-  var action = root.on_event(e);
-  if (chat_panel_event(game, &root, e, action)) return;
-  if (states_escape(e)) action = states_action("pause");
-  if (action.type() != VAR_DICT) {
-    view_event(&game->data.vantor, &game->view, user, e, 1);
-    return;
-  }
+  var action;
+  if (event_to_world(e, action)) return;
   const bool pause = action.has(var("type")) && action["type"].str() == "pause";
   mods_event(game, action);
   // The scene's pause is the mod's dialog; the mod may have stopped while it handled the action.
@@ -85,8 +77,6 @@ void StatesScene::paint() {
 // ---- tabs
 
 void StatesTabs::init() { states_match_enter(this, HUD_TABS); }
-
-void StatesTabs::deinit() { chat_input_save(game, &root); }
 
 void StatesTabs::event(Event e) {
   if (mods_console_event(game, e)) return;  // a shown console takes the keys first

@@ -10,7 +10,6 @@ class StatesScene : public StatesMatch {
   using StatesMatch::StatesMatch;
   void build() override;
   void init() override;
-  void deinit() override;
   void paint() override;
   void event(Event e) override;
   void loop(float dt) override;
@@ -27,7 +26,6 @@ class StatesTabs : public StatesMatch {
  public:
   using StatesMatch::StatesMatch;
   void init() override;
-  void deinit() override;
   void paint() override;
   void event(Event e) override;
   void loop(float dt) override;
