@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "game.h"
+#include "game_fixture.h"
 #include "game_video.h"
 #include "kez_driver-files.h"
 #include "trans.h"
@@ -25,28 +26,18 @@ class Recorder : public State {
   std::vector<Seen> seen;
 };
 
-class Dispatch : public testing::Test {
+class Dispatch : public GameTest {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/vantor-event-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    setenv("APPDATA", dir, 1);
-    driver_app_create();
-    snprintf(app_info->app_name, sizeof app_info->app_name, "App");
-    g.reset(new Game());
-    game = g.get();
+    game_open("event");
     recorder = new Recorder();
     state_register("probe", recorder);
     state_change("probe", &g->names, -1);
-    testing::internal::CaptureStdout();
   }
   void TearDown() override {
-    testing::internal::GetCapturedStdout();
     SDL_SetModState(KMOD_NONE);
     states_delete_all();
-    g.reset();
-    free(app_info);
-    app_info = nullptr;
+    game_close();
   }
   static Event key(int k) {
     Event e(EVT_KEYDOWN);
@@ -58,7 +49,6 @@ class Dispatch : public testing::Test {
     for (const Seen &s : recorder->seen) out.push_back(s.type);
     return out;
   }
-  std::unique_ptr<Game> g;
   Recorder *recorder;
 };
 

@@ -12,30 +12,16 @@
 #include <string>
 
 #include "game.h"
+#include "game_fixture.h"
 #include "kez_driver-files.h"
 #include "kez_social.h"
 
 namespace {
 
-class Settings : public testing::Test {
+class Settings : public GameTest {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/vantor-settings-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    setenv("APPDATA", dir, 1);
-    driver_app_create();
-    snprintf(app_info->app_name, sizeof app_info->app_name, "App");
-    g.reset(new Game());
-    game = g.get();
-    folder = std::string(dir) + "/App/";
-    testing::internal::CaptureStdout();
-  }
-  void TearDown() override {
-    testing::internal::GetCapturedStdout();
-    g.reset();
-    free(app_info);
-    app_info = nullptr;
-  }
+  void SetUp() override { game_open("settings"); }
+  void TearDown() override { game_close(); }
   void write(const char *name, const void *bytes, size_t n) {
     driver_user_dir();
     FILE *f = fopen((folder + name).c_str(), "wb");
@@ -45,8 +31,6 @@ class Settings : public testing::Test {
   }
   std::string read(const char *name) { return driver_file_string((folder + name).c_str()); }
   GameSettings &s() { return g->settings; }
-  std::unique_ptr<Game> g;
-  std::string folder;
 };
 
 void expect_defaults(const GameSettings &s) {
