@@ -63,17 +63,10 @@ void ModsAPI::log_entry(const std::string &text) {
 void ModsAPI::logf(const char *format, ...) {
   va_list args;
   va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  int length = vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  if (length >= 0) {
-    std::string text(length + 1, '\0');
-    vsnprintf(&text[0], text.size(), format, args);
-    text.resize(length);
-    log_entry(text);
-  }
+  std::string text;
+  bool ok = str_vformat(text, format, args);
   va_end(args);
+  if (ok) log_entry(text);
 }
 
 // Copies text into a fixed World text field, clearing it first so no old bytes travel on.

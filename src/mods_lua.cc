@@ -95,18 +95,10 @@ int mods_lua_print(const char *text, FILE *stream) {
 int mods_lua_printf(FILE *stream, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  int length = vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  int written = 0;
-  if (length >= 0) {
-    std::string text(length + 1, '\0');
-    vsnprintf(&text[0], text.size(), format, args);
-    written = mods_lua_print(text.c_str(), stream);
-  }
+  std::string text;
+  bool ok = str_vformat(text, format, args);
   va_end(args);
-  return written;
+  return ok ? mods_lua_print(text.c_str(), stream) : 0;
 }
 
 // print: each value through tostring, tab separated, then a line feed, all through the output hook.

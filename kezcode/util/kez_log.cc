@@ -9,6 +9,7 @@
 
 #include "kez_driver-files.h"
 #include "kez_driver-sdl2.h"
+#include "kez_var.h"
 
 // Lines kept while the log file cannot be opened; beyond this the oldest are dropped, so a
 // user folder that is not writable never grows the queue without bound.
@@ -23,14 +24,8 @@ void log_set_instance(const int *port) { log_port = port; }
 int _driver_log_pending() { return (int)log_queue.size(); }
 
 static std::string _log_vformat(const char *format, va_list ap) {
-  va_list copy;
-  va_copy(copy, ap);
-  int n = vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (n <= 0) return std::string();
-  std::string out((size_t)n + 1, '\0');
-  vsnprintf(&out[0], out.size(), format, ap);
-  out.resize((size_t)n);
+  std::string out;
+  str_vformat(out, format, ap);
   return out;
 }
 

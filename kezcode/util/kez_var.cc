@@ -204,9 +204,7 @@ bool _var_number::less(const var &other) const {
   return value < other.number();
 }
 
-bool _var_number::equal(const var &other) const {
-  return other.type() == VAR_NUMBER && other.number() == value;
-}
+bool _var_number::equal(const var &other) const { return other.type() == VAR_NUMBER && other.number() == value; }
 
 // The other operand's kind is never checked: it only contributes its `number`.
 void _var_number::__add__(var &out, const var &other) const { out.set_number(value + other.number()); }
@@ -229,9 +227,7 @@ std::string _var_bool::str() const { return value ? "True" : "False"; }
 double _var_bool::number() const { return value ? 1.0 : 0.0; }
 bool _var_bool::truth() const { return value != 0; }
 
-bool _var_bool::equal(const var &other) const {
-  return other.type() == VAR_BOOL && other.truth() == (value != 0);
-}
+bool _var_bool::equal(const var &other) const { return other.type() == VAR_BOOL && other.truth() == (value != 0); }
 
 // ---- string ----
 
@@ -272,9 +268,7 @@ bool _var_string::less(const var &other) const {
   return text < other.str();
 }
 
-bool _var_string::equal(const var &other) const {
-  return other.type() == VAR_STRING && other.str() == text;
-}
+bool _var_string::equal(const var &other) const { return other.type() == VAR_STRING && other.str() == text; }
 
 void _var_string::__add__(var &out, const var &other) const { out.set_string(text + other.str()); }
 
@@ -326,8 +320,7 @@ int _var_list::__len__() const { return (int)items.size(); }
 void _var_list::__slice__(var &out, int a, int b) const {
   _var_list *o = new _var_list();
   size_t from, to;
-  if (_var_slice_bounds(a, b, items.size(), &from, &to))
-    o->items.assign(items.begin() + from, items.begin() + to);
+  if (_var_slice_bounds(a, b, items.size(), &from, &to)) o->items.assign(items.begin() + from, items.begin() + to);
   out = var(o);
 }
 
@@ -597,9 +590,7 @@ void var_new(var &out, int type, int count, ...) {
 void var_new_list(var &out) { var_new(out, VAR_LIST, 0); }
 void var_dict0(var &out) { var_new(out, VAR_DICT, 0); }
 
-void var_dict2(var &out, var k1, var v1, var k2, var v2) {
-  var_new(out, VAR_DICT, 4, &k1, &v1, &k2, &v2);
-}
+void var_dict2(var &out, var k1, var v1, var k2, var v2) { var_new(out, VAR_DICT, 4, &k1, &v1, &k2, &v2); }
 
 std::string var_str(const var &v) { return v.str(); }
 var &var_index_string(const var &v, const std::string &key) { return v[var(key)]; }
@@ -665,4 +656,17 @@ std::string str_lower(const std::string &text) {
   std::string s = text;
   for (char &c : s) c = (char)tolower((unsigned char)c);
   return s;
+}
+
+bool str_vformat(std::string &out, const char *format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  int length = vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  out.clear();
+  if (length < 0) return false;
+  out.resize((size_t)length + 1);
+  vsnprintf(&out[0], out.size(), format, args);
+  out.resize((size_t)length);
+  return true;
 }

@@ -12,6 +12,8 @@
 // Cycles (a list that holds itself) are never freed.
 #pragma once
 
+#include <cstdarg>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -325,3 +327,5 @@ void str_split(var &out, const std::string &text, const std::string &sep);
 std::string str_strip(const std::string &text);
 // Copy with ASCII letters lowered.
 std::string str_lower(const std::string &text);
+// printf-style formatting into out, sized to fit; false (out empty) when the format fails.
+bool str_vformat(std::string &out, const char *format, va_list args);
