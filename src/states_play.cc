@@ -72,6 +72,19 @@ void StatesMatch::build() {
   root.add_at(screen, 0, 0);
 }
 
+void StatesMatch::world_paint(bool hud) {
+  World *world = &game->data.vantor;
+  states_screen_ui();
+  background_paint(world);
+  stars_paint(world);
+  gfx_ortho();
+  sys_paint(&game->view, world, user, 0);
+  if (hud) hud_paint(&game->view, world, user);
+  gfx_ortho();
+  root.layout_inner();
+  root.paint_inner();
+}
+
 void StatesMatch::deinit() { chat_input_save(game, &root); }
 
 bool StatesMatch::event_to_world(Event e, var &action) {
@@ -247,18 +260,7 @@ void StatesPlay::loop(float dt) {
   view_init(&game->view, &game->data.vantor, 0);
 }
 
-void StatesPlay::game_paint() {
-  World *world = &game->data.vantor;
-  states_screen_ui();
-  background_paint(world);
-  stars_paint(world);
-  gfx_ortho();
-  sys_paint(&game->view, world, user, 0);
-  hud_paint(&game->view, world, user);
-  gfx_ortho();
-  root.layout_inner();
-  root.paint_inner();
-}
+void StatesPlay::game_paint() { world_paint(true); }
 
 void StatesPlay::paint() {
   game_paint();

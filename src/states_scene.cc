@@ -99,15 +99,7 @@ void StatesTabs::loop(float dt) {
 }
 
 void StatesTabs::paint() {
-  World *world = &game->data.vantor;
-  states_screen_ui();
-  background_paint(world);
-  stars_paint(world);
-  gfx_ortho();
-  sys_paint(&game->view, world, user, 0);
-  gfx_ortho();
-  root.layout_inner();
-  root.paint_inner();
+  world_paint(false);
   gfx_ortho();
   if (game->mods) game->mods->gui_paint();
   states_console_paint(game);
