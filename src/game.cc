@@ -192,9 +192,18 @@ float game_elapsed(uint32_t *last, uint32_t now) {
   return dt > 1.0f ? 1.0f : dt;
 }
 
-uint32_t game_wait_ms(float elapsed) {
-  float wait = FRAME_TARGET - elapsed;
-  return wait > 0 ? (uint32_t)(wait * 1000) : 0;
+uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms) {
+  if (!pacer->started) {
+    pacer->started = true;
+    pacer->last_ms = now_ms;
+    pacer->ahead_ms = 0;
+  }
+  const uint32_t elapsed = now_ms - pacer->last_ms;  // unsigned: right across the clock's wrap
+  pacer->last_ms = now_ms;
+  pacer->ahead_ms += FRAME_TARGET * 1000.0 - elapsed;
+  if (pacer->ahead_ms > 0) return (uint32_t)pacer->ahead_ms;
+  if (pacer->ahead_ms < -FRAME_TARGET * 1000.0) pacer->ahead_ms = 0;  // too far behind: a new schedule
+  return 0;
 }
 
 void Game::loop() {
@@ -265,8 +274,8 @@ void Game::paint() {
 }
 
 void Game::frame_wait() {
-  static uint32_t last_wait;
-  uint32_t ms = game_wait_ms(game_elapsed(&last_wait, SDL_GetTicks()));
+  static FramePacer pacer;
+  uint32_t ms = frame_pacer_wait(&pacer, SDL_GetTicks());
   if (ms) SDL_Delay(ms);
 }
 

@@ -69,7 +69,16 @@ void game_pump_events();
 void game_event(Event e);
 // Seconds since *last (0 the first time, at most 1), taking now as the new *last (milliseconds).
 float game_elapsed(uint32_t *last, uint32_t now);
-// Milliseconds to sleep so that a frame that took `elapsed` seconds lasts 1/60 s.
-uint32_t game_wait_ms(float elapsed);
+// Frame pacing to 60 per second against a schedule of frame ends 1/60 s apart, so sleeps cut to
+// whole milliseconds never add up to drift and a frame's own sleep never counts as the next frame's
+// work. A frame that ends more than a frame behind the schedule starts a new one instead of racing.
+struct FramePacer {
+  bool started;
+  uint32_t last_ms;  // the clock at the previous call
+  double ahead_ms;   // how far the current frame's scheduled end lies after last_ms
+};
+// Milliseconds to sleep at now_ms (any wrapping millisecond clock) so this frame ends on schedule;
+// 0 for a frame that is late. The first frame sleeps a whole frame.
+uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms);
 // Deinitialises and deletes the Game, if there is one.
 void game_destroy();

@@ -5,6 +5,7 @@
 
 #include "chat.h"
 #include "game.h"
+#include "game_identity.h"
 #include "kez_log.h"
 #include "mods_api.h"
 #include "mods_misc.h"
@@ -40,8 +41,8 @@ bool game_net_join(Game *game, const std::string &host, int port) {
   game_net_client_close(game);
   NetClient *client = host.empty() ? new NetLocal() : new NetClient();
   game->client = client;
-  client->setup(host.empty() ? "localhost" : host, (uint16_t)port, game->settings.server_uid,
-                game->settings.server_name, NET_TOKEN);
+  client->setup(host.empty() ? "localhost" : host, (uint16_t)port, game_user_uid(game), game_user_name(game),
+                NET_TOKEN);
   client->open();
   chat_start(game);
   return client->opened == 1;
@@ -64,6 +65,8 @@ bool game_net_host(Game *game, int port) {
 void game_net_client_close(Game *game) { _game_net_close(&game->client); }
 
 void game_net_server_close(Game *game) { _game_net_close(&game->server); }
+
+Net *game_net_order_client(Game *game) { return game->server ? nullptr : game->client; }
 
 var game_net_dict(const std::string &uid, const std::string &name, const std::string &type, const std::string &value) {
   var dict;

@@ -7,6 +7,7 @@
 
 #include "kez_var.h"
 
+class Net;
 struct Game;
 
 // Replaces the game's client with one for host:port, named by the user's uid and name: an empty host
@@ -22,6 +23,10 @@ bool game_net_host(Game *game, int port);
 void game_net_client_close(Game *game);
 // Closes and deletes the game's server; nothing without one.
 void game_net_server_close(Game *game);
+// The client through which a mod's orders must go: the game's client while it only mirrors a remote
+// server's world (a fleet made locally there would exist on this screen only); null when the game
+// owns its world (no client, or it hosts the server itself).
+Net *game_net_order_client(Game *game);
 // The event dict of a received message: {"uid", "name", "type", "value"}, all strings.
 var game_net_dict(const std::string &uid, const std::string &name, const std::string &type, const std::string &value);
 

@@ -22,6 +22,7 @@
 #include "kez_driver-files.h"
 #include "kez_log.h"
 #include "mods_api.h"
+#include "vantor_client.h"
 #include "vantor_fleet.h"
 #include "vantor_step.h"
 #include "vantor_view.h"
@@ -366,7 +367,11 @@ static int w2_fleet_redirect(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 2);
   int fleet = _mods_lua_int(L, 1), to = _mods_lua_int(L, 2);
   if (api->item_lookup(fleet, "fleet_redirect:fleet") && api->item_lookup(to, "fleet_redirect:to")) {
-    vantor_fleet_redirect(_mods_lua_world(api), fleet, to);
+    if (Net *client = game_net_order_client(api->game)) {
+      vantor_client_redirect(client, _mods_lua_world(api), fleet, to);
+    } else {
+      vantor_fleet_redirect(_mods_lua_world(api), fleet, to);
+    }
   }
   return _mods_lua_end(L, api);
 }

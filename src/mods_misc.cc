@@ -6,6 +6,7 @@
 #include <string>
 
 #include "game.h"
+#include "game_identity.h"
 #include "game_net.h"
 #include "game_video.h"
 #include "kez_driver-files.h"
@@ -66,8 +67,8 @@ static void _mods_engine_params(Game *game, ModsAPI *api) {
   api->param_set("tab", var("mods"));
   api->param_set("speed", var(1));
   api->param_set("ticks", var(1));
-  api->param_set("name", var(_mods_field_text(game->settings.server_name, sizeof game->settings.server_name)));
-  api->param_set("uid", var(_mods_field_text(game->settings.server_uid, sizeof game->settings.server_uid)));
+  api->param_set("name", var(game_user_name(game)));
+  api->param_set("uid", var(game_user_uid(game)));
   api->param_set("player", var(0));
   if (game->headless) api->param_store("headless", var(1));
   if (game->port) api->param_store("port", var(game->port));

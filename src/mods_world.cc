@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "game.h"
+#include "game_net.h"
 #include "kez_driver-files.h"
 #include "kez_log.h"
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "trans.h"
+#include "vantor_client.h"
 #include "vantor_fleet.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
@@ -49,6 +51,10 @@ int ModsAPI::fleet_init(int owner, int from, int to, float ships) {
 
 int ModsAPI::fleet_send(int percent, int from, int to) {
   if (!item_lookup(from, "fleet_send:from") || !item_lookup(to, "fleet_send:to")) return 0;
+  if (Net *client = game_net_order_client(game)) {  // the fleet arrives with the server's next sync
+    vantor_client_send(client, &game->data.vantor, percent, from, to);
+    return 0;
+  }
   return vantor_fleet_send(&game->data.vantor, from, to, percent);
 }
 

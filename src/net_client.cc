@@ -74,9 +74,20 @@ void NetClient::on_disconnect(uint32_t data) {
   push_event("", "disconnect", "");
 }
 
+// The events this endpoint raises itself: one arriving as a message would fake a connection change.
+static bool _net_client_own_type(const std::string &type) {
+  return type == "connect" || type == "disconnect" || type == "error";
+}
+
 void NetClient::on_receive(ENetPacket *packet) {
   NetPacket msg;
-  if (net_packet_read(packet->data, packet->dataLength, &msg)) push_event("", msg.type, msg.payload);
+  if (net_packet_read(packet->data, packet->dataLength, &msg)) {
+    if (_net_client_own_type(msg.type)) {
+      LOG_PRINTF("dropped a \"%s\" message from the server: only the connection reports those", msg.type.c_str());
+    } else {
+      push_event("", msg.type, msg.payload);
+    }
+  }
   enet_packet_destroy(packet);
 }
 

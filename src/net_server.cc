@@ -85,13 +85,45 @@ static std::string anonymous_name(const ENetPeer *peer) {
   return text;
 }
 
+// The types this endpoint reports itself; one arriving from the wire is somebody's forgery (a "leave"
+// in another player's name would otherwise remove them from the match).
+static bool _net_server_own_type(const std::string &type) {
+  return type == "join" || type == "rejoin" || type == "leave";
+}
+
+// Whether another live entry has already joined under that name.
+bool NetServer::name_taken(const NetPeer *entry, const std::string &peer_name) {
+  for (auto &peer : peers) {
+    if (peer.get() != entry && peer->active && peer->joined && peer->name == peer_name) return true;
+  }
+  return false;
+}
+
+// A second connection claiming a joined player's id is told why and let go; it may take the seat once
+// the first has left. It stays listed until its disconnect completes, so it must not count as a name.
+void NetServer::refuse(NetPeer *entry, const std::string &claimed) {
+  LOG_PRINTF("refused a second connection as \"%s\": that id is in use", log_escape(claimed, 16).c_str());
+  std::string bytes;
+  if (net_packet_write({"", "", "", "refused", "another game with your id is connected"}, &bytes))
+    net_enet_send(entry->enet_peer, bytes, NET_RELIABLE);
+  enet_peer_disconnect_later(entry->enet_peer, NET_PROTOCOL_VERSION);
+  entry->active = 0;
+  entry->name.clear();
+  entry->info.clear();
+}
+
 void NetServer::on_message(NetPeer *entry, const NetPacket &msg) {
+  if (!entry->active) return;  // refused, on its way out
   if (entry->name.empty()) {
+    if (msg.name[0] && msg.name[0] != '*' && name_taken(entry, msg.name)) return refuse(entry, msg.name);
     entry->name = msg.name;
     entry->info = msg.title;
   }
   if (entry->name.empty()) return;  // nobody to register yet
-  if (msg.type == "disconnect") {
+  if (_net_server_own_type(msg.type)) {
+    LOG_PRINTF("dropped a \"%s\" message from %s: only the server reports those",
+               log_escape(msg.type, 16).c_str(), log_escape(entry->name, 64).c_str());
+  } else if (msg.type == "disconnect") {
     enet_peer_disconnect(entry->enet_peer, NET_PROTOCOL_VERSION);
   } else if (msg.name[0] == '*') {  // an anonymous one-shot sender never joins
     entry->name = anonymous_name(entry->enet_peer);

@@ -26,5 +26,7 @@ class NetServer : public NetENet {
   void on_disconnect(ENetPeer *peer);
   void on_receive(ENetPeer *peer, ENetPacket *packet);
   void on_message(NetPeer *entry, const NetPacket &msg);
+  bool name_taken(const NetPeer *entry, const std::string &peer_name);
+  void refuse(NetPeer *entry, const std::string &claimed);
   void send_queue();
 };

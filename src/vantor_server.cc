@@ -1,10 +1,14 @@
 // The match server's sync: the per-frame tick that sends the world to the clients, and the orders.
 #include "vantor_server.h"
 
+#include <SDL.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <vector>
 
 #include "kez_log.h"
@@ -155,19 +159,63 @@ static void _vantor_server_handle_redirect(World *world, const NetMsg &msg) {
 }
 
 // A reset, then the baseline and current state of every synced item, for the sender alone.
-static void _vantor_server_handle_refresh(Net *server, World *world, const std::string &peer) {
-  if (peer.empty()) return;  // the empty peer would address every client
+static void _vantor_server_baseline(Net *server, World *world, const std::string &peer) {
   server->send(peer, "R", "", NET_RELIABLE);
   for (int n = 1; n < VANTOR_ITEMS; n++) vantor_server_sync_item(server, world, VANTOR_SYNC_REFRESH, peer, n);
 }
 
-void vantor_server_handle(Net *server, World *world, const NetMsg &msg) {
-  LOG_PRINTF("<%s> [%s] %s", msg.info.c_str(), msg.type.c_str(), msg.data.c_str());
+// A baseline costs the server a record per item, so a client asking for one again and again could
+// turn a few bytes in into megabytes out: a peer gets at most one per interval, the rest are dropped.
+static const uint32_t BASELINE_INTERVAL_MS = 1000;
+struct BaselineStamp {
+  uint32_t at;          // when the peer's last baseline went out
+  bool drop_reported;   // one log line per interval, however many requests are dropped
+};
+static std::map<std::string, BaselineStamp> baseline_stamps;
+
+// Forgets the stamps that no longer hold anything back, so names that never leave (anonymous
+// senders) cannot grow the table.
+static void _vantor_server_baseline_prune(uint32_t now) {
+  if (baseline_stamps.size() <= 4 * NET_PEERS_MAX) return;
+  for (auto it = baseline_stamps.begin(); it != baseline_stamps.end();) {
+    it = now - it->second.at >= BASELINE_INTERVAL_MS ? baseline_stamps.erase(it) : std::next(it);
+  }
+}
+
+// "join" and "rejoin" come from the server's own endpoint, once per connection, and always get their
+// baseline; "refresh" comes from the client and waits for its interval.
+static void _vantor_server_handle_refresh(Net *server, World *world, const NetMsg &msg, uint32_t now) {
+  if (msg.peer.empty()) return;  // the empty peer would address every client
+  auto it = baseline_stamps.find(msg.peer);
+  if (msg.type == "refresh" && it != baseline_stamps.end() && now - it->second.at < BASELINE_INTERVAL_MS) {
+    if (!it->second.drop_reported)
+      LOG_PRINTF("_vantor_server_handle_refresh: %s asked again within a second, dropped",
+                 log_escape(msg.peer, 16).c_str());
+    it->second.drop_reported = true;
+    return;
+  }
+  _vantor_server_baseline_prune(now);
+  baseline_stamps[msg.peer] = {now, false};
+  _vantor_server_baseline(server, world, msg.peer);
+}
+
+// The most of a message's data its log line shows: a client's message is outside input of any size.
+static const size_t HANDLE_LOG_DATA_MAX = 256;
+
+void _vantor_server_handle(Net *server, World *world, const NetMsg &msg, uint32_t now_ms) {
+  LOG_PRINTF("<%s> [%s] %s", log_escape(msg.info, 16).c_str(), log_escape(msg.type, 16).c_str(),
+             log_escape(msg.data, HANDLE_LOG_DATA_MAX).c_str());
   if (msg.type == "send") {
     _vantor_server_handle_send(world, msg);
   } else if (msg.type == "redirect") {
     _vantor_server_handle_redirect(world, msg);
   } else if (msg.type == "refresh" || msg.type == "join" || msg.type == "rejoin") {
-    _vantor_server_handle_refresh(server, world, msg.peer);
+    _vantor_server_handle_refresh(server, world, msg, now_ms);
+  } else if (msg.type == "leave") {
+    baseline_stamps.erase(msg.peer);
   }
+}
+
+void vantor_server_handle(Net *server, World *world, const NetMsg &msg) {
+  _vantor_server_handle(server, world, msg, SDL_GetTicks());
 }

@@ -125,3 +125,21 @@ void driver_log_printf(const char *file, int line, const char *function, const c
   va_end(ap);
   _log_emit(_log_short(file, line, function, message));
 }
+
+std::string log_escape(const std::string &bytes, size_t max) {
+  const size_t shown = bytes.size() < max ? bytes.size() : max;
+  std::string out;
+  out.reserve(shown + 32);
+  for (size_t i = 0; i < shown; i++) {
+    const unsigned char c = (unsigned char)bytes[i];
+    if (c < 0x20 || c == 0x7f) {
+      char hex[5];
+      snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += (char)c;
+    }
+  }
+  if (shown < bytes.size()) out += " ... (" + std::to_string(bytes.size()) + " bytes)";
+  return out;
+}

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
+#include <string>
 
 // The program's log call; use it through LOG_PRINTF, which passes the call site.
 void log_printf(const char *file, int line, const char *function, const char *format, ...)
@@ -14,6 +16,10 @@ void driver_log_printf(const char *file, int line, const char *function, const c
 // The function is named as "Class::method" or "function": the signature is cut to its name.
 #define LOG_PRINTF(...) log_printf(__FILE__, __LINE__, __PRETTY_FUNCTION__, __VA_ARGS__)
 #define DRIVER_LOG_PRINTF(...) driver_log_printf(__FILE__, __LINE__, __PRETTY_FUNCTION__, __VA_ARGS__)
+
+// Outside bytes made safe for one log line: at most max of them, control bytes as "\xNN", and a cut
+// text followed by " ... (N bytes)" with its whole length.
+std::string log_escape(const std::string &bytes, size_t max);
 
 // Where the instance id comes from: the game's port while the game exists, null ("-1") otherwise.
 void log_set_instance(const int *port);

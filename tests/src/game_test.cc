@@ -67,15 +67,48 @@ TEST(FrameClock, first_frame_is_zero_and_long_frames_are_capped) {
   EXPECT_EQ(last, 4016u);
 }
 
-TEST(FrameClock, pacing_sleeps_the_rest_of_the_frame) {
-  EXPECT_EQ(game_wait_ms(0.005f), 11u);
-  EXPECT_EQ(game_wait_ms(0.0f), 16u);
-  EXPECT_EQ(game_wait_ms(0.0167f), 0u);
-  EXPECT_EQ(game_wait_ms(1.0f), 0u);
-  // A frame that slept 11 ms after 5 ms of work measures 16 ms and sleeps nothing more.
-  uint32_t last = 0;
-  game_elapsed(&last, 100);
-  EXPECT_EQ(game_wait_ms(game_elapsed(&last, 117)), 0u);
+// Runs `frames` frames of `work_ms` each on a clock the test owns, sleeping what the pacer asks;
+// returns the waits and leaves the clock at the end of the last frame.
+static std::vector<uint32_t> run_frames(FramePacer *pacer, uint32_t *clock, int frames, uint32_t work_ms) {
+  std::vector<uint32_t> waits;
+  for (int i = 0; i < frames; i++) {
+    *clock += work_ms;
+    waits.push_back(frame_pacer_wait(pacer, *clock));
+    *clock += waits.back();
+  }
+  return waits;
+}
+
+TEST(FramePacing, cheap_frames_sleep_the_rest_of_every_frame_at_sixty_per_second) {
+  FramePacer pacer = {};
+  uint32_t clock = 5000;
+  std::vector<uint32_t> waits = run_frames(&pacer, &clock, 600, 1);
+  EXPECT_EQ(waits[0], 16u);  // the first frame sleeps a whole frame
+  for (uint32_t w : waits) {
+    EXPECT_GE(w, 15u);  // every frame sleeps: no frame borrows the previous one's sleep
+    EXPECT_LE(w, 16u);
+  }
+  EXPECT_NEAR(clock - 5000, 10000, 17);  // 600 frames in ten seconds: no drift
+}
+
+TEST(FramePacing, slow_frames_never_sleep_and_a_stall_starts_a_new_schedule) {
+  FramePacer pacer = {};
+  uint32_t clock = 0;
+  run_frames(&pacer, &clock, 1, 1);
+  for (uint32_t w : run_frames(&pacer, &clock, 50, 20)) EXPECT_EQ(w, 0u);
+  // After the stall, cheap frames are paced again rather than racing to make up for lost time.
+  uint32_t start = clock;
+  std::vector<uint32_t> waits = run_frames(&pacer, &clock, 60, 2);
+  for (size_t i = 2; i < waits.size(); i++) EXPECT_GE(waits[i], 14u);
+  EXPECT_NEAR(clock - start, 1000, 20);
+}
+
+TEST(FramePacing, a_wrapping_clock_keeps_the_pace) {
+  FramePacer pacer = {};
+  uint32_t clock = UINT32_MAX - 100;
+  std::vector<uint32_t> waits = run_frames(&pacer, &clock, 60, 1);
+  for (uint32_t w : waits) EXPECT_LE(w, 16u);
+  EXPECT_NEAR((uint32_t)(clock - (UINT32_MAX - 100)), 1000, 17);
 }
 
 TEST(GameDeinit, closes_and_deletes_the_network_endpoints) {

@@ -16,6 +16,8 @@
 #include "game_net.h"
 #include "mods_api.h"
 #include "net.h"
+#include "net_client.h"
+#include "vantor_step.h"
 #include "vantor_world.h"
 
 namespace {
@@ -217,6 +219,36 @@ TEST_F(ModsLuaTest, net_send_goes_to_the_hosted_server_unless_addressed_to_it) {
   ASSERT_TRUE(g->client);
   EXPECT_EQ(g->server->outgoing.back().type, "all");
   EXPECT_EQ(g->client->outgoing.back().type, "up");
+  game_net_client_close(g.get());
+  game_net_server_close(g.get());
+}
+
+TEST_F(ModsLuaTest, on_a_match_client_fleet_orders_go_to_the_server_and_change_nothing_here) {
+  Item *user = vantor_user_init(&g->data.vantor, 0xFF0000, 0, "me");
+  Item *home = vantor_planet_init(&g->data.vantor, (int)user->n, 0, 0, 50, 40);
+  Item *away = vantor_planet_init(&g->data.vantor, 0, 200, 0, 50, 5);
+  home->server_n = 7;  // copies of the server's items carry its indices
+  away->server_n = 9;
+  g->client = new NetClient();  // never opened: what the mod sends stays in its queue
+  const std::string h = std::to_string(home->n), a = std::to_string(away->n);
+  EXPECT_EQ(eval("w2_fleet_send(50, " + h + ", " + a + ")"), "0");
+  ASSERT_EQ(g->client->outgoing.size(), 1u);
+  EXPECT_EQ(g->client->outgoing[0].type, "send");
+  EXPECT_EQ(g->client->outgoing[0].data, "50 7 9 " + std::to_string((int)home->sync_id));
+  EXPECT_EQ(home->ships_value, 40.0f) << "the server's sync brings the fleet";
+
+  Item *fleet = vantor_item_alloc(&g->data.vantor);
+  fleet->has_fleet = 1;
+  fleet->server_n = 11;
+  run("w2_fleet_redirect(" + std::to_string(fleet->n) + ", " + h + ")");
+  ASSERT_EQ(g->client->outgoing.size(), 2u);
+  EXPECT_EQ(g->client->outgoing[1].type, "redirect");
+  EXPECT_EQ(g->client->outgoing[1].data, "11 7 " + std::to_string((int)fleet->sync_id));
+
+  // A hosting game owns its world: its mod's orders act at once.
+  g->server = new Net();
+  EXPECT_NE(eval("w2_fleet_send(50, " + h + ", " + a + ")"), "0");
+  EXPECT_EQ(g->client->outgoing.size(), 2u);
   game_net_client_close(g.get());
   game_net_server_close(g.get());
 }

@@ -52,7 +52,7 @@ TEST_F(ModsMisc, free_command_line_pairs_become_text_params) {
   EXPECT_EQ(param("a"), "-b");
   EXPECT_EQ(param("b"), "c");
   EXPECT_FALSE(g->mods->params.has(var("z")));
-  EXPECT_EQ(param("name"), "");                            // the user's name, not the command line's
+  EXPECT_EQ(param("name"), "Anonymous");  // the user's identity, not the command line's pair
   EXPECT_EQ(g->mods->param_get("port").type(), VAR_NONE);  // the game's port is 0: none stored
   EXPECT_EQ(param("state"), "menu");
   EXPECT_EQ(param("headless"), "1");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "net_client.h"
 #include "net_test_util.h"
 
@@ -88,24 +90,57 @@ TEST_F(NetServerTest, only_messages_matching_the_registration_pass) {
       {&server, &untitled}, [&] { return !server.incoming.empty(); }, 50));
 }
 
-TEST_F(NetServerTest, a_second_connection_under_one_name_rejoins_and_leave_waits_for_the_last) {
-  NetClient first, second;
+TEST_F(NetServerTest, a_second_connection_claiming_a_joined_id_is_refused_until_the_first_leaves) {
+  NetClient first;
   join(&first, "u1", "Alice");
-  join(&second, "u1", "Alice");
-  EXPECT_EQ((std::vector<std::string>{"join", "ping", "rejoin", "ping"}), taken_types());
+  EXPECT_EQ((std::vector<std::string>{"join", "ping"}), taken_types());
 
-  server.send("u1", "to-both", "x", 1);
-  ASSERT_TRUE(
-      net_pump({&server, &first, &second}, [&] { return net_has(first, "to-both") && net_has(second, "to-both"); }));
+  testing::internal::CaptureStdout();
+  NetClient impostor;
+  impostor.setup("127.0.0.1", server.port, "u1", "Mallory", "velum");
+  impostor.open();
+  ASSERT_TRUE(net_pump({&server, &first, &impostor}, [&] { return net_has(impostor, "disconnect"); }));
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, log.find("refused a second connection as \"u1\""));
+  EXPECT_TRUE(net_has(impostor, "refused")) << "the refused game is told why";
+  EXPECT_TRUE(server.incoming.empty()) << "no join, rejoin or leave for the refused one";
+  EXPECT_EQ(1, server.count_named("u1"));
 
+  server.send("u1", "only-first", "", 1);
+  ASSERT_TRUE(net_pump({&server, &first}, [&] { return net_has(first, "only-first"); }));
+  EXPECT_EQ("Alice", server.peer_info("u1"));
+
+  // Once the first has gone its seat is free: a new connection under the id joins.
   first.close();
-  ASSERT_TRUE(net_pump({&server, &second}, [&] { return server.peers.size() == 1; }));
-  EXPECT_TRUE(server.incoming.empty());
-  second.close();
-  ASSERT_TRUE(net_pump({&server}, [&] { return server.peers.empty(); }));
-  ASSERT_EQ(std::vector<std::string>{"leave"}, net_types(server));
-  EXPECT_EQ("u1", server.incoming[0].peer);
-  EXPECT_EQ("Alice", server.incoming[0].info);
+  ASSERT_TRUE(net_pump({&server}, [&] { return net_has(server, "leave"); }));
+  EXPECT_EQ((std::vector<std::string>{"leave"}), taken_types());
+  NetClient again;
+  join(&again, "u1", "Alice");
+  EXPECT_EQ((std::vector<std::string>{"join", "ping"}), taken_types());
+}
+
+TEST_F(NetServerTest, events_only_the_server_makes_are_never_taken_from_the_wire) {
+  NetClient alice;
+  join(&alice, "u1", "Alice");
+  taken_types();
+  RawHost raw(false);
+  ENetPeer *peer = connect(&raw);
+  testing::internal::CaptureStdout();
+  for (const char *forged : {"join", "rejoin", "leave"}) net_enet_send(peer, net_bytes("u1x", "Eve", forged), 1);
+  net_enet_send(peer, net_bytes("u1x", "Eve", "after"), 1);
+  // An anonymous sender cannot forge them either.
+  RawHost poke(false);
+  ENetPeer *anon = connect(&poke);
+  net_enet_send(anon, net_bytes("*", "", "leave", "u1"), 1);
+  net_enet_send(anon, net_bytes("*", "", "hello"), 1);
+  ASSERT_TRUE(net_pump({&server, &raw, &poke}, [&] { return net_has(server, "after") && net_has(server, "hello"); }));
+  std::string log = testing::internal::GetCapturedStdout();
+  std::vector<std::string> types = taken_types();
+  std::sort(types.begin(), types.end());  // the two peers' messages may interleave
+  EXPECT_EQ((std::vector<std::string>{"after", "hello", "join"}), types) << "only the endpoint's own join";
+  EXPECT_NE(std::string::npos, log.find("dropped a \"leave\" message from u1x"));
+  EXPECT_NE(std::string::npos, log.find("dropped a \"rejoin\" message from u1x"));
+  EXPECT_EQ(1, server.count_named("u1")) << "Alice keeps her seat";
 }
 
 TEST_F(NetServerTest, broadcasts_reach_every_peer_and_named_messages_only_joined_ones) {

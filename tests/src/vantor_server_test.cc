@@ -87,3 +87,42 @@ TEST_F(VantorServer, orders_are_carried_out_only_when_every_check_passes) {
   EXPECT_EQ(2, sync_count(s.world, sync_is_fleet));
   EXPECT_NEAR(20.0f, s[s.home].ships_value, 1e-3f);
 }
+
+TEST_F(VantorServer, a_message_is_logged_with_at_most_256_bytes_of_its_data_and_control_bytes_escaped) {
+  std::string huge(14 * 1024, 'x');
+  huge[3] = '\n';
+  huge[4] = '\x1b';
+  std::string log = order("u1", "chat", huge);
+  EXPECT_LT(log.size(), 400u) << "a 14 KB message must not write a 14 KB log line";
+  EXPECT_NE(std::string::npos, log.find("[chat] xxx\\x0a\\x1bxxx"));
+  EXPECT_NE(std::string::npos, log.find(" ... (14336 bytes)"));
+  EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n'));
+}
+
+TEST_F(VantorServer, a_peer_gets_at_most_one_requested_baseline_a_second) {
+  auto handle = [&](const char *type, uint32_t now) {
+    testing::internal::CaptureStdout();
+    _vantor_server_handle(&server, s.world, {"u1", "Alice", type, "", 0}, now);
+    return testing::internal::GetCapturedStdout();
+  };
+  handle("join", 100000);
+  EXPECT_EQ(1u, sent("R"));
+  std::string log;
+  for (uint32_t t = 0; t < 20; t++) log += handle("refresh", 100001 + t);
+  EXPECT_EQ(1u, sent("R")) << "repeats within the second are merged into the baseline already sent";
+  const std::string dropped = "u1 asked again within a second, dropped";
+  EXPECT_EQ(log.find(dropped), log.rfind(dropped)) << "one log line, not one per request";
+  EXPECT_NE(std::string::npos, log.find(dropped));
+
+  handle("refresh", 101000);
+  EXPECT_EQ(2u, sent("R"));
+  handle("refresh", 101500);
+  EXPECT_EQ(2u, sent("R"));
+  // The endpoint's own join always brings a baseline: a new connection has an empty world.
+  handle("leave", 101600);
+  handle("join", 101700);
+  EXPECT_EQ(3u, sent("R"));
+  // Another peer has its own interval.
+  _vantor_server_handle(&server, s.world, {"u2", "Bob", "refresh", "", 0}, 101701);
+  EXPECT_EQ(4u, sent("R"));
+}

@@ -9,6 +9,7 @@
 
 #include "game.h"
 #include "game_net.h"
+#include "net_test_util.h"
 #include "vantor_sync_test_util.h"
 
 namespace {
@@ -22,6 +23,7 @@ struct NetMatch : testing::Test {
     for (Game *g : {host.get(), guest.get()}) {
       snprintf(g->settings.server_uid, sizeof g->settings.server_uid, "u1");
       snprintf(g->settings.server_name, sizeof g->settings.server_name, "Alice");
+      g->settings.logged_in = 1;  // the web login's id is the one the user items carry
     }
     ASSERT_TRUE(game_net_host(host.get(), 0));
     ASSERT_TRUE(game_net_join(guest.get(), "127.0.0.1", host->server->port));
@@ -107,4 +109,43 @@ TEST_F(NetMatch, the_hosts_own_local_client_leaves_the_world_to_the_server) {
   game_net_client_loop(host.get());
   EXPECT_TRUE(host->client->incoming.empty());
   EXPECT_EQ(0, memcmp(before.data(), sw->items, before.size()));
+}
+
+// A hand-crafting client against the hosting game's own pump: repeated baseline requests and a huge
+// message cost the server one baseline and one short log line.
+TEST_F(NetMatch, a_raw_client_asking_for_baselines_again_and_again_gets_one) {
+  ASSERT_TRUE(pump([&] { return mirrored(); }));
+  RawHost raw(false);
+  ENetPeer *peer = raw.connect(host->server->port, NET_PROTOCOL_VERSION);
+  ASSERT_TRUE(pump([&] { return !raw.connected.empty(); }, [&] {
+    game_net_server_loop(host.get());
+    raw.loop();
+  }));
+  // "u2" is Bob's id: his order, sent last, shows when everything before it has been handled.
+  const std::string bob_order = "50 " + std::to_string(s.away) + " " + std::to_string(s.free_planet) + " " +
+                                std::to_string(s[s.away].sync_id);
+  testing::internal::CaptureStdout();
+  net_enet_send(peer, net_bytes("u2", "Bob", "ping"), 1);
+  for (int i = 0; i < 20; i++) net_enet_send(peer, net_bytes("u2", "Bob", "refresh"), 1);
+  net_enet_send(peer, net_bytes("u2", "Bob", "message", std::string(14 * 1024, 'z')), 1);
+  net_enet_send(peer, net_bytes("u2", "Bob", "send", bob_order), 1);
+  auto resets = [&] {
+    int n = 0;
+    for (const NetPacket &p : raw.decoded()) n += p.type == "R";
+    return n;
+  };
+  const bool handled = pump([&] { return sync_count(sw, sync_is_fleet) == 1 && resets() >= 1; }, [&] {
+    game_net_server_loop(host.get());
+    raw.loop();
+  });
+  // The server's queue is drained by its pump; run it a little longer so any late answer would show.
+  for (int i = 0; i < 20; i++) {
+    game_net_server_loop(host.get());
+    raw.loop();
+  }
+  std::string log = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(handled);
+  EXPECT_EQ(1, resets());
+  EXPECT_NE(std::string::npos, log.find("u2 asked again within a second, dropped"));
+  EXPECT_EQ(std::string::npos, log.find(std::string(300, 'z')));
 }

@@ -1,0 +1,80 @@
+// The network identity: a stable id of the user folder's own, and the id and name a game goes by.
+#include "game_identity.h"
+
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+#include <map>
+
+#include "game.h"
+#include "game_settings.h"
+#include "kez_driver-files.h"
+#include "kez_log.h"
+
+static const char *NET_ID_FILE = "network-id.txt";
+static const char *NET_ID_PREFIX = "a:";
+static const size_t NET_ID_DIGITS = GAME_UID_MAX - 2;
+
+bool _game_net_id_valid(const std::string &id) {
+  if (id.size() != GAME_UID_MAX || id.compare(0, 2, NET_ID_PREFIX) != 0) return false;
+  for (size_t i = 2; i < id.size(); i++) {
+    const char c = id[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+// Random hex digits from the kernel; when it has none to give, a digest of what differs between two
+// runs (time, process, the folder) still keeps ids apart.
+static std::string _game_net_id_digits() {
+  unsigned char bytes[16];
+  if (getrandom(bytes, sizeof bytes, 0) != (ssize_t)sizeof bytes) {
+    std::string seed = std::to_string((long)time(nullptr)) + "|" + std::to_string((long)getpid()) + "|" +
+                       std::to_string((long)clock()) + "|" + driver_user_dir();
+    return md5_hex(seed).substr(0, NET_ID_DIGITS);
+  }
+  char hex[33];
+  md5_hex(bytes, sizeof bytes, hex);
+  return std::string(hex, NET_ID_DIGITS);
+}
+
+static std::string _game_net_id_load(const std::string &path) {
+  std::string text = driver_file_string(path.c_str());
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string game_net_id() {
+  // One id per user folder for the whole run, even when the folder cannot keep it.
+  static std::map<std::string, std::string> made;
+  const std::string dir = driver_user_dir();
+  auto known = made.find(dir);
+  if (known != made.end()) return known->second;
+  std::string id = _game_net_id_load(dir + "/" + NET_ID_FILE);
+  if (!_game_net_id_valid(id)) {
+    id = NET_ID_PREFIX + _game_net_id_digits();
+    std::string line = id + "\n";
+    if (!driver_user_write(NET_ID_FILE, line.data(), line.size()))
+      LOG_PRINTF("cannot keep the network id in %s/%s: it lasts this run only", dir.c_str(), NET_ID_FILE);
+  }
+  made[dir] = id;
+  return id;
+}
+
+static std::string _game_field(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
+
+std::string game_user_uid(const Game *game) {
+  const GameSettings &s = game->settings;
+  std::string uid = s.logged_in ? _game_field(s.server_uid, sizeof s.server_uid) : "";
+  if (uid.empty()) uid = game_net_id();
+  return uid.substr(0, GAME_UID_MAX);
+}
+
+std::string game_user_name(const Game *game) {
+  const GameSettings &s = game->settings;
+  std::string name = s.logged_in ? _game_field(s.server_name, sizeof s.server_name) : "";
+  if (name.empty()) name = _game_field(s.display_name, sizeof s.display_name);
+  return name.empty() ? "Anonymous" : name;
+}

@@ -1,0 +1,24 @@
+// The player's network identity: the sender id and display name a game puts in every packet and
+// hands its mods as "uid" and "name".
+#pragma once
+
+#include <string>
+
+struct Game;
+
+// The longest sender id a packet header carries whole.
+constexpr size_t GAME_UID_MAX = 15;
+
+// This user folder's own network id: "a:" and 13 hex digits drawn at random the first time and kept
+// in the user folder, so it lasts across runs and two user folders never share one. Made again,
+// for this run only, when the folder cannot be written.
+std::string game_net_id();
+// The sender id: the web service's user id while logged in, else game_net_id; at most
+// GAME_UID_MAX bytes.
+std::string game_user_uid(const Game *game);
+// The display name: the web service's name while logged in, else the identity's display name
+// ("-name", the settings' name, or "Anonymous").
+std::string game_user_name(const Game *game);
+
+// Module-internal, open to the tests: whether a stored id is one this module could have made.
+bool _game_net_id_valid(const std::string &id);
