@@ -1,17 +1,25 @@
 -- mod_server.lua: hosts a networked match. Players join the lobby over the network (the hosting
 -- player through its own local client); the host starts the match, bots fill the empty seats, and
--- the server's world is synced to every client. Run headless, it starts by itself once players
--- have joined.
+-- the server's world is synced to every client. The server relays the players' chat lines to
+-- everyone. Run headless, it starts by itself once players have joined: "-wait SECONDS" on the
+-- command line sets how long it waits for more after the first.
 require("mod_match")
+require("mod_json")
 
--- Network and match settings; "port" on the command line wins over the default.
+-- Network and match settings; "port" and "wait" on the command line win over the defaults.
 local SERVER_PORT = 23099
 local SERVER_BOTS = 1
 local SERVER_PLANETS = 12
 local SERVER_HEADLESS_WAIT = 15   -- seconds a headless server waits after the first join
 local SERVER_HEADLESS_AGAIN = 10  -- seconds a headless server shows the result before a new match
 local SERVER_BOT_NAMES = {"Bot Ardel", "Bot Movish", "Bot Tessam"}
+-- Chat: the longest line relayed (bytes), and the colours of the server's own lines and of players
+-- without a seat.
+local SERVER_CHAT_MAX = 200
+local SERVER_CHAT_COLOR = 0xaaaaaa
+local SERVER_CHAT_PLAYER_COLOR = 0xdddddd
 
+local SERVER_WAIT = SERVER_HEADLESS_WAIT
 local headless = false
 local players = {}     -- joined players in order: {uid, name, host}
 local match = nil
@@ -19,21 +27,56 @@ local clock = nil      -- headless countdown, nil when none runs
 
 -- ---- lobby
 
--- The joined players as one line of names.
+-- The joined players' names, in joining order.
 local function server_names()
   local names = {}
   for _, p in ipairs(players) do names[#names + 1] = p.name end
-  return table.concat(names, ", ")
+  return names
 end
 
--- The lobby page; only a windowed host has a Start button.
+-- The lobby page, and the list every client shows; only a windowed host has a Start button.
 local function server_lobby_page()
+  local names = server_names()
   local html = "<table><tr><td><h1>Hosting on port " .. SERVER_PORT .. "</h1>"
-  html = html .. "<tr><td><p>Players: " .. (#players > 0 and server_names() or "none yet") .. "</p>"
+  html = html .. "<tr><td><p>Players: " .. (#names > 0 and util_html(table.concat(names, ", ")) or "none yet") .. "</p>"
   if not headless then html = html .. "<tr><td><input type='button' value='Start' onclick='start' />" end
   html = html .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
   w2_param_set("html", html)
-  w2_net_send("", "lobby", server_names())
+  w2_net_send("", "lobby", json_encode(names))
+end
+
+-- ---- chat
+
+-- One line to every player's chat panel: the clients through the network, a windowed host's own
+-- directly (what its local client receives is reported by the server, not handed to the mod).
+local function server_chat(color, text)
+  w2_net_send("", "chat", json_encode({color = color, text = text}))
+  if headless then
+    print("chat: " .. text)  -- the operator's view of the chat
+  else
+    w2_chat_append(color, text)
+  end
+end
+
+-- A chat line is outside input: no control bytes, and no longer than a line.
+local function server_chat_clean(text)
+  text = string.gsub(tostring(text), "%c", " ")
+  return util_trim(string.sub(text, 1, SERVER_CHAT_MAX))
+end
+
+-- A player's lines take the colour of their seat, when they have one in the running match.
+local function server_seat_color(uid)
+  for k, seat in ipairs(match and match.seats or {}) do
+    if w2_item_get(seat.user, "user_uid") == uid then return match_color(k) end
+  end
+  return SERVER_CHAT_PLAYER_COLOR
+end
+
+local function server_player_chat(e)
+  local text = server_chat_clean(e.value)
+  if text == "" then return end
+  local name = e.name ~= "" and e.name or "Anonymous"
+  server_chat(server_seat_color(e.uid), name .. ": " .. text)
 end
 
 -- Back to the lobby, waiting for players.
@@ -58,13 +101,20 @@ local function server_join(e)
   local is_host = not headless and e.uid == (w2_param_get("uid") or "") and not players.host_seen
   if is_host then players.host_seen = true end
   players[#players + 1] = {uid = e.uid, name = name, host = is_host}
-  if headless and not clock and not match then clock = SERVER_HEADLESS_WAIT end
-  if not match then server_lobby_page() end
+  server_chat(SERVER_CHAT_COLOR, name .. " joined.")
+  if headless and not clock and not match then clock = SERVER_WAIT end
+  if match then
+    w2_net_send(e.uid, "start", "")  -- a late arrival watches, or takes back the seat it left
+  else
+    server_lobby_page()
+  end
 end
 
 local function server_leave(e)
   local k = server_player_index(e.uid, e.name)
-  if k then table.remove(players, k) end
+  if not k then return end
+  server_chat(SERVER_CHAT_COLOR, players[k].name .. " left.")
+  table.remove(players, k)
   if not match then server_lobby_page() end
 end
 
@@ -81,16 +131,14 @@ local function server_seats()
   return seats, host_seat
 end
 
--- A new match on the server; every client learns which seat is theirs by its title.
+-- A new match on the server; every client finds its seat by the uid the seat's user carries.
 local function server_start()
   local seats, host_seat = server_seats()
   match = match_start({seats = seats, planets = SERVER_PLANETS, player = host_seat})
   clock = nil
-  for k, p in ipairs(players) do
-    w2_item_set(match.seats[k].user, "user_uid", p.uid)
-    w2_net_send(p.uid, "you", p.name)
-  end
+  for k, p in ipairs(players) do w2_item_set(match.seats[k].user, "user_uid", p.uid) end
   w2_net_send("", "start", "")
+  print("match started: " .. #players .. " players, " .. SERVER_BOTS .. " computer players")
 end
 
 -- The winning side's title, or nil while more than one side is left.
@@ -116,6 +164,7 @@ local function server_match_loop(dt)
   match.result = winner .. " wins!"
   w2_param_set("status", match.result)
   w2_net_send("", "end", match.result)
+  print("match over: " .. match.result)
   if headless then
     clock = SERVER_HEADLESS_AGAIN
   else
@@ -136,8 +185,10 @@ end
 function _init()
   headless = w2_param_get("headless") ~= nil
   SERVER_PORT = tonumber(w2_param_get("port")) or SERVER_PORT
+  SERVER_WAIT = tonumber(w2_param_get("wait")) or SERVER_HEADLESS_WAIT
   w2_game_reset()
   w2_net_host(SERVER_PORT)
+  print("hosting on port " .. SERVER_PORT)
   if not headless then w2_net_join("", SERVER_PORT) end
   server_lobby()
 end
@@ -152,6 +203,8 @@ function _event(e)
     server_join(e)
   elseif e.type == "net:leave" then
     server_leave(e)
+  elseif e.type == "net:message" then
+    server_player_chat(e)
   elseif e.type == "onclick" and e.value == "start" then
     server_start()
   elseif match then

@@ -47,3 +47,16 @@ function util_split(text, separator)
   pieces[#pieces + 1] = string.sub(text, start)
   return pieces
 end
+
+-- A text without the blanks at its ends.
+function util_trim(text)
+  return (string.gsub(text, "^%s+", ""):gsub("%s+$", ""))
+end
+
+-- A text to show inside markup, whatever it holds: a player's name or a chat line from the network
+-- must not become tags or buttons on somebody's screen.
+local UTIL_HTML_ENTITIES = {["&"] = "&amp;", ["<"] = "&lt;", [">"] = "&gt;", ['"'] = "&quot;", ["'"] = "&apos;"}
+
+function util_html(text)
+  return (string.gsub(tostring(text), "[&<>\"']", UTIL_HTML_ENTITIES))
+end

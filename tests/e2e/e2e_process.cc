@@ -2,9 +2,11 @@
 #include "e2e_process.h"
 
 #include <X11/Xlib.h>
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +89,20 @@ bool wait_for_text(const std::string &path, const std::string &text, int timeout
 }
 
 std::string game_log(const GameProcess &p) { return file_text(p.appdata + "/Vantor Brevane/kezcode.log"); }
+
+int free_udp_port() {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in sin = {};
+  sin.sin_family = AF_INET;
+  sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sin;
+  int port = 0;
+  if (bind(fd, (sockaddr *)&sin, sizeof sin) == 0 && getsockname(fd, (sockaddr *)&sin, &len) == 0)
+    port = ntohs(sin.sin_port);
+  close(fd);
+  return port;
+}
 
 std::string shell_output(const std::string &command) {
   std::string out;

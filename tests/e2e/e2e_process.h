@@ -24,6 +24,8 @@ std::string file_text(const std::string &path);
 std::string game_log(const GameProcess &p);
 // Waits (bounded) until the file holds the text; false when it did not in time.
 bool wait_for_text(const std::string &path, const std::string &text, int timeout_ms);
+// A UDP port of 127.0.0.1 that was free a moment ago, for a server the test starts; 0 when none.
+int free_udp_port();
 // Runs a command line through the shell and returns its standard output (test tooling only).
 std::string shell_output(const std::string &command);
 // Asks the window titled "Vantor Brevane" to close, as a window manager's close button does.
