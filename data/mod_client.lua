@@ -222,6 +222,7 @@ function _init()
   headless = w2_param_get("headless") ~= nil
   address = client_address()
   phase, players, reason, bot = "join", {}, nil, nil
+  w2_param_set("tabs", "")  -- the lobby is this mode's own screen, without a tab bar
   w2_game_reset()
   if headless then
     client_connect()

@@ -25,6 +25,11 @@ local players = {}     -- joined players in order: {uid, name, host}
 local match = nil
 local clock = nil      -- headless countdown, nil when none runs
 
+-- A line for a dedicated server's operator; a windowed host sees the game itself.
+local function server_log(text)
+  if headless then print(text) end
+end
+
 -- ---- lobby
 
 -- The joined players' names, in joining order.
@@ -52,7 +57,7 @@ end
 local function server_chat(color, text)
   w2_net_send("", "chat", json_encode({color = color, text = text}))
   if headless then
-    print("chat: " .. text)  -- the operator's view of the chat
+    server_log("chat: " .. text)
   else
     w2_chat_append(color, text)
   end
@@ -138,7 +143,7 @@ local function server_start()
   clock = nil
   for k, p in ipairs(players) do w2_item_set(match.seats[k].user, "user_uid", p.uid) end
   w2_net_send("", "start", "")
-  print("match started: " .. #players .. " players, " .. SERVER_BOTS .. " computer players")
+  server_log("match started: " .. #players .. " players, " .. SERVER_BOTS .. " computer players")
 end
 
 -- The winning side's title, or nil while more than one side is left.
@@ -164,7 +169,7 @@ local function server_match_loop(dt)
   match.result = winner .. " wins!"
   w2_param_set("status", match.result)
   w2_net_send("", "end", match.result)
-  print("match over: " .. match.result)
+  server_log("match over: " .. match.result)
   if headless then
     clock = SERVER_HEADLESS_AGAIN
   else
@@ -186,9 +191,10 @@ function _init()
   headless = w2_param_get("headless") ~= nil
   SERVER_PORT = tonumber(w2_param_get("port")) or SERVER_PORT
   SERVER_WAIT = tonumber(w2_param_get("wait")) or SERVER_HEADLESS_WAIT
+  w2_param_set("tabs", "")  -- the lobby is this mode's own screen, without a tab bar
   w2_game_reset()
   w2_net_host(SERVER_PORT)
-  print("hosting on port " .. SERVER_PORT)
+  server_log("hosting on port " .. SERVER_PORT)
   if not headless then w2_net_join("", SERVER_PORT) end
   server_lobby()
 end
