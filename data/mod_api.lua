@@ -42,3 +42,12 @@ end
 function param_default(key, value)
   if w2_param_get(key) == nil then w2_param_set(key, value) end
 end
+
+-- Networked matches, as the engine runs them:
+-- * w2_net_host(port) returns true when this game now hosts the match server; false when the port
+--   is taken (a windowed game shows the player why, a dedicated server ends with status 255).
+-- * On a game that only mirrors a server's world (a client that does not host), w2_fleet_send and
+--   w2_fleet_redirect ask the server instead of changing the world here: w2_fleet_send returns 0,
+--   and the fleet arrives with the server's next sync.
+-- * The "uid" and "name" params are the id and name this game goes by on the network; they follow
+--   a login made while the mod runs when the mod next joins a server.

@@ -18,12 +18,18 @@ local SERVER_BOT_NAMES = {"Bot Ardel", "Bot Movish", "Bot Tessam"}
 local SERVER_CHAT_MAX = 200
 local SERVER_CHAT_COLOR = 0xaaaaaa
 local SERVER_CHAT_PLAYER_COLOR = 0xdddddd
+-- Chat lines a player may send within a window of seconds; the rest are dropped.
+local SERVER_CHAT_BURST = 5
+local SERVER_CHAT_WINDOW = 5
 
 local SERVER_WAIT = SERVER_HEADLESS_WAIT
 local headless = false
 local players = {}     -- joined players in order: {uid, name, host}
+local host_seen = false
 local match = nil
 local clock = nil      -- headless countdown, nil when none runs
+local now = 0          -- seconds since the mode started
+local chat_sent = {}   -- per uid: the times of their recent chat lines
 
 -- A line for a dedicated server's operator; a windowed host sees the game itself.
 local function server_log(text)
@@ -77,9 +83,21 @@ local function server_seat_color(uid)
   return SERVER_CHAT_PLAYER_COLOR
 end
 
+-- Whether a player may say one more line now: a flood would fill everybody's chat.
+local function server_chat_allowed(uid)
+  local recent = {}
+  for _, t in ipairs(chat_sent[uid] or {}) do
+    if now - t < SERVER_CHAT_WINDOW then recent[#recent + 1] = t end
+  end
+  chat_sent[uid] = recent
+  if #recent >= SERVER_CHAT_BURST then return false end
+  recent[#recent + 1] = now
+  return true
+end
+
 local function server_player_chat(e)
   local text = server_chat_clean(e.value)
-  if text == "" then return end
+  if text == "" or not server_chat_allowed(e.uid) then return end
   local name = e.name ~= "" and e.name or "Anonymous"
   server_chat(server_seat_color(e.uid), name .. ": " .. text)
 end
@@ -103,16 +121,17 @@ end
 local function server_join(e)
   if server_player_index(e.uid, e.name) then return end
   local name = e.name ~= "" and e.name or ("Player " .. (#players + 1))
-  local is_host = not headless and e.uid == (w2_param_get("uid") or "") and not players.host_seen
-  if is_host then players.host_seen = true end
+  local is_host = not headless and e.uid == (w2_param_get("uid") or "") and not host_seen
+  if is_host then host_seen = true end
   players[#players + 1] = {uid = e.uid, name = name, host = is_host}
   server_chat(SERVER_CHAT_COLOR, name .. " joined.")
   if headless and not clock and not match then clock = SERVER_WAIT end
-  if match then
-    w2_net_send(e.uid, "start", "")  -- a late arrival watches, or takes back the seat it left
-  else
+  if not match then
     server_lobby_page()
+    return
   end
+  w2_net_send(e.uid, "start", "")  -- a late arrival watches, or takes back the seat it left
+  if match.over then w2_net_send(e.uid, "end", match.result) end
 end
 
 local function server_leave(e)
@@ -120,6 +139,8 @@ local function server_leave(e)
   if not k then return end
   server_chat(SERVER_CHAT_COLOR, players[k].name .. " left.")
   table.remove(players, k)
+  -- A dedicated server whose players have all gone stops playing to an empty room.
+  if headless and match and #players == 0 then server_lobby() end
   if not match then server_lobby_page() end
 end
 
@@ -186,20 +207,38 @@ local function server_clock(dt)
   if #players > 0 then server_start() else server_lobby() end
 end
 
+-- Leaving the mode; the quit icon's "quit" is answered here when the home screen takes over.
+local function server_leave_mode(e)
+  if HOME_RETURN and e.type == "quit" then w2_param_set("quit", false) end
+  match_leave()
+end
+
+-- The page of a windowed host whose port is taken (the engine has said why on its error page).
+local function server_cannot_host()
+  w2_param_set("state", "menu")
+  w2_param_set("html", "<table><tr><td><h1>Cannot host</h1><tr><td><p>Port " .. SERVER_PORT
+    .. " is in use by another program.</p><tr><td><input type='button' value='Leave' onclick='leave' /></table>")
+end
+
 -- Entry points the engine calls.
 function _init()
   headless = w2_param_get("headless") ~= nil
   SERVER_PORT = tonumber(w2_param_get("port")) or SERVER_PORT
   SERVER_WAIT = tonumber(w2_param_get("wait")) or SERVER_HEADLESS_WAIT
+  players, host_seen, match, clock, now, chat_sent = {}, false, nil, nil, 0, {}
   w2_param_set("tabs", "")  -- the lobby is this mode's own screen, without a tab bar
   w2_game_reset()
-  w2_net_host(SERVER_PORT)
+  if not w2_net_host(SERVER_PORT) then
+    server_cannot_host()
+    return
+  end
   server_log("hosting on port " .. SERVER_PORT)
   if not headless then w2_net_join("", SERVER_PORT) end
   server_lobby()
 end
 
 function _loop(dt)
+  now = now + dt
   if match then server_match_loop(dt) end
   server_clock(dt)
 end
@@ -216,6 +255,6 @@ function _event(e)
   elseif match then
     match_event(match, e, server_start)
   elseif e.type == "quit" or (e.type == "onclick" and e.value == "leave") then
-    match_leave()
+    server_leave_mode(e)
   end
 end

@@ -2,6 +2,8 @@
 #include "game_net.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "chat.h"
 #include "game.h"
@@ -11,6 +13,7 @@
 #include "mods_misc.h"
 #include "net_client.h"
 #include "net_server.h"
+#include "state.h"
 #include "vantor_client.h"
 #include "vantor_server.h"
 
@@ -43,9 +46,24 @@ bool game_net_join(Game *game, const std::string &host, int port) {
   game->client = client;
   client->setup(host.empty() ? "localhost" : host, (uint16_t)port, game_user_uid(game), game_user_name(game),
                 NET_TOKEN);
+  if (game->mods) {  // a login since the mod started changes who this game is on the network
+    game->mods->param_store("uid", var(client->name));
+    game->mods->param_store("name", var(client->title));
+  }
   client->open();
   chat_start(game);
   return client->opened == 1;
+}
+
+// A dedicated server that cannot listen has nothing to do: it ends with the failure status. A player
+// who asked to host from the game is told, and the game goes on.
+static bool _game_net_host_failed(Game *game, int port) {
+  game_net_server_close(game);
+  if (game->headless) exit(-1);
+  char text[128];
+  snprintf(text, sizeof text, "Cannot host a match on port %d: another program is using it.", port);
+  menus_error_show(game, text);
+  return false;
 }
 
 bool game_net_host(Game *game, int port) {
@@ -58,8 +76,9 @@ bool game_net_host(Game *game, int port) {
   game->server = server;
   server->setup("", (uint16_t)port, "server", "Server", NET_TOKEN);
   server->open();
+  if (!server->opened) return _game_net_host_failed(game, port);
   chat_start(game);
-  return server->opened == 1;
+  return true;
 }
 
 void game_net_client_close(Game *game) { _game_net_close(&game->client); }

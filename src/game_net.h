@@ -16,8 +16,9 @@ struct Game;
 // and its pump reports "disconnect").
 bool game_net_join(Game *game, const std::string &host, int port);
 // Replaces the game's server (its clients are disconnected) with one listening on port, 0 for any
-// free port. Returns false when the port is outside 0..65535 (nothing changes). Ends the process when
-// the port cannot be bound.
+// free port. Returns false when the port is outside 0..65535 (nothing changes) or cannot be bound: a
+// headless game then ends with exit status -1 (255), a windowed one shows the error page and has no
+// server.
 bool game_net_host(Game *game, int port);
 // Closes and deletes the game's client; nothing without one.
 void game_net_client_close(Game *game);

@@ -289,6 +289,13 @@ static int _mods_lua_end_number(lua_State *L, ModsAPI *api, int n) {
   return 1;
 }
 
+// Ends a w2_ function with a bool result.
+static int _mods_lua_end_bool(lua_State *L, ModsAPI *api, bool b) {
+  _mods_lua_raise_pending(L, api);
+  lua_pushboolean(L, b);
+  return 1;
+}
+
 // Ends a w2_ function with the parked result.
 static int _mods_lua_end_result(lua_State *L, ModsAPI *api) {
   _mods_lua_raise_pending(L, api);
@@ -470,10 +477,11 @@ static int w2_gui_get(lua_State *L) {
   return _mods_lua_end_result(L, api);
 }
 
+// Returns whether the game now hosts: a windowed game cannot when the port is taken.
 static int w2_net_host(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 1);
-  game_net_host(api->game, _mods_lua_int(L, 1));
-  return _mods_lua_end(L, api);
+  const bool hosting = game_net_host(api->game, _mods_lua_int(L, 1));
+  return _mods_lua_end_bool(L, api, hosting);
 }
 
 static int w2_net_join(lua_State *L) {

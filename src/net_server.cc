@@ -16,7 +16,9 @@ void NetServer::open() {
   if (!net_enet_init() || !(enet_host = enet_host_create(&address, NET_PEERS_MAX, 1, 0, 0)) ||
       enet_host_compress_with_range_coder(enet_host) != 0) {
     LOG_PRINTF("An error occurred while trying to create an ENet server host. (1)\n");
-    exit(-1);
+    if (enet_host) enet_host_destroy(enet_host);
+    enet_host = nullptr;
+    return;
   }
   port = enet_host->address.port;
   opened = 1;
@@ -43,6 +45,14 @@ int NetServer::count_named(const std::string &peer_name) {
   return count;
 }
 
+// Entries that registered a name but never joined (a squatter that never sends a matching title)
+// must not turn the real player's join into a rejoin, nor swallow their leave.
+int NetServer::count_joined(const std::string &peer_name) {
+  int count = 0;
+  for (auto &peer : peers) count += peer->joined && peer->name == peer_name;
+  return count;
+}
+
 void NetServer::on_connect(ENetPeer *peer, uint32_t data) {
   if (data != NET_PROTOCOL_VERSION) {
     enet_peer_disconnect(peer, NET_PROTOCOL_VERSION);
@@ -59,7 +69,7 @@ void NetServer::on_connect(ENetPeer *peer, uint32_t data) {
 void NetServer::on_disconnect(ENetPeer *peer) {
   NetPeer *entry = (NetPeer *)peer->data;
   if (!entry) return;  // refused at connect
-  if (entry->joined && count_named(entry->name) < 2) push_event(entry->name, "leave", "");
+  if (entry->joined && count_joined(entry->name) < 2) push_event(entry->name, "leave", "");
   peer->data = nullptr;
   for (auto it = peers.begin(); it != peers.end(); ++it) {
     if (it->get() == entry) {
@@ -125,13 +135,13 @@ void NetServer::on_message(NetPeer *entry, const NetPacket &msg) {
                log_escape(msg.type, 16).c_str(), log_escape(entry->name, 64).c_str());
   } else if (msg.type == "disconnect") {
     enet_peer_disconnect(entry->enet_peer, NET_PROTOCOL_VERSION);
-  } else if (msg.name[0] == '*') {  // an anonymous one-shot sender never joins
+  } else if (msg.name[0] == '*' && !entry->joined) {  // an anonymous one-shot sender never joins
     entry->name = anonymous_name(entry->enet_peer);
     push_event(entry->name, msg.type, msg.payload);
   } else if (!entry->info.empty() && msg.name == entry->name && msg.title == entry->info) {
     if (!entry->joined) {
       entry->joined = 1;
-      push_event(entry->name, count_named(entry->name) < 2 ? "join" : "rejoin", "");
+      push_event(entry->name, count_joined(entry->name) < 2 ? "join" : "rejoin", "");
     }
     push_event(entry->name, msg.type, msg.payload);
   }

@@ -13,13 +13,15 @@ struct NetPacket;
 // goes to every connected client, one sent to a name to every joined client of that name.
 class NetServer : public NetENet {
  public:
-  // Listens on the port (port 0 picks a free one and stores it in port). Ends the process when no ENet
-  // host can be made.
+  // Listens on the port (port 0 picks a free one and stores it in port). Logs and stays closed when no
+  // ENet host can be made (the port is taken); the game decides what that means.
   void open() override;
   // Handles the transport's events and sends the queue.
   void loop() override;
   // The number of peer entries registered under name.
   int count_named(const std::string &peer_name);
+  // The number of joined peer entries registered under name.
+  int count_joined(const std::string &peer_name);
 
  private:
   void on_connect(ENetPeer *peer, uint32_t data);

@@ -202,9 +202,7 @@ static void _vantor_server_handle_refresh(Net *server, World *world, const NetMs
 // The most of a message's data its log line shows: a client's message is outside input of any size.
 static const size_t HANDLE_LOG_DATA_MAX = 256;
 
-void _vantor_server_handle(Net *server, World *world, const NetMsg &msg, uint32_t now_ms) {
-  LOG_PRINTF("<%s> [%s] %s", log_escape(msg.info, 16).c_str(), log_escape(msg.type, 16).c_str(),
-             log_escape(msg.data, HANDLE_LOG_DATA_MAX).c_str());
+void _vantor_server_dispatch(Net *server, World *world, const NetMsg &msg, uint32_t now_ms) {
   if (msg.type == "send") {
     _vantor_server_handle_send(world, msg);
   } else if (msg.type == "redirect") {
@@ -217,5 +215,7 @@ void _vantor_server_handle(Net *server, World *world, const NetMsg &msg, uint32_
 }
 
 void vantor_server_handle(Net *server, World *world, const NetMsg &msg) {
-  _vantor_server_handle(server, world, msg, SDL_GetTicks());
+  LOG_PRINTF("<%s> [%s] %s", log_escape(msg.info, 16).c_str(), log_escape(msg.type, 16).c_str(),
+             log_escape(msg.data, HANDLE_LOG_DATA_MAX).c_str());
+  _vantor_server_dispatch(server, world, msg, SDL_GetTicks());
 }

@@ -10,6 +10,10 @@
 #include "game.h"
 #include "mods_api.h"
 #include "mods_lua.h"
+#include "net_server.h"
+#include "net_test_util.h"
+#include "game_net.h"
+#include "vantor_world.h"
 
 namespace {
 
@@ -123,4 +127,82 @@ TEST_F(ModsMisc, a_missing_main_file_leaves_no_error_for_the_next_call) {
   start("");
   g->mods_base->script("w2_param_set('after', 'clean')", "test");
   EXPECT_EQ(param("after"), "clean");
+}
+
+// A game running a mod that records its events, joined to a match server of the test's own.
+class ModsNet : public ModsMisc {
+ protected:
+  void SetUp() override {
+    ModsMisc::SetUp();
+    server.setup("", 0, "server", "Server", "velum");
+    server.open();
+    ASSERT_EQ(server.opened, 1);
+  }
+  void TearDown() override {
+    server.close();
+    ModsMisc::TearDown();
+  }
+  // Joins the server and waits for the join; the game's own pump runs the client.
+  void join() {
+    g->mods_base->script(("w2_net_join('127.0.0.1', " + std::to_string(server.port) + ")").c_str(), "test");
+    ASSERT_TRUE(pump([&] { return net_has(server, "join"); }));
+    server.incoming.clear();
+  }
+  template <class Done>
+  bool pump(Done done) {
+    for (int i = 0; i < 3000; i++) {
+      server.loop();
+      game_net_client_loop(g.get());
+      if (done()) return true;
+      std::vector<pollfd> fds = {{server.enet_host->socket, POLLIN, 0}};
+      if (g->client && g->client->enet_host) fds.push_back({g->client->enet_host->socket, POLLIN, 0});
+      poll(fds.data(), fds.size(), 1);
+    }
+    return false;
+  }
+  std::string events() {
+    g->mods_base->script("w2_param_set('seen', table.concat(seen, ' '))", "test");
+    return param("seen");
+  }
+  NetServer server;
+};
+
+TEST_F(ModsNet, sync_messages_reach_the_match_but_never_the_mod_and_other_messages_reach_the_mod) {
+  start("seen = {} function _init() end function _event(e) seen[#seen + 1] = e.type end");
+  join();
+  vantor_item_alloc(&g->data.vantor);  // something for the reset to clear
+  testing::internal::CaptureStdout();
+  server.send("", "R", "", 1);
+  server.send("", "chat", "hi", 1);
+  const bool arrived = pump([&] { return events().find("net:chat") != std::string::npos; });
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(arrived);
+  EXPECT_EQ(events(), "net:connect net:chat");
+  for (const Item &item : g->data.vantor.items) EXPECT_FALSE(item.in_use) << "the reset reached the world";
+}
+
+TEST_F(ModsNet, a_mod_that_quits_during_a_network_event_ends_the_pump_and_both_endpoints) {
+  start(
+      "seen = {} function _init() end "
+      "function _event(e) seen[#seen + 1] = e.type if e.type == 'net:bye' then w2_param_set('state', 'quit') end end");
+  join();
+  g->mods_base->script("w2_net_host(0)", "test");
+  ASSERT_TRUE(g->server);
+  game_net_server_close(g.get());  // the quit below must close a client whose game hosts nothing
+  server.send("", "bye", "", 1);
+  server.send("", "after", "", 1);
+  ASSERT_TRUE(pump([&] { return !g->client; }));
+  EXPECT_EQ(events(), "net:connect net:bye") << "nothing is read from the closed endpoint";
+  EXPECT_EQ(g->server, nullptr);
+}
+
+TEST_F(ModsNet, joining_tells_the_mod_the_id_and_name_the_game_goes_by) {
+  start("function _init() end");
+  snprintf(g->settings.server_uid, sizeof g->settings.server_uid, "web-7");
+  snprintf(g->settings.server_name, sizeof g->settings.server_name, "Webby");
+  g->settings.logged_in = 1;  // a login made while the mod runs
+  join();
+  EXPECT_EQ(param("uid"), "web-7");
+  EXPECT_EQ(param("name"), "Webby");
+  EXPECT_EQ(server.count_named("web-7"), 1);
 }

@@ -185,3 +185,32 @@ TEST_F(NetServerTest, a_disconnect_message_drops_the_sender_as_a_refusal) {
   EXPECT_EQ(std::vector<std::string>{"leave"}, net_types(server));
   EXPECT_EQ((std::vector<std::string>{"connect", "disconnect"}), net_types(client));  // no "error"
 }
+
+TEST_F(NetServerTest, a_squatter_that_never_joined_changes_neither_a_players_join_nor_their_leave) {
+  RawHost raw(false);
+  ENetPeer *peer = connect(&raw);
+  net_enet_send(peer, net_bytes("u1", "", "register"), 1);  // takes the name, never a title
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return server.count_named("u1") == 1; }));
+  NetClient alice;
+  join(&alice, "u1", "Alice");
+  EXPECT_EQ((std::vector<std::string>{"join", "ping"}), taken_types());
+  alice.close();
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return net_has(server, "leave"); }));
+  EXPECT_EQ("u1", server.incoming[0].peer);
+}
+
+TEST_F(NetServerTest, a_joined_player_cannot_rename_itself_to_an_address_and_vanish) {
+  NetClient alice;
+  join(&alice, "u1", "Alice");
+  taken_types();
+  alice.name = "*";  // its next packet claims to be an anonymous visitor
+  alice.send("", "leave-quietly", "", 1);
+  alice.loop();
+  alice.name = "u1";
+  alice.send("", "still-here", "", 1);
+  ASSERT_TRUE(net_pump({&server, &alice}, [&] { return net_has(server, "still-here"); }));
+  EXPECT_EQ((std::vector<std::string>{"still-here"}), taken_types());
+  alice.close();
+  ASSERT_TRUE(net_pump({&server}, [&] { return net_has(server, "leave"); }));
+  EXPECT_EQ("u1", server.incoming[0].peer) << "its leave still names the player";
+}

@@ -102,7 +102,7 @@ TEST_F(VantorServer, a_message_is_logged_with_at_most_256_bytes_of_its_data_and_
 TEST_F(VantorServer, a_peer_gets_at_most_one_requested_baseline_a_second) {
   auto handle = [&](const char *type, uint32_t now) {
     testing::internal::CaptureStdout();
-    _vantor_server_handle(&server, s.world, {"u1", "Alice", type, "", 0}, now);
+    _vantor_server_dispatch(&server, s.world, {"u1", "Alice", type, "", 0}, now);
     return testing::internal::GetCapturedStdout();
   };
   handle("join", 100000);
@@ -123,6 +123,6 @@ TEST_F(VantorServer, a_peer_gets_at_most_one_requested_baseline_a_second) {
   handle("join", 101700);
   EXPECT_EQ(3u, sent("R"));
   // Another peer has its own interval.
-  _vantor_server_handle(&server, s.world, {"u2", "Bob", "refresh", "", 0}, 101701);
+  _vantor_server_dispatch(&server, s.world, {"u2", "Bob", "refresh", "", 0}, 101701);
   EXPECT_EQ(4u, sent("R"));
 }
