@@ -222,6 +222,17 @@ static void hud_percent_paint(const View *view) {
   gfx_img_draw(gfx_img_load("slider-dot"), r.x + 11, dot_y, 22, 22);
 }
 
+// The running mode's status line, centred across the top band between the insignia and the pause
+// icon and wrapped to that width.
+static void hud_status_paint(const View *view, const World *world) {
+  char status[sizeof(World::status)];
+  vantor_text_copy(status, sizeof(status), world->status);  // a mod may fill the field to its end
+  const float width = view->screen_rect[2] - 2 * HUD_BAND;
+  if (!status[0] || width <= 0) return;
+  const int font = font_load("font-outline", 20);
+  font_draw(font, status, HUD_BAND, (HUD_BAND - font_text_height(font, nullptr, 0)) / 2, width, 0);
+}
+
 // The pause screen shows the match under it without the HUD's readouts.
 static bool hud_paused() {
   return game && strncmp(game->names.current, "states_pause", sizeof(game->names.current)) == 0;
@@ -244,4 +255,5 @@ void hud_paint(View *view, World *world, int user) {
   if (hud_paused()) return;
   hud_rank_paint(world, labelled, user);
   hud_percent_paint(view);
+  hud_status_paint(view, world);
 }

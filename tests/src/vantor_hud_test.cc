@@ -175,3 +175,31 @@ TEST_F(Hud, readouts_show_the_labelled_owners_rank_else_the_users_and_the_percen
   expect_colour(pixel(40, 298), BLACK, "no percent in pause");
   game = nullptr;
 }
+
+TEST_F(Hud, the_status_line_is_centred_across_the_top_and_hidden_in_pause) {
+  block_font("font-outline");
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(240, 22), BLACK, "no status, no line");
+
+  // Three 16-unit glyphs 20 apart, centred between the 44-unit bands: from x = 210, y = 12.
+  memcpy(world->status, "aaa", 4);
+  frame();
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(240, 22), WHITE, "the middle glyph at the top centre");
+  expect_colour(pixel(205, 22), BLACK, "left of the line");
+  expect_colour(pixel(240, 40), BLACK, "below the line");
+
+  memset(world->status, 'a', sizeof world->status);  // a field filled to its end reads as 255 bytes
+  frame();
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(240, 22), WHITE, "a long status wraps from the top");
+  expect_colour(pixel(460, 22), BLACK, "and keeps off the pause icon's band");
+
+  auto g = std::make_unique<Game>();
+  game = g.get();
+  snprintf(game->names.current, sizeof game->names.current, "states_pause");
+  frame();
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(240, 22), BLACK, "no status in pause");
+  game = nullptr;
+}
