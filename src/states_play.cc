@@ -121,6 +121,9 @@ void states_match_enter(StatesMatch *state, int hud_mode) {
   state->user = states_user(game, 0);
   chat_panel_loop(game, &state->root);
   _states_gestures_clear(view);
+  // A mod may place planets after it asked for this screen: the camera takes in the whole board
+  // (the same one again when the board did not change, as after a pause).
+  view_world_bounds(world, view->world_rect);
   view_screen_set(view, world, (float)game_ui_width(), (float)game_ui_height());
 }
 

@@ -244,6 +244,28 @@ TEST_F(States, a_pause_a_settings_popup_and_a_resize_keep_the_selection_the_perc
   EXPECT_EQ(selected(), 0);
 }
 
+// The camera takes in planets a mod places after it asked for the match screen.
+TEST_F(States, the_match_screen_shows_planets_placed_after_the_state_was_set) {
+  file("main.lua", R"(
+function _init()
+  local me = w2_user_init("me", 0xff0000, 0)
+  w2_planet_init(me, 100, 100, 10, 50)
+  w2_param_set("player", me)
+  w2_param_set("state", "play")
+  w2_planet_init(me, 900, 700, 10, 50)
+end
+)");
+  snprintf(game->mod_file, sizeof game->mod_file, "%s/main.lua", folder.c_str());
+  mods_start(game);
+  mods_update(game);
+  ASSERT_STREQ(game->names.current, "states_play");
+  frame_run();
+  const float *r = game->view.visible_rect;
+  EXPECT_LE(r[0], 100);
+  EXPECT_GE(r[0] + r[2], 900);
+  EXPECT_GE(r[1] + r[3], 700);
+}
+
 // A new match is a new board: nothing of the last one's selection or percent is carried over.
 TEST_F(States, a_new_match_starts_with_no_selection_and_the_settings_percent) {
   start("play");
