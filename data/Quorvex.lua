@@ -50,8 +50,9 @@ local function home_mods_page()
   return html .. "<tr><td colspan=2><input type='button' value='Back' onclick='home' width=100 /></table>"
 end
 
--- Shows a page of the home screen under the tab bar.
+-- Shows a page of the home screen under the tab bar, with the menus' music.
 local function home_show(page, tab)
+  w2_play_music(MATCH_MENU_MUSIC)
   w2_param_set("tab", tab)
   w2_param_set("tabs", HOME_TABS)
   w2_param_set("html", page)

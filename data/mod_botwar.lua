@@ -13,9 +13,14 @@ local BOTWAR_SEATS = {
 
 local match = nil
 
--- A fresh war; nobody is the local player.
+-- A fresh war; nobody is the local player, so the calm menu track plays while you watch.
 local function botwar_start()
-  match = match_start({seats = BOTWAR_SEATS, planets = BOTWAR_PLANETS})
+  match = match_start({
+    seats = BOTWAR_SEATS,
+    planets = BOTWAR_PLANETS,
+    music = MATCH_MENU_MUSIC,
+    status = "Bot war: watch until one side is left",
+  })
   w2_param_set("speed", BOTWAR_SPEED)
 end
 

@@ -15,6 +15,7 @@ local BRICKS_FIELD_W = 640
 local BRICKS_FIELD_H = 420
 
 local match = nil
+local shown_left = nil  -- the brick count the status line shows
 
 -- The wall: every brick an unowned planet, a bit stronger row by row from the bottom up.
 local function bricks_wall(neutral)
@@ -36,21 +37,29 @@ local function bricks_start()
     player = 1,
   })
   bricks_wall(match.neutral)
-  w2_param_set("status", "Take every brick")
+  shown_left = nil
+end
+
+-- The status line counts the bricks still standing; it is set only when the count changes.
+local function bricks_status(left)
+  if left == shown_left then return end
+  shown_left = left
+  w2_param_set("status", "Take every brick before the bot does: " .. left .. " left")
 end
 
 -- The wall is down when no unowned planet is left; whoever holds more bricks then wins, unless
 -- the match was already decided.
 local function bricks_check()
+  if match.over then return end
   local left = #w2_items_find("planet owner:" .. match.neutral)
-  if match.over or left > 0 then return end
+  if left > 0 then
+    bricks_status(left)
+    return
+  end
   local mine = #w2_items_find("planet owner:" .. match.seats[1].user)
   local theirs = #w2_items_find("planet owner:" .. match.seats[2].user)
-  match.over = true
-  match.result = mine >= theirs and "You won!" or "You lost!"
-  w2_param_set("status", match.result)
-  w2_param_set("html", match_dialog(match.result, {"The wall is down."}))
-  w2_param_set("state", "pause")
+  match_end(match, mine >= theirs and "You won!" or "You lost!",
+            {"The wall is down.", "Your planets: " .. mine .. ", the bot's: " .. theirs})
 end
 
 -- Entry points the engine calls.

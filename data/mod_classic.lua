@@ -22,10 +22,12 @@ end
 
 -- A fresh random match.
 local function classic_start()
+  local seats = classic_seats()
   match = match_start({
-    seats = classic_seats(),
+    seats = seats,
     planets = math.random(CLASSIC_PLANETS_MIN, CLASSIC_PLANETS_MAX),
     player = 1,
+    status = "You against " .. (#seats - 1) .. (#seats == 2 and " bot" or " bots") .. ": take every planet",
   })
 end
 

@@ -22,7 +22,7 @@ local bot = nil            -- a headless client's order timer
 -- ---- pages
 
 local function client_where()
-  return util_html(address.host .. ":" .. address.port)
+  return util_markup_escape(address.host .. ":" .. address.port)
 end
 
 local function client_button(value, action)
@@ -41,9 +41,9 @@ end
 -- chat panel follows once there is a connection to talk over.
 local function client_join_page(problem)
   local html = "<table><tr><td><h1>Join an online match</h1>"
-  if problem then html = html .. "<tr><td><p>" .. util_html(problem) .. "</p>" end
+  if problem then html = html .. "<tr><td><p>" .. util_markup_escape(problem) .. "</p>" end
   html = html .. "<tr><td><p>Server address</p><tr><td><input type='text' name='host' value='"
-    .. util_html(address.host) .. "' />"
+    .. util_markup_escape(address.host) .. "' />"
   html = html .. "<tr><td><p>Port</p><tr><td><input type='text' name='port' value='" .. address.port .. "' />"
   html = html .. client_button("Connect", "connect") .. client_button("Back", "leave") .. "</table>"
   phase = "join"
@@ -55,7 +55,7 @@ local function client_lobby_page()
   local lines = {"Connected to " .. client_where() .. "."}
   if #players > 0 then
     lines[#lines + 1] = "Players in the lobby:"
-    for _, name in ipairs(players) do lines[#lines + 1] = "&nbsp;&nbsp;" .. util_html(name) end
+    for _, name in ipairs(players) do lines[#lines + 1] = "&nbsp;&nbsp;" .. util_markup_escape(name) end
   end
   lines[#lines + 1] = "Waiting for the host to start the match."
   client_page("Online match", lines, {{"Leave", "leave"}})
@@ -63,7 +63,7 @@ end
 
 local function client_gone_page()
   local lines = {"Disconnected from " .. client_where() .. "."}
-  if reason then lines[#lines + 1] = util_html(reason) end
+  if reason then lines[#lines + 1] = util_markup_escape(reason) end
   client_page("Disconnected", lines, {{"Connect again", "connect"}, {"Change address", "address"}, {"Leave", "leave"}})
   w2_param_set("state", "lobby")
 end
@@ -143,7 +143,7 @@ end
 local function client_end(text)
   phase = "over"
   w2_param_set("status", text)
-  client_page(util_html(text), {"Wait here for the next match, or leave."}, {{"Leave", "leave"}})
+  client_page(util_markup_escape(text), {"Wait here for the next match, or leave."}, {{"Leave", "leave"}})
   w2_param_set("state", "pause")
 end
 
@@ -182,6 +182,7 @@ local CLIENT_NET = {
   ["net:chat"] = function(e) client_chat(e.value) end,
   ["net:start"] = function()
     phase = "playing"
+    w2_play_music(MATCH_MUSIC)
     w2_param_set("status", "")
     w2_param_set("html", "")
     w2_param_set("state", "play")

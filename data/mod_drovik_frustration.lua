@@ -17,12 +17,16 @@ local match = nil
 
 -- A fresh match; the bots get their advantage after the planets exist.
 local function frustration_start()
-  match = match_start({seats = FRUSTRATION_SEATS, planets = FRUSTRATION_PLANETS, player = 1})
+  match = match_start({
+    seats = FRUSTRATION_SEATS,
+    planets = FRUSTRATION_PLANETS,
+    player = 1,
+    status = "Three quick bots that grow half again as fast. Good luck.",
+  })
   for _, bot in ipairs(match.bots) do
     w2_item_set(bot.user, "ships_production_factor", FRUSTRATION_BOT_PRODUCTION)
     bot.timer = math.min(bot.timer, FRUSTRATION_BOT_INTERVAL)
   end
-  w2_param_set("status", "Good luck.")
 end
 
 -- The bots' faster orders: their timers are cut back each frame.

@@ -14,7 +14,13 @@ local match = nil
 
 -- A fresh match; "player2" makes the engine show the two-player screens.
 local function dual_start()
-  match = match_start({seats = DUAL_SEATS, planets = DUAL_PLANETS, player = 1, player2 = 2})
+  match = match_start({
+    seats = DUAL_SEATS,
+    planets = DUAL_PLANETS,
+    player = 1,
+    player2 = 2,
+    status = "Player 1 against Player 2, with Bot Ardel in the way",
+  })
 end
 
 -- Entry points the engine calls.

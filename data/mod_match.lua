@@ -1,5 +1,6 @@
 -- mod_match.lua: the shared match kit of the game modes: the field of planets, the computer
--- players, the end of a match and its dialog. A mode requires it and fills in a setup table.
+-- players, the music, the status line, the end of a match and its result page. A mode requires it
+-- and fills in a setup table.
 
 -- Field: world units of the playing area; the view fits itself to the planets.
 MATCH_FIELD_W = 640
@@ -23,6 +24,10 @@ MATCH_BOT_DISTANCE_COST = 0.08  -- ships a unit of distance is worth when choosi
 
 -- End of match: how often the survivors are counted.
 MATCH_CHECK_INTERVAL = 0.5
+
+-- Music: the track of a match unless the mode names its own, and the menus' track for the way back.
+MATCH_MUSIC = "mus-match"
+MATCH_MENU_MUSIC = "mus-menu"
 
 -- Colours of the sides, in seat order, and of the unowned planets.
 MATCH_COLORS = {0x3399ff, 0xff4433, 0x44dd55, 0xffcc22, 0xcc55ff, 0x33dddd, 0xff8822, 0xeeeeee}
@@ -80,6 +85,8 @@ end
 --   planets: number of unowned planets; width, height: field size (optional)
 --   player, player2: seat numbers of the local players (optional)
 --   homes: optional list of home spots {x, y} in seat order
+--   music: the stream to play (optional, MATCH_MUSIC by default)
+--   status: the line the match screen shows at the top (optional)
 -- Returns the match table the other match_ functions take.
 function match_start(setup)
   w2_game_reset()
@@ -108,7 +115,8 @@ function match_start(setup)
   end
   w2_param_set("player", setup.player and m.seats[setup.player].user or 0)
   w2_param_set("player2", setup.player2 and m.seats[setup.player2].user or 0)
-  w2_param_set("status", "")
+  w2_play_music(setup.music or MATCH_MUSIC)
+  w2_param_set("status", setup.status or "")
   w2_param_set("html", "")
   w2_param_set("state", "play")
   return m
@@ -207,32 +215,44 @@ local function match_result(m)
   return "Nobody wins."
 end
 
--- The end dialog over the paused match: the result, play again, and leave.
+-- A result page of that title and lines: play again or leave.
 function match_dialog(title, lines)
-  local html = "<table><tr><td><h1>" .. title .. "</h1>"
-  for _, line in ipairs(lines or {}) do html = html .. "<tr><td><p>" .. line .. "</p>" end
-  html = html .. "<tr><td><input type='button' value='Play again' onclick='again' />"
-  html = html .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
-  return html
+  return util_result_page(title, lines)
 end
 
--- Counts the survivors now and then; when the match is decided, says so and shows the dialog.
-function match_check(m, dt)
-  m.check = m.check - dt
-  if m.over or m.check > 0 then return end
-  m.check = MATCH_CHECK_INTERVAL
-  local result = match_result(m)
-  if not result then return end
+-- The result page over the paused match: the result, the mode's own lines, how long it took, and
+-- play again or leave.
+function match_result_page(m, lines)
+  local all = {}
+  for _, line in ipairs(lines or {}) do all[#all + 1] = line end
+  all[#all + 1] = "Match time: " .. util_clock(m.time)
+  return util_result_page(m.result, all)
+end
+
+-- Ends the match with that result: the status line says it and the result page comes up; lines
+-- are kept for the page to show again after a pause.
+function match_end(m, result, lines)
   m.over = true
   m.result = result
+  m.lines = lines
   w2_param_set("status", result)
-  w2_param_set("html", match_dialog(result))
+  w2_param_set("html", match_result_page(m, lines))
   w2_param_set("state", "pause")
+end
+
+-- Runs the match clock, counts the survivors now and then, and ends the match once it is decided.
+function match_check(m, dt)
+  if m.over then return end
+  m.time = m.time + dt
+  m.check = m.check - dt
+  if m.check > 0 then return end
+  m.check = MATCH_CHECK_INTERVAL
+  local result = match_result(m)
+  if result then match_end(m, result) end
 end
 
 -- The frame of an ordinary match: the bots and the end check.
 function match_loop(m, dt)
-  m.time = m.time + dt
   if m.over then return end
   match_bots_order(m, dt)
   match_check(m, dt)
@@ -246,12 +266,14 @@ MATCH_PAUSE_HTML = "<table><tr><td><h1>Paused</h1>"
   .. "<tr><td><input type='button' value='Restart' onclick='again' />"
   .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
 
--- Leaves the mode: back to the home screen that started it, else back to the menus.
+-- Leaves the mode: back to the home screen that started it, else back to the menus with their
+-- music.
 function match_leave()
   if HOME_RETURN then
     HOME_RETURN()
     return
   end
+  w2_play_music(MATCH_MENU_MUSIC)
   w2_param_set("state", "quit")
 end
 
@@ -260,7 +282,7 @@ end
 function match_event(m, e, restart)
   local value = e.value
   if e.type == "pause" then
-    w2_param_set("html", m.over and match_dialog(m.result) or MATCH_PAUSE_HTML)
+    w2_param_set("html", m.over and match_result_page(m, m.lines) or MATCH_PAUSE_HTML)
     return true
   end
   if e.type == "quit" then

@@ -13,7 +13,12 @@ local match = nil
 
 -- A fresh match with the same seats.
 local function play_start()
-  match = match_start({seats = PLAY_SEATS, planets = PLAY_PLANETS, player = 1})
+  match = match_start({
+    seats = PLAY_SEATS,
+    planets = PLAY_PLANETS,
+    player = 1,
+    status = "You against two bots: take every planet",
+  })
 end
 
 -- Entry points the engine calls.

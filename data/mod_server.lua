@@ -49,7 +49,7 @@ end
 local function server_lobby_page()
   local names = server_names()
   local html = "<table><tr><td><h1>Hosting on port " .. SERVER_PORT .. "</h1>"
-  html = html .. "<tr><td><p>Players: " .. (#names > 0 and util_html(table.concat(names, ", ")) or "none yet") .. "</p>"
+  html = html .. "<tr><td><p>Players: " .. (#names > 0 and util_markup_escape(table.concat(names, ", ")) or "none yet") .. "</p>"
   if not headless then html = html .. "<tr><td><input type='button' value='Start' onclick='start' />" end
   html = html .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
   w2_param_set("html", html)

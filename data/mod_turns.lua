@@ -15,7 +15,17 @@ local TURNS_SEATS = {
 }
 
 local match = nil
-local round = {number = 0, planning = false, left = 0}
+local round = {number = 0, planning = false, left = 0, shown = nil}
+
+-- The status line: the round, its phase and the whole seconds the phase has left (counted up, so
+-- 0.2 s left still reads 1). It is set only when its text changes.
+local function turns_status()
+  local what = round.planning and "plan your moves" or "action"
+  local text = "Round " .. round.number .. ": " .. what .. " (" .. math.ceil(round.left) .. " s)"
+  if text == round.shown then return end
+  round.shown = text
+  w2_param_set("status", text)
+end
 
 -- Switches to a phase: its speed, its length and the status line.
 local function turns_phase(planning)
@@ -24,18 +34,18 @@ local function turns_phase(planning)
     round.number = round.number + 1
     round.left = TURNS_PLAN_SECONDS
     w2_param_set("speed", TURNS_PLAN_SPEED)
-    w2_param_set("status", "Round " .. round.number .. ": plan your moves")
   else
     round.left = TURNS_ACTION_SECONDS
     w2_param_set("speed", 1)
-    w2_param_set("status", "Round " .. round.number .. ": action")
   end
+  turns_status()
 end
 
 -- A fresh match starting with the first planning phase.
 local function turns_start()
   match = match_start({seats = TURNS_SEATS, planets = TURNS_PLANETS, player = 1})
   round.number = 0
+  round.shown = nil
   turns_phase(true)
 end
 
@@ -52,6 +62,7 @@ local function turns_loop(dt)
     end
     turns_phase(not round.planning)
   end
+  turns_status()
   match_check(match, real)
   if match.over then w2_param_set("speed", 1) end
 end

@@ -28,6 +28,7 @@ local function ultracon_start()
     width = ULTRACON_W,
     height = ULTRACON_H,
     player = 1,
+    status = "Your alliance of four against the rivals' four",
   })
   w2_param_set("speed", ULTRACON_SPEED)
 end

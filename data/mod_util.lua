@@ -53,10 +53,31 @@ function util_trim(text)
   return (string.gsub(text, "^%s+", ""):gsub("%s+$", ""))
 end
 
--- A text to show inside markup, whatever it holds: a player's name or a chat line from the network
--- must not become tags or buttons on somebody's screen.
-local UTIL_HTML_ENTITIES = {["&"] = "&amp;", ["<"] = "&lt;", [">"] = "&gt;", ['"'] = "&quot;", ["'"] = "&apos;"}
+-- Markup: the text with the markup's special characters written as entities, so a name from a
+-- player or a mod shows as typed instead of opening a tag.
+local UTIL_ENTITIES = {["&"] = "&amp;", ["<"] = "&lt;", [">"] = "&gt;", ["'"] = "&apos;", ['"'] = "&quot;"}
 
-function util_html(text)
-  return (string.gsub(tostring(text), "[&<>\"']", UTIL_HTML_ENTITIES))
+function util_markup_escape(text)
+  text = tostring(text)
+  local out = {}
+  for i = 1, #text do
+    local c = string.sub(text, i, i)
+    out[i] = UTIL_ENTITIES[c] or c
+  end
+  return table.concat(out)
+end
+
+-- Times: seconds as "m:ss", whole seconds, negative counting as 0.
+function util_clock(seconds)
+  local whole = math.max(0, math.floor(seconds))
+  return string.format("%d:%02d", math.floor(whole / 60), whole % 60)
+end
+
+-- The page a game ends on: the result as a heading, lines of text under it, and the two ways on,
+-- "Play again" (onclick "again") and "Leave" (onclick "leave"). Title and lines are plain text.
+function util_result_page(title, lines)
+  local html = "<table><tr><td><h1>" .. util_markup_escape(title) .. "</h1>"
+  for _, line in ipairs(lines or {}) do html = html .. "<tr><td><p>" .. util_markup_escape(line) .. "</p>" end
+  html = html .. "<tr><td><input type='button' value='Play again' onclick='again' />"
+  return html .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
 end

@@ -280,8 +280,7 @@ void Game::frame_wait() {
 }
 
 void Game::state_reinit() {
-  state_init(names.current);
-  view.initialised = 0;
+  state_init(names.current);  // a match screen lays its view out for the new size, keeping the match
   driver_keyboard_hide();
 }
 

@@ -131,10 +131,15 @@ void MenusSettingsAudio::init() {
   _settings_set(root, "music", var(s.music_volume));
 }
 
+// The effects slider's value into the settings.
+static void _settings_sfx_copy(Game *game, Container &root) {
+  if (Widget *sfx = root.find("sfx")) game->settings.sound_volume = _settings_volume(sfx->get_value().number());
+}
+
 void MenusSettingsAudio::loop(float) {
   root.loop();
   GameSettings &s = game->settings;
-  if (Widget *sfx = root.find("sfx")) s.sound_volume = _settings_volume(sfx->get_value().number());
+  _settings_sfx_copy(game, root);
   Widget *music = root.find("music");
   if (!music) return;
   const int v = _settings_volume(music->get_value().number());
@@ -145,7 +150,10 @@ void MenusSettingsAudio::loop(float) {
 
 void MenusSettingsAudio::event(Event e) {
   var a = root.on_event(e);
-  if (a.type() == VAR_DICT && a["type"].str() == "onchange" && a["value"].str() == "sfx") vantor_sfx_play("ping");
+  if (a.type() == VAR_DICT && a["type"].str() == "onchange" && a["value"].str() == "sfx") {
+    _settings_sfx_copy(game, root);  // a tap or an arrow key changes it before the next frame's copy
+    vantor_sfx_play("ping");
+  }
   menus_tabs_handle(game, a);
 }
 

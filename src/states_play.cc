@@ -103,9 +103,11 @@ static void _states_ui_copy(Game *game, View *view) {
   memcpy(view->ui, words, sizeof view->ui);
 }
 
-static void _states_view_clear(View *view) {
-  memset(view->selection, 0, sizeof view->selection);
+// A gesture cut off by another screen must not carry on when the match comes back; the selection,
+// the percent and the camera are the player's and stay.
+static void _states_gestures_clear(View *view) {
   memset(view->pointers, 0, sizeof view->pointers);
+  view->slider_saved = 0;
 }
 
 void states_match_enter(StatesMatch *state, int hud_mode) {
@@ -116,13 +118,13 @@ void states_match_enter(StatesMatch *state, int hud_mode) {
   state->user = 0;
   _states_ui_copy(game, view);
   state->build();
-  view_init(view, world, 1);
   state->user = states_user(game, 0);
   chat_panel_loop(game, &state->root);
-  _states_view_clear(view);
-  view_init(view, world, 0);
-  view_margins(view);
-  view_fit(view, world);
+  _states_gestures_clear(view);
+  // A mod may place planets after it asked for this screen: the camera takes in the whole board
+  // (the same one again when the board did not change, as after a pause).
+  view_world_bounds(world, view->world_rect);
+  view_screen_set(view, world, (float)game_ui_width(), (float)game_ui_height());
 }
 
 bool play_key_to_chat(StatesMatch *state, const Event &e) {
@@ -297,14 +299,8 @@ void play2_view_switch(StatesPlay2 *state, int k) {
   game->view = state->views[k];
   _play2_screen(k);
   if (k == 0) return;
-  View *view = &game->view;
-  World *world = &game->data.vantor;
-  const float rect[4] = {0, 0, (float)game_ui_width(), (float)(game_ui_height() / 2)};
-  memcpy(view->screen_rect, rect, sizeof rect);
   state->user = states_user(game, k);
-  view_init(view, world, 0);
-  view_margins(view);
-  view_fit(view, world);
+  view_screen_set(&game->view, &game->data.vantor, (float)game_ui_width(), (float)(game_ui_height() / 2));
 }
 
 void StatesPlay2::build() {
@@ -338,8 +334,8 @@ void StatesPlay2::init() {
   build();
   pointers.clear();
   _play2_views_ready(this);
-  for (View &v : views) _states_view_clear(&v);
-  _states_view_clear(&game->view);
+  for (View &v : views) _states_gestures_clear(&v);
+  _states_gestures_clear(&game->view);
 }
 
 // Another state may take over while a half runs the mod; it must find View 0 and the whole screen.

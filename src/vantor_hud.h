@@ -18,9 +18,10 @@ GfxRect hud_slider_rect(const View *view);
 int hud_event(World *world, View *view, int user, const Event &e);
 // Draws the HUD for user (the local user's item, 0 none) after the world: rings round the selection,
 // the hovered planet and the target, order arrows, the selection box and the hovered planet's label
-// through the view's matrix; then in screen units the rank insignia, the percent and the slider
-// (neither while "states_pause" is current). Lays the view out first when needed and clears
-// selection words of freed items. Leaves the screen transform loaded.
+// through the view's matrix; then in screen units the rank insignia, the percent, the slider and
+// the world's status text in the top margin (none of them while "states_pause" is current). Lays
+// the view out first when needed and clears selection words of freed items. Leaves the screen
+// transform loaded.
 void hud_paint(View *view, World *world, int user);
 
 // Module-internal, open to the tests: the percent the slider gives at screen height y.

@@ -368,13 +368,13 @@ uint32_t color_remap(uint32_t c) {
   if (r == g && g == b && r < 170) return c;  // dark greys (neutral planets) keep their look
   auto it = remap_cache.find(c);
   if (it != remap_cache.end()) return it->second;
-  if (remap_count >= 12) color_remap_clear();
+  if (remap_count >= 12) _color_remap_clear();
   const uint32_t mapped = remap_palette[remap_count++];
   remap_cache[c] = mapped;
   return mapped;
 }
 
-void color_remap_clear() {
+void _color_remap_clear() {
   remap_cache.clear();
   remap_count = 0;
 }

@@ -26,10 +26,9 @@ void background_paint(const World *world);
 void stars_paint(const World *world);
 
 // The colour-blind palette colour standing for c while the option is on; c itself when it is off
-// or c is a grey darker than 170.
+// or c is a grey darker than 170. What a colour maps to lasts the program run, so a team keeps its
+// look from one match to the next.
 uint32_t color_remap(uint32_t c);
-// Forgets every colour the remap has handed out, so the next match starts the palette over.
-void color_remap_clear();
 // c with its channels raised until its luminance reads on the dark background.
 uint32_t color_readable(uint32_t c);
 
@@ -42,7 +41,9 @@ struct Star {
 constexpr int STARS_MAX = 1024;
 
 // Module-internal, open to the tests: the backdrop picture's name for the world, into name; the star
-// table; the number of stars a window of that size shows (0 for an empty window).
+// table; the number of stars a window of that size shows (0 for an empty window); forgetting every
+// colour the remap has handed out (the palette starts over).
 void _background_name(const World *world, char name[32]);
 const Star *_stars_table();
 int _stars_count(int window_w, int window_h, int ui_size);
+void _color_remap_clear();

@@ -159,6 +159,15 @@ void view_refresh(View *view, World *world) {
   view_fit(view, world);
 }
 
+void view_screen_set(View *view, World *world, float w, float h) {
+  if (!view->initialised) view_init(view, world, 0);
+  const float screen[4] = {0, 0, w, h};
+  memcpy(view->screen_rect, screen, sizeof(screen));
+  view_margins(view);
+  view_fit(view, world);
+  view_visible_rect(view);
+}
+
 void view_set(View *view, World *world, float x, float y, float w, float h) {
   const float rect[4] = {x, y, w, h};
   for (float v : rect) {

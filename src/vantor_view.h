@@ -76,6 +76,11 @@ void view_visible_rect(View *view);
 void view_world_bounds(const World *world, float out[4]);
 // Layout again after the screen changed: lays out first when needed, then margins and fit.
 void view_refresh(View *view, World *world);
+// Lays the view out for a screen of w x h virtual units from (0, 0), keeping the match as the player
+// left it: selection, percent and world rectangle stay; only a view that is not initialised is laid
+// out from scratch first. For a screen that changed under a running match (a resize, a layer, a state
+// entered again).
+void view_screen_set(View *view, World *world, float w, float h);
 // Shows the world rectangle x, y, w, h from now on (also kept as the world's fixed view rectangle).
 // Nothing happens when a value is not a finite number.
 void view_set(View *view, World *world, float x, float y, float w, float h);

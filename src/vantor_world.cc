@@ -4,7 +4,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "vantor_paint.h"
 
 const Item &vantor_item_get(const World *world, int64_t n) { return world->items[n >= 0 && n < VANTOR_ITEMS ? n : 0]; }
 
@@ -39,7 +38,6 @@ void vantor_world_reset(World *world) {
   memset(world, 0, sizeof(World));
   world->started = (int32_t)time(nullptr);
   world->serial = serial;
-  color_remap_clear();
 }
 
 void vantor_ship_free(World *world, Item *ship) {

@@ -1,10 +1,13 @@
-// Audio generator: the sound effects "sfx-hit", "sfx-explode", "sfx-ping" (16-bit WAV) and the menu
-// music "mus-menu" (Ogg Vorbis), all synthesised here at the mixer's 44100 Hz.
+// Audio generator: the sound effects "sfx-hit", "sfx-explode", "sfx-ping" (16-bit WAV) and the
+// music "mus-menu" (the menus) and "mus-match" (the match modes) (Ogg Vorbis), all synthesised here
+// at the mixer's 44100 Hz.
 //
-// The music is a slow ambient pad that must loop without a seam: the player restarts the stream at
-// its first sample when it ends. Everything is therefore rendered on a circular timeline one loop
-// long — a note that rings past the end continues at the beginning — and the filter and the reverb
-// run over the loop twice, keeping the second pass, so their state at the end flows into the start.
+// Each track is a loop that must repeat without a seam: the player restarts the stream at its first
+// sample when it ends. Everything is therefore rendered on a circular timeline one loop long — a
+// note that rings past the end continues at the beginning — and the filter and the reverb run over
+// the loop twice, keeping the second pass, so their state at the end flows into the start. The menu
+// track is a slow ambient pad with sparse bells; the match track lays a plucked bass pulse and an
+// arpeggio over a quieter pad, on a beat grid that divides the loop.
 //
 // Usage: gen_audio OUTPUT_DIR
 #include <algorithm>
@@ -99,28 +102,47 @@ std::vector<float> make_ping() {
   return s;
 }
 
-// ---- Menu music ----------------------------------------------------------------------------
+// ---- Music ---------------------------------------------------------------------------------
 
-constexpr float kLoopSeconds = 64.0f;  // four chords of 16 seconds
-constexpr float kChordSeconds = 16.0f;
 constexpr float kPadFade = 6.0f;        // a chord's swell in and out; neighbours cross-fade over it
 constexpr float kMusicPeak = 0.6f;     // headroom under the mixer's limiter
 constexpr float kVorbisQuality = 0.2f; // about 80 kbit/s: small file, quick to encode
 constexpr int kOggSerial = 0x56427221;  // fixed, so the file is the same on every build
 
-// D minor, drifting: Dm9, Bbmaj7(#11), Fmaj7, Cadd9 — each with a bass note below.
 struct Chord {
   int bass;
   std::vector<int> notes;  // MIDI numbers
 };
-const Chord kChords[] = {
-    {38, {50, 57, 60, 64, 65}},
-    {34, {46, 53, 57, 62, 64}},
-    {41, {53, 57, 60, 64, 69}},
-    {36, {48, 55, 62, 64, 67}},
+
+// What a track is made of. The loop holds the chords in turn; the filter's sweep period and, with a
+// pulse, the beat must divide the loop so the seam falls on the grid.
+struct Score {
+  const char *title;        // the Vorbis TITLE tag
+  float loop_seconds;
+  float chord_seconds;      // loop_seconds / number of chords
+  float sweep_seconds;      // period of the low-pass's slow opening and closing
+  float pad_bass, pad_note; // the pad's level for the bass note and for each chord note
+  std::vector<Chord> chords;
+  std::vector<int> bells;   // sparse high bell notes over the pad; none when empty
+  float pulse_bpm;          // the bass pulse and arpeggio in eighths at this tempo; 0 for none
+  unsigned seed;
 };
-// Sparse high bell notes over the pad, from the D minor pentatonic.
-const int kBellNotes[] = {74, 76, 77, 79, 81, 84, 86};
+
+// The menus: D minor, drifting — Dm9, Bbmaj7(#11), Fmaj7, Cadd9 — with bells from the D minor
+// pentatonic.
+const Score kMenuScore = {
+    "Vantor Brevane menu", 64.0f, 16.0f, 32.0f, 0.22f, 0.1f,
+    {{38, {50, 57, 60, 64, 65}}, {34, {46, 53, 57, 62, 64}}, {41, {53, 57, 60, 64, 69}}, {36, {48, 55, 62, 64, 67}}},
+    {74, 76, 77, 79, 81, 84, 86}, 0.0f, 401,
+};
+
+// The match: A minor with more push — Am9, Fmaj7(#11), Dm9, Em9 — at 120 beats a minute, so a
+// chord lasts eight bars and the loop 128 beats.
+const Score kMatchScore = {
+    "Vantor Brevane match", 64.0f, 16.0f, 32.0f, 0.14f, 0.06f,
+    {{45, {57, 60, 64, 67, 71}}, {41, {53, 57, 60, 64, 71}}, {38, {50, 53, 57, 60, 64}}, {40, {52, 55, 59, 62, 66}}},
+    {}, 120.0f, 402,
+};
 
 // A stereo buffer on a circle: writes past the end wrap to the start.
 struct Loop {
@@ -187,16 +209,47 @@ void add_bell(Loop &loop, float start, float note, float amplitude, float pan) {
   }
 }
 
+// A plucked note for the pulse: a tone with two soft overtones, a click-free attack and an
+// exponential decay, gone after five decay times.
+void add_pluck(Loop &loop, float start, float note, float amplitude, float decay, float pan) {
+  const float hz = midi_hz(note), length = 5.0f * decay;
+  const size_t first = static_cast<size_t>(start * kRate), count = static_cast<size_t>(length * kRate);
+  for (size_t i = 0; i < count; i++) {
+    float t = i / kRate;
+    float v = std::sin(kTau * hz * t) + 0.35f * std::sin(kTau * 2.0f * hz * t) + 0.12f * std::sin(kTau * 3.0f * hz * t);
+    v *= amplitude * std::exp(-t / decay) * (1.0f - std::exp(-t / 0.003f)) * (1.0f - t / length);
+    loop.add(first + i, v * std::sqrt(1.0f - pan), v * std::sqrt(pan));
+  }
+}
+
+// The match's drive, in eighths: the chord's bass note on the beat and its octave off the beat,
+// and above them the chord's notes an octave up in a rising and falling figure, panned left and
+// right in turn.
+void add_pulse(Loop &loop, const Score &score) {
+  constexpr int kFigure[] = {0, 2, 1, 3, 4, 3, 2, 1};
+  const float eighth = 30.0f / score.pulse_bpm;
+  const int per_chord = static_cast<int>(std::lround(score.chord_seconds / eighth));
+  for (size_t c = 0; c < score.chords.size(); c++) {
+    const Chord &chord = score.chords[c];
+    for (int k = 0; k < per_chord; k++) {
+      const float t = (c * per_chord + k) * eighth;
+      const bool on_beat = k % 2 == 0;
+      add_pluck(loop, t, static_cast<float>(chord.bass + (on_beat ? 0 : 12)), on_beat ? 0.16f : 0.09f, 0.12f, 0.5f);
+      const int note = chord.notes[kFigure[k % 8] % chord.notes.size()] + 12;
+      add_pluck(loop, t, static_cast<float>(note), 0.035f, 0.22f, k % 2 ? 0.3f : 0.7f);
+    }
+  }
+}
+
 // Slowly opening and closing low-pass over the whole mix; its sweep period divides the loop.
-void breathe(Loop &loop) {
-  constexpr float kSweepSeconds = 32.0f;
+void breathe(Loop &loop, float sweep_seconds) {
   for (std::vector<float> *ch : {&loop.left, &loop.right}) {
     OnePole a, b;
     std::vector<float> out(loop.frames);
     for (int pass = 0; pass < 2; pass++)  // the first pass only settles the filter state
       for (size_t i = 0; i < loop.frames; i++) {
         float t = i / kRate;
-        float cutoff = 2000.0f + 900.0f * std::sin(kTau * t / kSweepSeconds);
+        float cutoff = 2000.0f + 900.0f * std::sin(kTau * t / sweep_seconds);
         out[i] = b.step(a.step((*ch)[i], cutoff), cutoff * 1.6f);
       }
     *ch = out;
@@ -250,28 +303,29 @@ void reverberate(Loop &loop, float wet) {
   }
 }
 
-Loop make_music() {
-  const size_t frames = static_cast<size_t>(kLoopSeconds * kRate);
+Loop make_music(const Score &score) {
+  const size_t frames = static_cast<size_t>(score.loop_seconds * kRate);
   Loop loop(frames);
   std::vector<float> wave = pad_wave();
-  Rng rng(401);
-  int chords = static_cast<int>(sizeof(kChords) / sizeof(kChords[0]));
-  for (int c = 0; c < chords; c++) {
+  Rng rng(score.seed);
+  for (size_t c = 0; c < score.chords.size(); c++) {
     // Each chord swells in while the last one fades, so the harmony drifts rather than steps.
-    float start = c * kChordSeconds - kPadFade * 0.5f + kLoopSeconds;  // + a loop: start stays positive
-    float hold = kChordSeconds;
-    add_pad_note(loop, wave, rng, start, hold, static_cast<float>(kChords[c].bass), 0.22f, 0.0f);
-    for (int note : kChords[c].notes) add_pad_note(loop, wave, rng, start, hold, static_cast<float>(note), 0.1f, 1.0f);
+    float start = c * score.chord_seconds - kPadFade * 0.5f + score.loop_seconds;  // + a loop: start stays positive
+    float hold = score.chord_seconds;
+    const Chord &chord = score.chords[c];
+    add_pad_note(loop, wave, rng, start, hold, static_cast<float>(chord.bass), score.pad_bass, 0.0f);
+    for (int note : chord.notes) add_pad_note(loop, wave, rng, start, hold, static_cast<float>(note), score.pad_note, 1.0f);
   }
   // Bells on a half-second grid, about one every three seconds, never two close together.
   float last = -10.0f;
-  for (float t = 0.0f; t < kLoopSeconds; t += 0.5f)
+  for (float t = 0.0f; !score.bells.empty() && t < score.loop_seconds; t += 0.5f)
     if (t - last >= 1.5f && rng.uniform() < 0.17f) {
-      int note = kBellNotes[rng.below(static_cast<int>(sizeof(kBellNotes) / sizeof(kBellNotes[0])))];
+      int note = score.bells[rng.below(static_cast<int>(score.bells.size()))];
       add_bell(loop, t, static_cast<float>(note), rng.range(0.025f, 0.045f), rng.range(0.2f, 0.8f));
       last = t;
     }
-  breathe(loop);
+  if (score.pulse_bpm > 0) add_pulse(loop, score);
+  breathe(loop, score.sweep_seconds);
   reverberate(loop, 0.35f);
   float top = 0.0f;
   for (size_t i = 0; i < frames; i++) top = std::max({top, std::fabs(loop.left[i]), std::fabs(loop.right[i])});
@@ -283,7 +337,7 @@ Loop make_music() {
 }
 
 // Encodes stereo float samples as an Ogg Vorbis file.
-bool write_ogg(const std::string &path, const Loop &loop) {
+bool write_ogg(const std::string &path, const Loop &loop, const char *title) {
   std::FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
@@ -298,7 +352,7 @@ bool write_ogg(const std::string &path, const Loop &loop) {
   }
   vorbis_comment comment;
   vorbis_comment_init(&comment);
-  vorbis_comment_add_tag(&comment, "TITLE", "Vantor Brevane menu");
+  vorbis_comment_add_tag(&comment, "TITLE", title);
   vorbis_dsp_state dsp;
   vorbis_block block;
   vorbis_analysis_init(&dsp, &info);
@@ -365,6 +419,7 @@ int main(int argc, char **argv) {
   bool ok = wav_write(out + "/sfx-hit.wav", make_hit(), 1);
   ok = wav_write(out + "/sfx-explode.wav", make_explode(), 1) && ok;
   ok = wav_write(out + "/sfx-ping.wav", make_ping(), 1) && ok;
-  ok = write_ogg(out + "/mus-menu.ogg", make_music()) && ok;
+  ok = write_ogg(out + "/mus-menu.ogg", make_music(kMenuScore), kMenuScore.title) && ok;
+  ok = write_ogg(out + "/mus-match.ogg", make_music(kMatchScore), kMatchScore.title) && ok;
   return ok ? 0 : 1;
 }

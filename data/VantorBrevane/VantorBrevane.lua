@@ -29,15 +29,17 @@ end
 
 -- Starts the current level; from level 2 on the bots produce a little faster each level.
 local function campaign_start()
+  local seats = campaign_seats(level)
   match = match_start({
-    seats = campaign_seats(level),
+    seats = seats,
     planets = CAMPAIGN_PLANETS_BASE + level * CAMPAIGN_PLANETS_STEP,
     player = 1,
+    status = "Level " .. level .. " of " .. CAMPAIGN_LEVELS .. ": " .. (#seats - 1)
+      .. (#seats == 2 and " bot" or " bots") .. " to beat",
   })
   for _, bot in ipairs(match.bots) do
     w2_item_set(bot.user, "ships_production_factor", 1 + (level - 1) * 0.1)
   end
-  w2_param_set("status", "Level " .. level .. " of " .. CAMPAIGN_LEVELS)
 end
 
 -- A won level moves the ladder up and is saved; the dialog then offers the next level.
@@ -51,7 +53,8 @@ local function campaign_result()
     lines[2] = "The campaign is won. Play the last level again, or leave."
   end
   w2_param_set("data", tostring(level))
-  w2_param_set("html", match_dialog(match.result, lines))
+  match.lines = lines
+  w2_param_set("html", match_result_page(match, lines))
 end
 
 -- Entry points the engine calls.

@@ -14,8 +14,9 @@ struct GameProcess {
 };
 
 // Starts the game binary with the arguments in a fresh APPDATA; the working folder is the build
-// folder so that ./data is found.
-GameProcess game_start(const std::vector<std::string> &args);
+// folder so that ./data is found. Audio goes to SDL's silent driver unless env, a list of
+// "NAME=value" settings applied last, says otherwise.
+GameProcess game_start(const std::vector<std::string> &args, const std::vector<std::string> &env = {});
 // Waits for the process to end; its exit status, or -1000 when it did not end in time (it is killed).
 int game_wait(GameProcess &p, int timeout_ms);
 // The text of a file, empty when it is missing.

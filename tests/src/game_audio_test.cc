@@ -1,4 +1,5 @@
-// Music: cross-fades between tracks driven frame by frame on a paused mixer, read back from its voices.
+// Music: cross-fades between tracks driven frame by frame on a paused mixer, read back from its
+// voices; and the audio settings page's sliders reaching those voices.
 #include "game_audio.h"
 
 #include <SDL.h>
@@ -12,6 +13,8 @@
 #include "game.h"
 #include "kez_audio.h"
 #include "kez_sound.h"
+#include "menus.h"
+#include "vantor_paint_gl.h"
 
 namespace {
 
@@ -119,4 +122,85 @@ TEST_F(Music, volume_changes_apply_at_once_when_forced_and_bad_frame_times_or_vo
   frames(16);
   EXPECT_EQ(_game_audio_level(a), 1.0f);
   EXPECT_EQ(voice(a)->gain, 0.0f) << "playing on, silent";
+}
+
+namespace {
+
+// The audio settings page under a real window, over a paused mixer playing the track "mus-a".
+class AudioPage : public PaintGlTest {
+ protected:
+  void SetUp() override {
+    PaintGlTest::SetUp();
+    file("mus-a.wav", tone_wav());
+    file("sfx-ping.wav", tone_wav());
+    _driver_audio_init();
+    ASSERT_NE(driver_mixer, nullptr);
+    SDL_PauseAudio(1);
+    sound_init();
+    g = std::make_unique<Game>();
+    game = g.get();
+    game->settings.music_volume = game->settings.sound_volume = 80;
+    menus_init(game);
+    GameAudio::play_music("mus-a");
+    GameAudio::update(1, 0);
+    track = sound_stream_load("mus-a");
+    state_change("menus_settings_audio", &game->names, -1);
+    state_paint(game->names.current);
+  }
+  void TearDown() override {
+    GameAudio::play_music("mus-none");
+    GameAudio::update(1, 0);
+    states_delete_all();
+    g.reset();
+    game = nullptr;
+    sound_deinit();
+    _driver_audio_deinit();
+    PaintGlTest::TearDown();
+  }
+  Widget *slider(const char *name) {
+    return static_cast<MenusState *>(state_find("menus_settings_audio"))->root.find(name);
+  }
+  // A press and release at a share of the slider's width, as a tap on its track.
+  void tap(Widget *w, float share) {
+    const GfxRect r = w->get_rect(true);
+    Event e(EVT_DOWN);
+    e.x = r.x + r.w * share;
+    e.y = r.y + r.h / 2;
+    e.button = 1;
+    state_event(game->names.current, e);
+    e.type = EVT_UP;
+    state_event(game->names.current, e);
+  }
+  static MixerVoice *voice(int id) {
+    for (MixerVoice &v : driver_mixer->voices) {
+      if (v.source == id) return &v;
+    }
+    return nullptr;
+  }
+
+  std::unique_ptr<Game> g;
+  int track = 0;
+};
+
+}  // namespace
+
+// Nobody has to restart for a volume to count: the playing music follows the slider in the frame it
+// moves, and the ping that answers the effects slider already sounds at the new level.
+TEST_F(AudioPage, the_music_and_effects_sliders_apply_at_once) {
+  ASSERT_TRUE(voice(track));
+  ASSERT_FLOAT_EQ(voice(track)->gain, 0.8f);
+  slider("music")->set_int(20);
+  state_loop(game->names.current, 0);
+  EXPECT_EQ(game->settings.music_volume, 20);
+  EXPECT_FLOAT_EQ(voice(track)->gain, 0.2f) << "the music follows the slider in the same frame";
+
+  ASSERT_TRUE(slider("sfx"));
+  tap(slider("sfx"), 0.35f);
+  const int volume = slider("sfx")->get_int();
+  ASSERT_LT(volume, 80);
+  ASSERT_GT(volume, 0);
+  EXPECT_EQ(game->settings.sound_volume, volume) << "the new volume is stored before the ping plays";
+  MixerVoice *ping = voice(sound_sample_load("sfx-ping"));
+  ASSERT_TRUE(ping) << "the effects slider answers with a ping";
+  EXPECT_FLOAT_EQ(ping->gain, volume / 100.0f);
 }

@@ -182,3 +182,92 @@ TEST_F(ModsData, a_mode_started_alone_leaves_through_quit) {
   EXPECT_EQ(g->mods->param_get("state").str(), "quit");
   EXPECT_EQ(lua_error(), "");
 }
+
+namespace {
+
+// Decides the running match at once: every planet goes to `winner` and every fleet leaves the board.
+void match_give_all(World &w, int winner) {
+  for (Item &item : w.items) {
+    if (!item.in_use) continue;
+    if (item.has_planet) item.owner_n = (uint32_t)winner;
+    if (item.has_fleet || item.is_ship) item.in_use = 0;
+  }
+}
+
+// The local player, or in a match without one the first seat (the first user that owns a planet).
+int match_winner(Game *g) {
+  const int player = (int)g->mods->param_get("player").number();
+  if (player > 0) return player;
+  for (const Item &item : g->data.vantor.items) {
+    if (item.in_use && item.has_planet && item.owner_n) {
+      const Item &owner = g->data.vantor.items[item.owner_n];
+      if (!owner.user_neutral) return (int)item.owner_n;
+    }
+  }
+  return 0;
+}
+
+bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+// Every mode tells the player what is going on while it runs, and when the match is decided it
+// stands still on a result page that names the result and offers both ways on.
+TEST_F(ModsData, every_match_mode_shows_a_status_and_ends_on_a_result_page_with_play_again_and_leave) {
+  for (const char *file : MATCH_MODES) {
+    SCOPED_TRACE(file);
+    run(file);
+    ASSERT_TRUE(g->mods);
+    EXPECT_NE(g->data.vantor.status[0], 0) << "no status line while the match runs";
+    const int winner = match_winner(g.get());
+    ASSERT_GT(winner, 0);
+    match_give_all(g->data.vantor, winner);
+    for (int frame = 0; frame < FRAMES && g->mods->param_get("state").str() == "play"; frame++) {
+      game_match_tick(g.get(), FRAME);
+      mods_update(g.get());
+    }
+    EXPECT_EQ(lua_error(), "");
+    ASSERT_EQ(g->mods->param_get("state").str(), "pause") << "the decided match did not end";
+    const std::string result = g->mods->param_get("status").str();
+    const std::string page = g->mods->param_get("html").str();
+    EXPECT_STREQ(g->data.vantor.status, result.c_str());
+    EXPECT_TRUE(contains(page, "<h1>" + result + "</h1>")) << page;
+    EXPECT_TRUE(contains(page, "Match time: ")) << page;
+    EXPECT_TRUE(contains(page, "onclick='again'")) << page;
+    EXPECT_TRUE(contains(page, "onclick='leave'")) << page;
+    if (g->mods->param_get("player").number() > 0 && g->mods->param_get("player2").number() == 0) {
+      EXPECT_EQ(result, "You won!");
+    }
+
+    var pause;
+    var_dict0(pause);
+    pause["type"] = var("pause");
+    mods_event(g.get(), pause);
+    EXPECT_EQ(g->mods->param_get("html").str(), page) << "a pause over the result keeps the result";
+
+    var again;
+    var_dict2(again, "type", "onclick", "value", "again");
+    mods_event(g.get(), again);
+    EXPECT_EQ(g->mods->param_get("state").str(), "play");
+    EXPECT_NE(g->mods->param_get("status").str(), result) << "the new match still shows the last result";
+    EXPECT_EQ(lua_error(), "");
+  }
+}
+
+// The turns mode counts each phase down on its status line, in real seconds.
+TEST_F(ModsData, turns_status_counts_the_planning_and_action_phases_down) {
+  run("mod_turns.lua");
+  ASSERT_TRUE(g->mods);
+  std::string seen;
+  for (int frame = 0; frame < 8 * 60; frame++) {
+    game_match_tick(g.get(), FRAME);
+    mods_update(g.get());
+    const std::string status = g->data.vantor.status;
+    if (!contains(seen, status + "|")) seen += status + "|";
+  }
+  EXPECT_EQ(lua_error(), "");
+  EXPECT_TRUE(contains(seen, ": plan your moves (4 s)|")) << seen;
+  EXPECT_TRUE(contains(seen, ": plan your moves (1 s)|")) << seen;
+  EXPECT_TRUE(contains(seen, ": action (3 s)|")) << seen;
+  EXPECT_TRUE(contains(seen, ": action (1 s)|")) << seen;
+}

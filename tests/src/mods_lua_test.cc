@@ -281,6 +281,13 @@ TEST_F(ModsLuaTest, library_files_give_json_and_helpers_to_mods) {
   EXPECT_EQ(eval("select(2, json_decode('[1,'))"), "unexpected text at 4");
   EXPECT_EQ(eval("table.concat(util_split('a,,b', ','), '|') .. util_round(-2.5) .. util_clamp(9, 0, 5)"), "a||b-35");
   EXPECT_EQ(eval("REL_ENEMY .. STATE_PLAY"), "8play");
+  EXPECT_EQ(eval("util_clock(125.9) .. ' ' .. util_clock(-3) .. ' ' .. util_clock(3600)"), "2:05 0:00 60:00");
+  // A name with markup in it shows as typed on the result page instead of opening a tag.
+  const std::string page = eval("util_result_page('<b>Bo & \"Al\"', {\"it's 1<2\"})");
+  EXPECT_NE(page.find("<h1>&lt;b&gt;Bo &amp; &quot;Al&quot;</h1>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<p>it&apos;s 1&lt;2</p>"), std::string::npos) << page;
+  EXPECT_NE(page.find("onclick='again'"), std::string::npos);
+  EXPECT_NE(page.find("onclick='leave'"), std::string::npos);
   EXPECT_EQ(eval("error"), "nil");  // the libraries keep it; mods do not get it
 }
 

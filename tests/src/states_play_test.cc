@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "game.h"
 #include "game_match.h"
+#include "game_video.h"
 #include "menus.h"
 #include "mods_api.h"
+#include "mods_lua.h"
 #include "mods_misc.h"
 #include "states_pause.h"
 #include "states_scene.h"
@@ -87,7 +90,40 @@ class States : public PaintGlTest {
     return e;
   }
   std::string param(const char *key) { return game->mods->param_get(key).str(); }
+  // A press and release on world point (x, y) of the Game's View: a tap on the planet there.
+  void tap_world(float x, float y) {
+    const float *m = game->view.world_to_screen;
+    Event e(EVT_DOWN);
+    e.x = m[0] * x + m[1] * y + m[3];
+    e.y = m[4] * x + m[5] * y + m[7];
+    e.button = 1;
+    send(e);
+    e.type = EVT_UP;
+    send(e);
+  }
+  void pause_and_resume() {
+    send(key(KEY_ESCAPE));
+    mods_update(game);
+    ASSERT_STREQ(game->names.current, "states_pause");
+    frame_run();
+    send(key(KEY_ESCAPE));
+    ASSERT_STREQ(game->names.current, "states_play");
+    frame_run();
+  }
+  int selected() { return view_selection_count(&game->view, &game->data.vantor); }
   std::unique_ptr<Game> g;
+};
+
+// The camera of a View: what part of the world it shows and how.
+struct Camera {
+  float world_rect[4], rotation, fit_scale;
+  explicit Camera(const View &v) : rotation(v.rotation), fit_scale(v.fit_scale) {
+    memcpy(world_rect, v.world_rect, sizeof world_rect);
+  }
+  bool operator==(const Camera &o) const {
+    return memcmp(world_rect, o.world_rect, sizeof world_rect) == 0 && rotation == o.rotation &&
+           fit_scale == o.fit_scale;
+  }
 };
 
 TEST_F(States, every_play_side_state_enters_through_the_stack_and_runs_a_frame) {
@@ -170,6 +206,87 @@ TEST_F(States, a_wheel_turn_in_play_steps_the_percent) {
   EXPECT_NE(game->view.percent, before);
 }
 
+// Whatever comes over the match and goes again, the player finds it as they left it.
+TEST_F(States, a_pause_a_settings_popup_and_a_resize_keep_the_selection_the_percent_and_the_camera) {
+  start("play");
+  frame_run();
+  tap_world(100, 100);
+  Event three = key(0);
+  three.ch = '3';
+  send(three);
+  ASSERT_EQ(selected(), 1);
+  ASSERT_EQ(game->view.percent, 30);
+  const Camera camera(game->view);
+
+  pause_and_resume();
+  EXPECT_EQ(selected(), 1);
+  EXPECT_EQ(game->view.percent, 30);
+  EXPECT_TRUE(Camera(game->view) == camera);
+
+  state_push(&game->names, "menus_settings_popup");
+  frame_run();
+  state_pop(&game->names);
+  ASSERT_STREQ(game->names.current, "states_play");
+  EXPECT_EQ(selected(), 1);
+  EXPECT_EQ(game->view.percent, 30);
+
+  ASSERT_TRUE(game_video_resize(640, 320));
+  game->state_reinit();
+  frame_run();
+  EXPECT_EQ(selected(), 1);
+  EXPECT_EQ(game->view.percent, 30);
+  EXPECT_EQ(game->view.screen_rect[2], (float)game_ui_width());  // laid out for the new screen
+  EXPECT_EQ(game->view.screen_rect[3], (float)game_ui_height());
+  game_video_resize(480, 320);
+  game->state_reinit();
+  EXPECT_TRUE(Camera(game->view) == camera);
+  tap_world(100, 100);  // the planet is still where the player sees it: the tap deselects it
+  EXPECT_EQ(selected(), 0);
+}
+
+// The camera takes in planets a mod places after it asked for the match screen.
+TEST_F(States, the_match_screen_shows_planets_placed_after_the_state_was_set) {
+  file("main.lua", R"(
+function _init()
+  local me = w2_user_init("me", 0xff0000, 0)
+  w2_planet_init(me, 100, 100, 10, 50)
+  w2_param_set("player", me)
+  w2_param_set("state", "play")
+  w2_planet_init(me, 900, 700, 10, 50)
+end
+)");
+  snprintf(game->mod_file, sizeof game->mod_file, "%s/main.lua", folder.c_str());
+  mods_start(game);
+  mods_update(game);
+  ASSERT_STREQ(game->names.current, "states_play");
+  frame_run();
+  const float *r = game->view.visible_rect;
+  EXPECT_LE(r[0], 100);
+  EXPECT_GE(r[0] + r[2], 900);
+  EXPECT_GE(r[1] + r[3], 700);
+}
+
+// A new match is a new board: nothing of the last one's selection or percent is carried over.
+TEST_F(States, a_new_match_starts_with_no_selection_and_the_settings_percent) {
+  start("play");
+  frame_run();
+  tap_world(100, 100);
+  Event nine = key(0);
+  nine.ch = '9';
+  send(nine);
+  ASSERT_EQ(selected(), 1);
+  game->mods->game_reset();
+  game->mods->param_set("state", var("menu"));
+  mods_update(game);
+  ASSERT_TRUE(game->mods_base);
+  game->mods_base->init();  // the mod's _init builds the next match and returns to play
+  mods_update(game);
+  ASSERT_STREQ(game->names.current, "states_play");
+  frame_run();
+  EXPECT_EQ(selected(), 0);
+  EXPECT_EQ(game->view.percent, 50);
+}
+
 class States2 : public States {
  protected:
   void SetUp() override {
@@ -219,6 +336,27 @@ TEST_F(States2, keys_and_wheel_never_reach_the_halves_and_escape_pauses) {
   EXPECT_FALSE(play2()->root.find("pause"));
   EXPECT_FALSE(play2()->root.find("pause2"));
   frame_run();
+  expect_view0();
+}
+
+TEST_F(States2, the_pause_layer_keeps_each_halfs_selection_and_percent) {
+  frame_run();
+  const int home = (int)game->mods->param_get("home").number();
+  for (int k = 1; k <= 2; k++) {
+    play2()->views[k].percent = 20 + 10 * k;
+    play2()->views[k].selection[home] = 1;
+  }
+  send(key(KEY_ESCAPE));
+  mods_update(game);
+  ASSERT_STREQ(game->names.current, "states_pause2");
+  frame_run();
+  send(key(KEY_ESCAPE));
+  ASSERT_STREQ(game->names.current, "states_play2");
+  frame_run();
+  for (int k = 1; k <= 2; k++) {
+    EXPECT_EQ(play2()->views[k].percent, 20 + 10 * k) << k;
+    EXPECT_EQ(play2()->views[k].selection[home], 1u) << k;
+  }
   expect_view0();
 }
 

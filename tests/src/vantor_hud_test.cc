@@ -175,3 +175,33 @@ TEST_F(Hud, readouts_show_the_labelled_owners_rank_else_the_users_and_the_percen
   expect_colour(pixel(40, 298), BLACK, "no percent in pause");
   game = nullptr;
 }
+
+TEST_F(Hud, the_status_line_is_centred_in_the_top_margin_and_hidden_in_pause) {
+  block_font("font-outline");
+  view.hud_mode = 0;  // the play screens' margins: 22 units above the world
+  view_init(&view, world.get(), 1);
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(240, 11), BLACK, "no status, no line");
+
+  // Three glyphs of 12.8 units, 16 apart, centred between the 44-unit bands: from x = 216, y = 3.
+  memcpy(world->status, "aaa", 4);
+  frame();
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(240, 11), WHITE, "the middle glyph at the top centre");
+  expect_colour(pixel(210, 11), BLACK, "left of the line");
+  expect_colour(pixel(240, 24), BLACK, "below the line: the world's own band");
+
+  memset(world->status, 'a', sizeof world->status);  // a field filled to its end reads as 255 bytes
+  frame();
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(247, 11), WHITE, "a long status wraps from the top");
+  expect_colour(pixel(460, 11), BLACK, "and keeps off the pause icon's band");
+
+  auto g = std::make_unique<Game>();
+  game = g.get();
+  snprintf(game->names.current, sizeof game->names.current, "states_pause");
+  frame();
+  hud_paint(&view, world.get(), me->n);
+  expect_colour(pixel(240, 11), BLACK, "no status in pause");
+  game = nullptr;
+}

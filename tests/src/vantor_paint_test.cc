@@ -294,9 +294,9 @@ class PaintRemap : public testing::Test {
     g.reset(new Game());
     game = g.get();
     game->view.ui[VIEW_UI_COLORBLIND] = 1;
-    color_remap_clear();
+    _color_remap_clear();
   }
-  void TearDown() override { color_remap_clear(); }
+  void TearDown() override { _color_remap_clear(); }
   std::unique_ptr<Game> g;
 };
 
@@ -310,6 +310,16 @@ TEST_F(PaintRemap, colours_get_the_palette_in_order_of_first_use_and_the_thirtee
   EXPECT_EQ(color_remap(0x0A0000 + 7), 0x9999FFu);  // the twelfth
   EXPECT_EQ(color_remap(0xABCDEF), 0x0000FFu);      // the thirteenth: cache emptied, palette anew
   EXPECT_EQ(color_remap(0x654321), 0xFF0000u);      // forgotten, so handed the next entry
+}
+
+// A team must not change colour between matches: the next match resets the world, not the palette.
+TEST_F(PaintRemap, colours_keep_their_palette_entry_across_a_world_reset) {
+  EXPECT_EQ(color_remap(0x3399FF), 0x0000FFu);
+  EXPECT_EQ(color_remap(0xFF4433), 0xFF0000u);
+  vantor_world_reset(&game->data.vantor);
+  EXPECT_EQ(color_remap(0xFF4433), 0xFF0000u);
+  EXPECT_EQ(color_remap(0x3399FF), 0x0000FFu);
+  EXPECT_EQ(color_remap(0x44DD55), 0xFFFF00u);  // a new colour gets the next entry, not the first
 }
 
 TEST_F(PaintRemap, dark_greys_and_a_disabled_option_pass_unchanged) {

@@ -279,20 +279,26 @@ TEST(DataAssets, sound_effects_are_16_bit_wav_at_44100_hz) {
   }
 }
 
-TEST(DataAssets, menu_music_is_a_stereo_vorbis_loop_of_a_minute_or_more) {
-  int channels = 0, rate = 0;
-  short *samples = nullptr;
-  int frames = stb_vorbis_decode_filename((kData + "mus-menu.ogg").c_str(), &channels, &rate, &samples);
-  ASSERT_GT(frames, 0) << "mus-menu.ogg is missing or does not decode";
-  EXPECT_EQ(channels, 2);
-  EXPECT_EQ(rate, 44100);
-  EXPECT_GE(frames, 60 * 44100);
-  int peak = 0;
-  for (size_t i = 0; i < static_cast<size_t>(frames) * channels; i++)
-    peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
-  EXPECT_GT(peak, 32768 / 8) << "the music is nearly silent";
-  EXPECT_LT(peak, 32767) << "the music clips";
-  free(samples);
+TEST(DataAssets, music_tracks_are_stereo_vorbis_loops_of_a_minute_or_more) {
+  for (const char *name : {"mus-menu", "mus-match"}) {
+    SCOPED_TRACE(name);
+    int channels = 0, rate = 0;
+    short *samples = nullptr;
+    int frames = stb_vorbis_decode_filename((kData + name + ".ogg").c_str(), &channels, &rate, &samples);
+    ASSERT_GT(frames, 0) << "missing, or it does not decode";
+    EXPECT_EQ(channels, 2);
+    EXPECT_EQ(rate, 44100);
+    EXPECT_GE(frames, 60 * 44100);
+    int peak = 0;
+    for (size_t i = 0; i < static_cast<size_t>(frames) * channels; i++)
+      peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    EXPECT_GT(peak, 32768 / 8) << "the music is nearly silent";
+    EXPECT_LT(peak, 32767) << "the music clips";
+    // The stream restarts at its first sample: the last and first frames must meet without a jump.
+    for (int c = 0; c < channels; c++)
+      EXPECT_LT(std::abs(samples[(frames - 1) * channels + c] - samples[c]), 32768 / 16) << "a seam on channel " << c;
+    free(samples);
+  }
 }
 
 TEST(DataAssets, mus_none_names_no_file) {
@@ -351,10 +357,12 @@ TEST_F(DataLoaders, every_named_sound_loads_through_the_registry) {
   ASSERT_NE(driver_mixer, nullptr);
   sound_init();
   for (const char *name : {"sfx-hit", "sfx-explode", "sfx-ping"}) EXPECT_NE(sound_sample_load(name), 0) << name;
-  int music = sound_stream_load("mus-menu");
-  EXPECT_NE(music, 0);
-  EXPECT_TRUE(driver_audio_stream_play(music, 1.0f)) << "mus-menu opens as a stream";
-  driver_audio_stream_stop(music);
+  for (const char *name : {"mus-menu", "mus-match"}) {
+    int music = sound_stream_load(name);
+    EXPECT_NE(music, 0) << name;
+    EXPECT_TRUE(driver_audio_stream_play(music, 1.0f)) << name << " opens as a stream";
+    driver_audio_stream_stop(music);
+  }
   EXPECT_EQ(sound_stream_load("mus-none"), 0);
   EXPECT_EQ(sound_sample_load("mus-none"), 0);
   sound_deinit();
