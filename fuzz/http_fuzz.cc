@@ -1,7 +1,7 @@
 // Fuzz target for reading an HTTP reply: the bytes after the first are handed to the client in pieces
 // whose length the first byte chooses, as reads of a socket would. The reply must be kept whole, the
 // header must end at the first blank line (CRs aside) and nowhere else, the body must follow it, and
-// header lookups must give at most 255 bytes of one line of the header. A broken rule traps, as do
+// header lookups must give at most 255 bytes of one line of the header, terminated. A broken rule traps, as do
 // sanitizer reports and crashes.
 #include <cstddef>
 #include <cstdint>
@@ -24,9 +24,11 @@ static long header_end(const std::string &reply) {
 static void check_header(const HttpConn *conn, const std::string &reply, const char *name) {
   char out[KEZ_HTTP_HEADER_SIZE];
   memset(out, 'X', sizeof out);
-  kez_http_header(out, conn, name);
-  const size_t n = strnlen(out, sizeof out);
-  if (n >= sizeof out) __builtin_trap();
+  const int length = kez_http_header(out, conn, name);
+  if (length < 0 || length >= int(sizeof out)) __builtin_trap();
+  const size_t n = size_t(length);
+  for (size_t i = n; i < sizeof out; i++)
+    if (out[i] != 0) __builtin_trap();  // zero-filled past the value, so the value is always terminated
   if (memchr(out, '\n', n) || memchr(out, '\r', n)) __builtin_trap();
   if (n > 0 && reply.substr(0, size_t(conn->header_length)).find(std::string(out, n)) == std::string::npos)
     __builtin_trap();

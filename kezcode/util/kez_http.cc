@@ -336,9 +336,9 @@ int kez_http_step(HttpConn *conn) {
   return 0;
 }
 
-void kez_http_header(char *out, const HttpConn *conn, const char *name) {
+int kez_http_header(char *out, const HttpConn *conn, const char *name) {
   memset(out, 0, KEZ_HTTP_HEADER_SIZE);
-  if (!conn || !name || !conn->recv_buf.data) return;
+  if (!conn || !name || !conn->recv_buf.data) return 0;
   const char *data = conn->recv_buf.data;
   const size_t end = size_t(conn->header_length), name_length = strlen(name);
   size_t pos = 0;
@@ -349,12 +349,13 @@ void kez_http_header(char *out, const HttpConn *conn, const char *name) {
       size_t n = 0;
       while (pos + n < end && n < KEZ_HTTP_HEADER_SIZE - 1 && data[pos + n] != '\r' && data[pos + n] != '\n') n++;
       memcpy(out, data + pos, n);
-      return;
+      return int(n);
     }
     const char *lf = static_cast<const char *>(memchr(data + pos, '\n', end - pos));
-    if (!lf) return;
+    if (!lf) return 0;
     pos = size_t(lf - data) + 1;
   }
+  return 0;
 }
 
 void kez_http_close(HttpConn *conn) {

@@ -77,8 +77,9 @@ int kez_http_step(HttpConn *conn);
 // bytes, or memory ran out). `kez_http_step` hands it every read.
 int kez_http_take(HttpConn *conn, const char *data, int length);
 // Copies the value of reply header `name` (case-sensitive, at most 255 bytes) into `out`, which holds
-// KEZ_HTTP_HEADER_SIZE bytes; `out` is left empty when the header is missing.
-void kez_http_header(char *out, const HttpConn *conn, const char *name);
+// KEZ_HTTP_HEADER_SIZE bytes; `out` is left empty when the header is missing. Returns the bytes of the
+// value, which may hold a NUL.
+int kez_http_header(char *out, const HttpConn *conn, const char *name);
 // Closes the socket if still open and frees the record and its buffers; null is allowed.
 void kez_http_close(HttpConn *conn);
 
