@@ -66,6 +66,14 @@ class Menus : public PaintGlTest {
     }
     return nullptr;
   }
+  // The texts of the current page's labels in tree order, joined with "|".
+  std::string labels() {
+    std::string out;
+    for (Widget *w : page()->root.children()) {
+      if (Label *l = dynamic_cast<Label *>(w)) out += (out.empty() ? "" : "|") + l->text;
+    }
+    return out;
+  }
   // Lays the page out and clicks the middle of the widget through the current state.
   void click(Widget *w) {
     ASSERT_TRUE(w);
@@ -186,11 +194,37 @@ TEST_F(Menus, an_error_text_that_closes_the_page_still_leaves_a_continue_button)
   go("menus_main");
   menus_error_show(game, "bad</p></table><table><tr><td><p>reply</p></table>");
   ASSERT_TRUE(button("continue"));
-  bool plain = false;
-  for (Widget *w : page()->root.children()) {
-    if (Label *l = dynamic_cast<Label *>(w)) plain |= l->text.find("</table>") != std::string::npos;
-  }
-  EXPECT_TRUE(plain) << "the text is shown as it came";
+  EXPECT_EQ(labels(), "bad|reply|Continue");
+  click(button("continue"));
+  EXPECT_EQ(stack(), "menus_main");
+}
+
+TEST_F(Menus, a_markup_error_shows_its_paragraphs_headings_bold_text_tables_and_images) {
+  go("menus_main");
+  menus_error_show(game, "<h1>Welcome</h1><p>Text <b>bold</b> end</p><table><tr><td>cell A<td><b>cell</b> B"
+                         "</table><img src='logo' width=40 />");
+  EXPECT_EQ(labels(), "Welcome|Text bold end|cell A|cell B|Continue");
+  bool image = false;
+  for (Widget *w : page()->root.children()) image |= w->style.records[STYLE_BASE].width == 40;
+  EXPECT_TRUE(image);
+  state_paint(game->names.current);
+  menus_error_show(game, "<p>Hello</p>");
+  EXPECT_EQ(labels(), "Hello|Continue") << "a paragraph inside the message's paragraph showed blank";
+  menus_error_show(game, "Text <b>bold</b> end");
+  EXPECT_EQ(labels(), "Text bold end|Continue") << "the text after the bold word was dropped";
+}
+
+TEST_F(Menus, a_plain_error_text_shows_as_written_and_a_huge_or_hostile_one_stays_bounded) {
+  go("menus_main");
+  menus_error_show(game, "Tom & Jerry <3 1<2 a < b\nline two");
+  EXPECT_EQ(labels(), "Tom & Jerry <3 1<2 a < b\nline two|Continue");
+  std::string huge;
+  while (huge.size() < (5u << 20)) huge += "<p>page</p>";
+  menus_error_show(game, huge.c_str());
+  EXPECT_LE(page()->root.children().size(), size_t(8 * GUI_FLOW_BLOCKS_MAX));
+  ASSERT_TRUE(button("continue"));
+  menus_error_show(game, "<p>\x01\x1b[2J\x7f\xff\t</p>");
+  state_paint(game->names.current);
   click(button("continue"));
   EXPECT_EQ(stack(), "menus_main");
 }
