@@ -416,6 +416,22 @@ static size_t _gui_flow_tag(const std::string &text, size_t pos, std::string &na
   return pos < text.size() ? pos + 1 : pos;
 }
 
+bool gui_markup_is(const std::string &text) {
+  static const char *const FORMATTING[] = {"br", "b",     "i",    "u",     "em", "strong", "span",
+                                           "font", "small", "big", "a", "code", "div"};
+  for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+    const size_t start = at + 1 < text.size() && text[at + 1] == '/' ? at + 2 : at + 1;
+    if (start >= text.size() || !isalpha((unsigned char)text[start])) continue;  // "a < b" is no tag
+    std::string name;
+    bool closed;
+    _gui_flow_tag(text, at + 1, name, closed);
+    if (_gui_known_tag(name)) return true;
+    for (const char *f : FORMATTING)
+      if (name == f) return true;
+  }
+  return false;
+}
+
 // A paragraph for text that no element of its own holds.
 static const char FLOW_PARAGRAPH[] = "<p flow=1 align=center>";
 

@@ -39,6 +39,10 @@ Widget *gui_build(const std::string &markup, const var &style);
 // does not know (b, i, span, ...), after closing tags and before the first tag, in paragraphs of its
 // own; <br> in any spelling breaks the line. At most GUI_FLOW_BLOCKS_MAX elements. Never null.
 Widget *gui_build_flow(const std::string &markup, const var &style);
+// True when the text holds a tag the builder knows, a line break or an HTML text-formatting tag (b, i,
+// u, em, strong, span, font, small, big, a, code, div): markup rather than text that happens to hold a
+// '<', such as "a <name> is needed", "a < b" or "x<3". The name must follow the '<' (or "</") at once.
+bool gui_markup_is(const std::string &text);
 // Builds at most one widget from tokens i..n-1 into `out` (untouched when nothing was built); the index
 // of the first token not consumed. Nothing is built beyond GUI_BUILD_DEPTH_MAX levels.
 int gui_build_tags(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&out);

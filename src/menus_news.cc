@@ -1,8 +1,6 @@
 // News and error pages: pages whose content arrives as markup in a message.
 #include "menus_news.h"
 
-#include <cctype>
-
 #include "game.h"
 #include "game_video.h"
 #include "gui_build.h"
@@ -64,22 +62,13 @@ static std::string _error_markup(const std::string &text) {
          "</p><tr><td><input type='button' value='Continue' onclick='continue'></table>";
 }
 
-// True when the text holds a tag: a '<' right before a letter or a slash. Any other text is shown as
-// it is, "<" and "&" included.
-static bool _error_is_markup(const std::string &text) {
-  for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
-    const unsigned char next = at + 1 < text.size() ? (unsigned char)text[at + 1] : 0;
-    if (isalpha(next) || next == '/') return true;
-  }
-  return false;
-}
-
-// The error box with its Continue button. A text message is its centred paragraph; markup (a web
+// The error box with its Continue button. A text message is its centred paragraph, shown as written
+// ("<" and "&" included); markup (a web
 // service's page, say) is built element by element in the paragraph's place, since a paragraph holds
 // no markup and the page rules would drop the text around inline tags. Either way the message cannot
 // take the Continue button away.
 static Widget *_error_page(const std::string &message) {
-  if (!_error_is_markup(message)) return gui_build(_error_markup(menus_markup_escape(message)), var());
+  if (!gui_markup_is(message)) return gui_build(_error_markup(menus_markup_escape(message)), var());
   Widget *page = gui_build(_error_markup(""), var());
   Widget *slot = page->find("error:message");
   var style;

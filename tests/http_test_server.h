@@ -157,6 +157,29 @@ inline std::string web_reply(const std::string &headers, const std::string &body
   return "HTTP/1.0 200 OK\r\n" + headers + "\r\n" + body;
 }
 
+// An accepted login for user 42, "Bob", on server "play1", with more header lines and a body.
+inline std::string web_login_reply(const std::string &extra = "", const std::string &body = "") {
+  return web_reply("X-Response: OK\r\nX-Type: login\r\nX-UID: 42\r\nX-Name: Bob\r\nX-Server: play1\r\n" + extra, body);
+}
+
+// A port on 127.0.0.1 that refuses connections while this lives: bound, never listening.
+struct RefusedPort {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  int port = 0;
+  RefusedPort() {
+    sockaddr_in sin = {};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof sin;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&sin), length) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&sin), &length) != 0)
+      ADD_FAILURE() << "no port to refuse on";
+    port = ntohs(sin.sin_port);
+  }
+  ~RefusedPort() { close(fd); }
+  std::string host() const { return "127.0.0.1:" + std::to_string(port); }
+};
+
 // The web service: every connection is read whole (head and Content-Length body), answered with what
 // `answer` makes of it and closed, one connection after the other, until the service is stopped.
 struct WebService {

@@ -308,3 +308,11 @@ TEST_F(Build, a_flow_links_its_inputs_in_tab_order_and_quoted_brackets_stay_in_t
   EXPECT_EQ(r[2]->tab_next, r[0]);
   EXPECT_EQ(r[0]->tab_next, nullptr);
 }
+
+TEST_F(Build, markup_is_told_from_text_by_its_tags) {
+  for (const char *markup : {"<p>x</p>", "Text <b>bold</b> end", "one<br/>two", "bad</table>", "<img src='a'>",
+                             "<a href='x'>link</a>", "x <span class='y'>z"})
+    EXPECT_TRUE(gui_markup_is(markup)) << markup;
+  for (const char *text : {"", "Tom & Jerry", "a < b", "x<3", "1</2", "a <name> is needed", "<password>", "<"})
+    EXPECT_FALSE(gui_markup_is(text)) << text;
+}

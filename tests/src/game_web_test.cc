@@ -71,28 +71,6 @@ WebService::Answer always(const std::string &reply) {
   return [reply](const WebServiceRequest &) { return reply; };
 }
 
-std::string login_ok(const std::string &extra = "", const std::string &body = "") {
-  return web_reply("X-Response: OK\r\nX-Type: login\r\nX-UID: 42\r\nX-Name: Bob\r\nX-Server: play1\r\n" + extra, body);
-}
-
-// A port on 127.0.0.1 that refuses connections while the socket lives: bound, never listening.
-struct RefusedPort {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  int port = 0;
-  RefusedPort() {
-    sockaddr_in sin = {};
-    sin.sin_family = AF_INET;
-    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof sin;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&sin), length) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr *>(&sin), &length) != 0)
-      ADD_FAILURE() << "no port";
-    port = ntohs(sin.sin_port);
-  }
-  ~RefusedPort() { close(fd); }
-  std::string host() const { return "127.0.0.1:" + std::to_string(port); }
-};
-
 }  // namespace
 
 TEST_F(Web, the_service_is_host_or_host_port_and_anything_else_leaves_none) {
@@ -145,7 +123,7 @@ TEST_F(Web, the_url_never_carries_an_unencoded_byte_and_decodes_to_what_was_sent
 }
 
 TEST_F(Web, sign_in_sends_every_field_and_an_ok_login_reply_logs_the_player_in) {
-  WebService service(always(login_ok()));
+  WebService service(always(web_login_reply()));
   use(service);
   snprintf(g->settings.user_name, sizeof g->settings.user_name, "bob smith");
   game_web_login(g.get());
@@ -196,7 +174,7 @@ TEST_F(Web, an_error_reply_or_one_without_ok_never_reaches_the_login) {
 }
 
 TEST_F(Web, a_reply_split_across_many_small_reads_still_logs_in) {
-  const std::string reply = login_ok();
+  const std::string reply = web_login_reply();
   std::vector<std::string> pieces;
   for (size_t at = 0; at < reply.size(); at += 3) pieces.push_back(reply.substr(at, 3));
   LocalServer server(pieces);
@@ -263,7 +241,7 @@ TEST_F(Web, a_mods_api_call_and_its_scores_and_leaderboard_calls_come_back_as_ap
 
 TEST_F(Web, a_login_reply_reaches_a_running_mod_too_but_an_error_reply_does_not) {
   WebService service([](const WebServiceRequest &r) {
-    if (r.query.at("_action") == "login") return login_ok("", "welcome");
+    if (r.query.at("_action") == "login") return web_login_reply("", "welcome");
     return web_reply("X-Response: OK\r\nX-Error: no such call\r\nX-Type: nope\r\n");
   });
   use(service);
@@ -283,9 +261,9 @@ TEST_F(Web, hostile_replies_end_their_request_and_never_stall_the_loop) {
       // No blank line before the server closes: the header may stop mid-value, so nothing is trusted.
       {"HTTP/1.0 200 OK\r\nX-Response: OK\r\nX-Type: login\r\nX-Name: Bo", 0},
       // Several MB of body.
-      {login_ok("", std::string(5 << 20, 'b')), 1},
+      {web_login_reply("", std::string(5 << 20, 'b')), 1},
       // Past the reply cap: refused rather than held.
-      {login_ok("", std::string(size_t(KEZ_HTTP_REPLY_MAX), 'b')), 0},
+      {web_login_reply("", std::string(size_t(KEZ_HTTP_REPLY_MAX), 'b')), 0},
       // Control bytes in the values that decide.
       {web_reply(std::string("X-Response: OK\x00\r\nX-Type: login\r\n", 32)), 0},
   };

@@ -180,21 +180,14 @@ TEST(HttpClient, a_reply_reaching_the_size_limit_fails_without_growing_past_it) 
 }
 
 TEST(HttpClient, a_refused_connection_fails_long_before_the_timeout) {
-  int bound = socket(AF_INET, SOCK_STREAM, 0);  // bound but not listening: connecting is refused
-  sockaddr_in sin = {};
-  sin.sin_family = AF_INET;
-  sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof sin;
-  ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr *>(&sin), length), 0);
-  ASSERT_EQ(getsockname(bound, reinterpret_cast<sockaddr *>(&sin), &length), 0);
+  RefusedPort refused;
   testing::internal::CaptureStderr();
-  Conn conn(kez_http_open("127.0.0.1", ntohs(sin.sin_port), "/", nullptr, 0, 60), kez_http_close);
+  Conn conn(kez_http_open("127.0.0.1", refused.port, "/", nullptr, 0, 60), kez_http_close);
   ASSERT_TRUE(finish(conn.get()));
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(conn->error, 1);
   EXPECT_STREQ(conn->failure, strerror(ECONNREFUSED));
   EXPECT_EQ(conn->socket, -1);
-  close(bound);
 }
 
 TEST(HttpClient, open_failures_set_the_error_flag_hold_no_socket_and_finish_at_the_first_step) {
