@@ -16,9 +16,9 @@
 
 static const char *VERSION_INFO = "brevane2.4-Desktop-Win32-Steamworks";
 
-static const char NO_SERVICE_TEXT[] =
-    "No web service is configured, so there is nothing to sign in to. Set VANTOR_WEB_HOST to the "
-    "service's host or host:port before starting the game.";
+const char GAME_WEB_NO_SERVICE[] =
+    "No web service is configured, so signing in is not available. Set VANTOR_WEB_HOST to its host or "
+    "host:port and start the game again.";
 constexpr int WEB_PORT = 80;
 
 static std::string web_host;  // empty: no web service
@@ -132,7 +132,7 @@ static void _web_queue(Game *game, const char *action, const std::string &post) 
 
 void game_web_login(Game *game) {
   if (!game_web_configured()) {
-    game_web_error(game, NO_SERVICE_TEXT);
+    game_web_error(game, GAME_WEB_NO_SERVICE);
     return;
   }
   game_identity_update(game);

@@ -29,6 +29,9 @@ class WebRequest {
   HttpConn *connection = nullptr;
 };
 
+// What the player is told when signing in finds no web service.
+extern const char GAME_WEB_NO_SERVICE[];
+
 // Points the client at the service named by `spec`, "host" or "host:port"; null or empty means no
 // web service. True when a service is configured; a spec of neither form is logged and leaves none.
 bool game_web_configure(const char *spec);

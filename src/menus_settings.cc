@@ -74,10 +74,7 @@ static const char LOGIN_MARKUP[] =
 static std::string _login_status(Game *game) {
   const GameSettings &s = game->settings;
   if (s.logged_in) return std::string("Signed in as ") + (s.server_name[0] ? s.server_name : s.user_name) + ".";
-  if (!game_web_configured()) {
-    return "No web service is configured, so signing in is not available. Set VANTOR_WEB_HOST to its host or "
-           "host:port and start the game again.";
-  }
+  if (!game_web_configured()) return GAME_WEB_NO_SERVICE;
   return "Signing in with your Vantor Brevane web account is optional: you can play every mode without one.";
 }
 
