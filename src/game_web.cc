@@ -68,6 +68,11 @@ int game_web_pending() { return (int)web_queue.size(); }
 
 void game_web_deinit() { web_queue.clear(); }
 
+bool game_web_login_pending() {
+  return std::any_of(web_queue.begin(), web_queue.end(),
+                     [](const std::unique_ptr<WebRequest> &r) { return r->action == "login"; });
+}
+
 WebRequest::~WebRequest() { kez_http_close(connection); }
 
 void WebRequest::start() {

@@ -53,5 +53,7 @@ void game_web_handle_login(WebRequest *request, Game *game);
 void game_web_error(Game *game, const char *message);
 // Drops every queued request unanswered, closing its connection: a shut-down waits for none.
 void game_web_deinit();
+// True while a login request waits for its answer.
+bool game_web_login_pending();
 // Number of queued requests.
 int game_web_pending();

@@ -75,6 +75,7 @@ static std::string _login_status(Game *game) {
   const GameSettings &s = game->settings;
   if (s.logged_in) return std::string("Signed in as ") + (s.server_name[0] ? s.server_name : s.user_name) + ".";
   if (!game_web_configured()) return GAME_WEB_NO_SERVICE;
+  if (game_web_login_pending()) return "Signing in...";  // an answer can take up to the request's timeout
   return "Signing in with your Vantor Brevane web account is optional: you can play every mode without one.";
 }
 

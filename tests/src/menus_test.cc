@@ -360,6 +360,10 @@ TEST_F(Menus, signing_in_to_the_service_logs_in_then_the_campaign_tab_starts_its
   EXPECT_EQ(status().rfind("Signing in with your", 0), 0u) << status();
   page()->root.find("name")->set_value(var("bob"));
   state_loop("menus_login", 0);
+  game_web_login(game);
+  state_loop("menus_login", 0);
+  EXPECT_EQ(status(), "Signing in...") << "the player sees the click was taken";
+  game_web_deinit();
   sign_in();
   EXPECT_EQ(stack(), "menus_login,menus_main") << "an empty reply body opens no page";
   EXPECT_EQ(game->settings.logged_in, 1);
