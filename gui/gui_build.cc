@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "art.h"
@@ -385,8 +385,8 @@ static void _gui_link_tabs(GuiBuildCtx &ctx) {
 
 // The tags the dispatcher and the table builder make something of.
 static bool _gui_known_tag(const std::string &tag) {
-  static const char *const KNOWN[] = {"table", "tr", "td", "th", "p", "h1", "h2", "h3", "h4",
-                                      "img", "rank", "vectors", "pixart", "input"};
+  static const char *const KNOWN[] = {"table", "tr", "td",  "th",   "p",       "h1",     "h2",
+                                      "h3",    "h4", "img", "rank", "vectors", "pixart", "input"};
   return std::find_if(std::begin(KNOWN), std::end(KNOWN), [&](const char *k) { return tag == k; }) != std::end(KNOWN);
 }
 
@@ -417,7 +417,7 @@ static size_t _gui_flow_tag(const std::string &text, size_t pos, std::string &na
 }
 
 bool gui_markup_is(const std::string &text) {
-  static const char *const FORMATTING[] = {"br", "b",     "i",    "u",     "em", "strong", "span",
+  static const char *const FORMATTING[] = {"br",   "b",     "i",   "u", "em",   "strong", "span",
                                            "font", "small", "big", "a", "code", "div"};
   for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
     const size_t start = at + 1 < text.size() && text[at + 1] == '/' ? at + 2 : at + 1;

@@ -195,8 +195,8 @@ void game_web_handle(WebRequest *request, Game *game) {
 static void _web_login_failed(WebRequest *request, Game *game, const char *why) {
   if (request->action != "login") return;
   char text[256];
-  snprintf(text, sizeof text, "Signing in failed: the web service at %s:%d %s.", request->host.c_str(),
-           request->port, why);
+  snprintf(text, sizeof text, "Signing in failed: the web service at %s:%d %s.", request->host.c_str(), request->port,
+           why);
   game_web_error(game, text);
 }
 

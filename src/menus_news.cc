@@ -8,9 +8,9 @@
 #include "kez_gfx.h"
 #include "kez_log.h"
 
-constexpr int NEWS_WRAP = 298;     // paragraph width of news text
-constexpr int ERROR_SHADE = 0xAA;  // alpha of the darkening over the screen beneath
-constexpr int ERROR_WRAP = 240;    // paragraph width of the error text
+constexpr int NEWS_WRAP = 298;                // paragraph width of news text
+constexpr int ERROR_SHADE = 0xAA;             // alpha of the darkening over the screen beneath
+constexpr int ERROR_WRAP = 240;               // paragraph width of the error text
 constexpr size_t ERROR_TEXT_MAX = 64 * 1024;  // bytes of a message the error page builds
 
 bool menus_content_message(const var &msg, std::string &out) {
@@ -63,10 +63,9 @@ static std::string _error_markup(const std::string &text) {
 }
 
 // The error box with its Continue button. A text message is its centred paragraph, shown as written
-// ("<" and "&" included); markup (a web
-// service's page, say) is built element by element in the paragraph's place, since a paragraph holds
-// no markup and the page rules would drop the text around inline tags. Either way the message cannot
-// take the Continue button away.
+// ("<" and "&" included); markup (a web service's page, say) is built element by element in the
+// paragraph's place, since a paragraph holds no markup and the page rules would drop the text around
+// inline tags. Either way the message cannot take the Continue button away.
 static Widget *_error_page(const std::string &message) {
   if (!gui_markup_is(message)) return gui_build(_error_markup(menus_markup_escape(message)), var());
   Widget *page = gui_build(_error_markup(""), var());

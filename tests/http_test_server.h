@@ -112,9 +112,9 @@ struct LocalServer {
 
 // One request as the web service read it.
 struct WebServiceRequest {
-  std::string method, path;  // path without the query
+  std::string method, path;                        // path without the query
   std::map<std::string, std::string> query, form;  // decoded fields of the query and of a POST body
-  std::string raw;  // the request's bytes, head and body
+  std::string raw;                                 // the request's bytes, head and body
 };
 
 // "%xx"-decoded text; false when a '%' is not followed by two hexadecimal digits.

@@ -91,8 +91,7 @@ static int _http_buffer_grow(HttpBuffer *b, int64_t n) {
 }
 
 static bool _http_host_byte(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '-' ||
-         c == '_';
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '-' || c == '_';
 }
 
 // Every byte of the text passes the test.

@@ -51,7 +51,8 @@ struct HttpConn {
   sockaddr_in address;  // the server
   int header_done;      // the blank line that ends the header was seen
   int header_lf;        // the last header byte scanned, CRs aside, was an LF
-  char failure[KEZ_HTTP_FAILURE_SIZE];  // why the error flag was set, in words a player can be shown
+  // Why the error flag was set, in words a player can be shown; empty while it is clear.
+  char failure[KEZ_HTTP_FAILURE_SIZE];
 };
 
 // Socket start-up for the Game: BSD sockets need none, so this always returns 0 (-1 would be failure).

@@ -51,7 +51,8 @@ class GameWeb : public testing::Test {
 WebService::Answer echo_service() {
   return [](const WebServiceRequest &r) {
     const std::string action = r.query.count("_action") ? r.query.at("_action") : "?";
-    return web_reply("X-Response: OK\r\nX-Type: " + action + "\r\n", "got " + (r.form.count("data") ? r.form.at("data") : "<none>"));
+    return web_reply("X-Response: OK\r\nX-Type: " + action + "\r\n",
+                     "got " + (r.form.count("data") ? r.form.at("data") : "<none>"));
   };
 }
 

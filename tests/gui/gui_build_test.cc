@@ -257,9 +257,10 @@ std::vector<Widget *> rows(Widget *flow) {
 }
 
 TEST_F(Build, a_flow_stacks_every_element_and_keeps_the_text_the_page_rules_drop) {
-  Page flow(gui_build_flow("lead <h1>Title</h1>Text <b>bold</b> end<p>One</p> tail <table><tr><td>A<td><i>B</i> c"
-                           "</table><img src='logo' width=20 />Line<br>two<br />three</p>",
-                           var()));
+  Page flow(
+      gui_build_flow("lead <h1>Title</h1>Text <b>bold</b> end<p>One</p> tail <table><tr><td>A<td><i>B</i> c"
+                     "</table><img src='logo' width=20 />Line<br>two<br />three</p>",
+                     var()));
   std::vector<Widget *> r = rows(flow.get());
   ASSERT_EQ(r.size(), 8u);
   EXPECT_EQ(text(r[0]), "lead ");
@@ -298,9 +299,10 @@ TEST_F(Build, a_flow_links_its_inputs_in_tab_order_and_quoted_brackets_stay_in_t
   var style;
   var_dict0(style);
   style["p:max-width"] = var(240);
-  Page flow(gui_build_flow("<input type='text' name='b' tabindex=2 /><a title='x>y'>link</a> text"
-                           "<input type='text' name='a' tabindex=1 />",
-                           style));
+  Page flow(
+      gui_build_flow("<input type='text' name='b' tabindex=2 /><a title='x>y'>link</a> text"
+                     "<input type='text' name='a' tabindex=1 />",
+                     style));
   std::vector<Widget *> r = rows(flow.get());
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(text(r[1]), "link text");

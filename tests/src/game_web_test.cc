@@ -150,8 +150,10 @@ TEST_F(Web, sign_in_sends_every_field_and_an_ok_login_reply_logs_the_player_in) 
 
 TEST_F(Web, a_login_reply_cuts_long_names_and_replaces_control_bytes) {
   const std::string long_name(100, 'n');
-  WebService service(always(web_reply(
-      "X-Response: OK\r\nX-Type: login\r\nX-UID: 4\x01" "2\r\nX-Name: " + long_name + "\r\nX-Server: \x1b[2Jplay\r\n")));
+  WebService service(
+      always(web_reply("X-Response: OK\r\nX-Type: login\r\nX-UID: 4\x01"
+                       "2\r\nX-Name: " +
+                       long_name + "\r\nX-Server: \x1b[2Jplay\r\n")));
   use(service);
   game_web_login(g.get());
   run();
@@ -229,8 +231,9 @@ TEST_F(Web, a_mods_api_call_and_its_scores_and_leaderboard_calls_come_back_as_ap
       "w2_ext_call('brevane:scores', '{\"lid\":\"ladder\",\"points\":7}') "
       "w2_ext_call('brevane:leaderboard', '{\"lid\":\"ladder\"}')");
   run();
-  EXPECT_EQ(recorded(),
-            "api:echo|got x y;api:scores|got {\"lid\":\"ladder\",\"points\":7};api:leaderboard|got {\"lid\":\"ladder\"};");
+  EXPECT_EQ(
+      recorded(),
+      "api:echo|got x y;api:scores|got {\"lid\":\"ladder\",\"points\":7};api:leaderboard|got {\"lid\":\"ladder\"};");
   std::vector<WebServiceRequest> seen = service.seen();
   ASSERT_EQ(seen.size(), 3u);
   for (const WebServiceRequest &r : seen) {

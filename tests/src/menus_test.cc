@@ -221,8 +221,9 @@ TEST_F(Menus, an_error_text_that_closes_the_page_still_leaves_a_continue_button)
 
 TEST_F(Menus, a_markup_error_shows_its_paragraphs_headings_bold_text_tables_and_images) {
   go("menus_main");
-  menus_error_show(game, "<h1>Welcome</h1><p>Text <b>bold</b> end</p><table><tr><td>cell A<td><b>cell</b> B"
-                         "</table><img src='logo' width=40 />");
+  menus_error_show(game,
+                   "<h1>Welcome</h1><p>Text <b>bold</b> end</p><table><tr><td>cell A<td><b>cell</b> B"
+                   "</table><img src='logo' width=40 />");
   EXPECT_EQ(labels(), "Welcome|Text bold end|cell A|cell B|Continue");
   bool image = false;
   for (Widget *w : page()->root.children()) image |= w->style.records[STYLE_BASE].width == 40;
@@ -399,8 +400,9 @@ TEST_F(Menus, a_refused_or_refusing_sign_in_tells_the_player_and_the_game_goes_o
 
 TEST_F(Menus, a_login_reply_with_a_page_shows_it_as_markup_over_the_login) {
   WebService service([](const WebServiceRequest &) {
-    return web_login_reply("", "\n  <h2>Welcome</h2><p>Hello <b>Bob</b>, good to see you.</p>"
-                               "<table><tr><td>Wins<td>3<tr><td>Rank<td><b>12</b></table>\n");
+    return web_login_reply("",
+                           "\n  <h2>Welcome</h2><p>Hello <b>Bob</b>, good to see you.</p>"
+                           "<table><tr><td>Wins<td>3<tr><td>Rank<td><b>12</b></table>\n");
   });
   ASSERT_TRUE(game_web_configure(service.host().c_str()));
   sign_in();

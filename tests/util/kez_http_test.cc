@@ -221,9 +221,7 @@ TEST(HttpClient, open_failures_set_the_error_flag_hold_no_socket_and_finish_at_t
 }
 
 // A request that never connects: its reply is handed over by kez_http_take alone.
-Conn unconnected() {
-  return Conn(kez_http_open("127.0.0.1", 9, "/", nullptr, 0, 5), kez_http_close);
-}
+Conn unconnected() { return Conn(kez_http_open("127.0.0.1", 9, "/", nullptr, 0, 5), kez_http_close); }
 
 TEST(HttpClient, a_reply_taken_one_byte_at_a_time_reads_like_one_taken_whole) {
   const std::string reply = "HTTP/1.0 200 OK\r\nX-Response: OK\r\nX-Type: login\r\n\r\n<p>Hi</p>";
