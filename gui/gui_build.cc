@@ -2,9 +2,11 @@
 #include "gui_build.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "art.h"
@@ -379,6 +381,120 @@ static void _gui_link_tabs(GuiBuildCtx &ctx) {
     if (prev) prev->tab_next = entry.second;
     prev = entry.second;
   }
+}
+
+// The tags the dispatcher and the table builder make something of.
+static bool _gui_known_tag(const std::string &tag) {
+  static const char *const KNOWN[] = {"table", "tr", "td",  "th",   "p",       "h1",     "h2",
+                                      "h3",    "h4", "img", "rank", "vectors", "pixart", "input"};
+  return std::find_if(std::begin(KNOWN), std::end(KNOWN), [&](const char *k) { return tag == k; }) != std::end(KNOWN);
+}
+
+static bool _gui_name_char(char c) { return isalnum((unsigned char)c) || c == '-' || c == '_'; }
+
+// Reads the tag that starts after the '<' at pos as the parser does: its name is the first run of name
+// characters, a '/' outside quotes closes it, a quote runs to its match, '>' ends it. Returns the
+// position after the tag (the end of the text for an unterminated one).
+static size_t _gui_flow_tag(const std::string &text, size_t pos, std::string &name, bool &closed) {
+  name.clear();
+  closed = false;
+  while (pos < text.size() && text[pos] != '>') {
+    const char c = text[pos];
+    if (c == '"' || c == '\'') {
+      const size_t match = text.find(c, pos + 1);
+      pos = match == std::string::npos ? text.size() : match + 1;
+    } else if (_gui_name_char(c)) {
+      size_t end = pos;
+      while (end < text.size() && _gui_name_char(text[end])) end++;
+      if (name.empty()) name = text.substr(pos, end - pos);
+      pos = end;
+    } else {
+      closed |= c == '/';
+      pos++;
+    }
+  }
+  return pos < text.size() ? pos + 1 : pos;
+}
+
+bool gui_markup_is(const std::string &text) {
+  static const char *const FORMATTING[] = {"br",   "b",     "i",   "u", "em",   "strong", "span",
+                                           "font", "small", "big", "a", "code", "div"};
+  for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+    const size_t start = at + 1 < text.size() && text[at + 1] == '/' ? at + 2 : at + 1;
+    if (start >= text.size() || !isalpha((unsigned char)text[start])) continue;  // "a < b" is no tag
+    std::string name;
+    bool closed;
+    _gui_flow_tag(text, at + 1, name, closed);
+    if (_gui_known_tag(name)) return true;
+    for (const char *f : FORMATTING)
+      if (name == f) return true;
+  }
+  return false;
+}
+
+// A paragraph for text that no element of its own holds.
+static const char FLOW_PARAGRAPH[] = "<p flow=1 align=center>";
+
+// The markup with tags the builder does not know taken out (their text joins the text around them),
+// every <br> a line break, and a paragraph opened at the start, after every closed tag and at the end:
+// the parser gives text only to an opening tag before it, so without these the text would be lost.
+static std::string _gui_flow_text(const std::string &markup) {
+  std::string out = FLOW_PARAGRAPH;
+  for (size_t pos = 0; pos < markup.size();) {
+    if (markup[pos] != '<') {
+      out += markup[pos++];
+      continue;
+    }
+    std::string name;
+    bool closed;
+    const size_t end = _gui_flow_tag(markup, pos + 1, name, closed);
+    if (name == "br") {
+      out += '\n';
+    } else if (_gui_known_tag(name)) {
+      out.append(markup, pos, end - pos);
+      if (closed) out += FLOW_PARAGRAPH;
+    }
+    pos = end;
+  }
+  return out + FLOW_PARAGRAPH;  // the parser hands a tag its text only when another tag follows
+}
+
+// An end tag: closed, and nothing but its name. The dispatcher would build an empty element of it.
+static bool _gui_end_tag(const var &t) { return _gui_closed(t) && t.len() <= 2; }
+
+// A paragraph the flow opened that holds no text worth a row.
+static bool _gui_flow_blank(const var &t, Widget *w) {
+  const Label *l = dynamic_cast<const Label *>(w);
+  return l && _gui_has(t, "flow") && str_strip(l->text).empty();
+}
+
+Widget *gui_build_flow(const std::string &markup, const var &style) {
+  const var tokens = markup_parse(_gui_flow_text(markup));
+  GuiBuildCtx ctx;
+  ctx.style = style;
+  Table *column = new Table();
+  int blocks = 0;
+  for (int j = 0, n = tokens.len(); j < n && blocks < GUI_FLOW_BLOCKS_MAX;) {
+    if (_gui_end_tag(tokens[j])) {
+      j++;
+      continue;
+    }
+    Widget *w = nullptr;
+    const int k = gui_build_tags(ctx, tokens, j, n, w);
+    if (w && _gui_flow_blank(tokens[k - 1], w)) {
+      _gui_discard(ctx, w);
+      w = nullptr;
+    }
+    if (w) {
+      column->cur_row++;
+      column->cur_col = 0;
+      column->add_cell(new Box(w), 1, 1);
+      blocks++;
+    }
+    j = k > j ? k : j + 1;  // a cell or row outside any table ends nothing here
+  }
+  _gui_link_tabs(ctx);
+  return column;
 }
 
 Widget *gui_build(const std::string &markup, const var &style) {

@@ -16,6 +16,7 @@
 #include "controls.h"
 
 constexpr int GUI_BUILD_DEPTH_MAX = 64;  // nested elements built; deeper ones are left out
+constexpr int GUI_FLOW_BLOCKS_MAX = 64;  // elements gui_build_flow stacks; later ones are left out
 constexpr float GUI_SIZE_MAX = 65536;    // sizes from markup are held within 0..GUI_SIZE_MAX units
 
 // The state of one gui_build call.
@@ -33,6 +34,15 @@ struct GuiBuildCtx {
 // The widget tree of `markup` with its Tab chain linked; `style` may hold "p:max-width". Never null: a
 // markup without a buildable element gives an empty plain Widget. The caller owns the root.
 Widget *gui_build(const std::string &markup, const var &style);
+// Every element of `markup`, one below the other in a one-column Table, for text written elsewhere (a
+// web service's reply) that need not follow the page rules: its text is kept around tags the builder
+// does not know (b, i, span, ...), after closing tags and before the first tag, in paragraphs of its
+// own; <br> in any spelling breaks the line. At most GUI_FLOW_BLOCKS_MAX elements. Never null.
+Widget *gui_build_flow(const std::string &markup, const var &style);
+// True when the text holds a tag the builder knows, a line break or an HTML text-formatting tag (b, i,
+// u, em, strong, span, font, small, big, a, code, div): markup rather than text that happens to hold a
+// '<', such as "a <name> is needed", "a < b" or "x<3". The name must follow the '<' (or "</") at once.
+bool gui_markup_is(const std::string &text);
 // Builds at most one widget from tokens i..n-1 into `out` (untouched when nothing was built); the index
 // of the first token not consumed. Nothing is built beyond GUI_BUILD_DEPTH_MAX levels.
 int gui_build_tags(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&out);

@@ -140,6 +140,7 @@ void Game::init() {
   app_info->fps = 60;
 
   kez_net_init();
+  game_web_configure(getenv("VANTOR_WEB_HOST"));
   social_set_event_handler(game_event);
   if (!headless) {
     social_get();
@@ -212,7 +213,7 @@ void Game::loop() {
   game_net_server_loop(this);
   game_net_client_loop(this);
   game_web_loop(this);
-  _game_login_event(this);
+  if (!headless) _game_login_event(this);  // a server has no player of its own to post friends for
   if (!headless) {
     gfx_reload();
     font_reload();
@@ -303,6 +304,7 @@ void Game::deinit() {
     font_deinit();
     gfx_deinit();
   }
+  game_web_deinit();
   kez_net_deinit();
   driver_deinit();
 }

@@ -1,6 +1,9 @@
 // The web API client: requests to the game's web service, advanced once per frame.
 #include "game_web.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -13,20 +16,62 @@
 
 static const char *VERSION_INFO = "brevane2.4-Desktop-Win32-Steamworks";
 
-// No public service answers for this game here: the host is a name that never resolves to anyone
-// else's machine, and tests point the client at a server of their own.
-static std::string web_host = "api.vantor-brevane.invalid";
-static int web_port = 80;
+const char GAME_WEB_NO_SERVICE[] =
+    "No web service is configured, so signing in is not available. Set VANTOR_WEB_HOST to its host or "
+    "host:port and start the game again.";
+constexpr int WEB_PORT = 80;
+
+static std::string web_host;  // empty: no web service
+static int web_port = WEB_PORT;
 static std::vector<std::unique_ptr<WebRequest>> web_queue;  // in the order the requests were made
 
 #define WEB_LOG(function, ...) log_printf(__FILE__, __LINE__, function, __VA_ARGS__)
 
-void _game_web_host_set(const char *host, int port) {
-  web_host = host;
-  web_port = port;
+static bool _web_host_byte(char c) { return isalnum((unsigned char)c) || c == '.' || c == '-' || c == '_'; }
+
+// "host" or "host:port" into host and port; false for anything else. The host goes into the request's
+// Host header as it is, so it may hold only what host names hold.
+static bool _web_parse(const std::string &spec, std::string &host, int &port) {
+  const size_t colon = spec.find(':');
+  host = spec.substr(0, colon);
+  port = WEB_PORT;
+  if (host.empty() || host.size() > 255 || !std::all_of(host.begin(), host.end(), _web_host_byte)) return false;
+  if (colon == std::string::npos) return true;
+  const std::string digits = spec.substr(colon + 1);
+  if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return false;
+  port = atoi(digits.c_str());
+  return port >= 1 && port <= 65535;
 }
 
+bool game_web_configure(const char *spec) {
+  web_host.clear();
+  web_port = WEB_PORT;
+  if (!spec || !*spec) {
+    WEB_LOG("game_web_configure", "no web service: VANTOR_WEB_HOST is not set\n");
+    return false;
+  }
+  std::string host;
+  int port;
+  if (!_web_parse(spec, host, port)) {
+    WEB_LOG("game_web_configure", "no web service: VANTOR_WEB_HOST is neither host nor host:port\n");
+    return false;
+  }
+  web_host = host;
+  web_port = port;
+  WEB_LOG("game_web_configure", "web service: %s:%d\n", web_host.c_str(), web_port);
+  return true;
+}
+
+bool game_web_configured() { return !web_host.empty(); }
+
 int game_web_pending() { return (int)web_queue.size(); }
+
+void game_web_deinit() { web_queue.clear(); }
+
+bool game_web_login_pending() {
+  return std::any_of(web_queue.begin(), web_queue.end(),
+                     [](const std::unique_ptr<WebRequest> &r) { return r->action == "login"; });
+}
 
 WebRequest::~WebRequest() { kez_http_close(connection); }
 
@@ -41,11 +86,16 @@ std::string WebRequest::body() const {
   return std::string(connection->body, (size_t)connection->body_length);
 }
 
+// Control bytes never reach the settings, the log or the screen from a header: a NUL would cut the
+// value and an escape could rewrite the terminal the log is read on.
 std::string WebRequest::header(const char *name) const {
   if (!connection) return std::string();
   char out[KEZ_HTTP_HEADER_SIZE];
-  kez_http_header(out, connection, name);
-  return out;
+  std::string value(out, (size_t)kez_http_header(out, connection, name));
+  for (char &c : value) {
+    if ((unsigned char)c < ' ' || c == 127) c = '?';
+  }
+  return value;
 }
 
 static std::string _web_encode(const std::string &text) {
@@ -71,9 +121,14 @@ std::string game_web_url(Game *game, const char *action) {
 }
 
 static void _web_queue(Game *game, const char *action, const std::string &post) {
+  if (!game_web_configured()) {
+    WEB_LOG("game_web_request", "no web service: '%s' not sent\n", action);
+    return;
+  }
   WebRequest *request = new WebRequest();
   request->host = web_host;
   request->port = web_port;
+  request->action = action;
   request->path = game_web_url(game, action);
   request->post = post;
   request->start();
@@ -81,6 +136,10 @@ static void _web_queue(Game *game, const char *action, const std::string &post) 
 }
 
 void game_web_login(Game *game) {
+  if (!game_web_configured()) {
+    game_web_error(game, GAME_WEB_NO_SERVICE);
+    return;
+  }
   game_identity_update(game);
   _web_queue(game, "login", std::string());
 }
@@ -131,12 +190,25 @@ void game_web_handle(WebRequest *request, Game *game) {
   mods_event(game, e);
 }
 
+// A sign-in that came to nothing is told to the player, who is waiting for it; other requests run
+// unseen and only log.
+static void _web_login_failed(WebRequest *request, Game *game, const char *why) {
+  if (request->action != "login") return;
+  char text[256];
+  snprintf(text, sizeof text, "Signing in failed: the web service at %s:%d %s.", request->host.c_str(), request->port,
+           why);
+  game_web_error(game, text);
+}
+
 // A finished request: judged by its headers, then handled once.
 static void _web_finish(WebRequest *request, Game *game) {
   if (request->connection->error) {
     WEB_LOG("game_web_loop", "web_loop %p: failure\n", (void *)request);
+    const std::string why = std::string("could not be reached (") + request->connection->failure + ")";
+    _web_login_failed(request, game, why.c_str());
   } else if (request->header("X-Response") != "OK") {
     WEB_LOG("game_web_loop", "web_loop %p: invalid response\n", (void *)request);
+    _web_login_failed(request, game, "gave an answer the game does not understand");
   } else if (!request->header("X-Error").empty()) {
     std::string error = request->header("X-Error");
     WEB_LOG("game_web_loop", "web_loop %p: error '%s'\n", (void *)request, error.c_str());

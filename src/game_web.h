@@ -1,4 +1,7 @@
 // The web API client: requests to the game's web service, advanced once per frame.
+//
+// The service is the user's to name: VANTOR_WEB_HOST holds "host" or "host:port" (port 80 when none is
+// given). Without it the game has no web service: nothing is sent, and signing in says so.
 #pragma once
 
 #include <string>
@@ -19,17 +22,26 @@ class WebRequest {
 
   std::string host;
   int port = 80;
+  std::string action;  // the "_action" of the query: a failed "login" is told to the player
   std::string path = "/";
   std::string post;  // empty: GET
   float timeout = 30.0f;
   HttpConn *connection = nullptr;
 };
 
+// What the player is told when signing in finds no web service.
+extern const char GAME_WEB_NO_SERVICE[];
+
+// Points the client at the service named by `spec`, "host" or "host:port"; null or empty means no
+// web service. True when a service is configured; a spec of neither form is logged and leaves none.
+bool game_web_configure(const char *spec);
+// True when a web service is configured.
+bool game_web_configured();
 // The path and query of a request for the action, carrying the player's identity and settings.
 std::string game_web_url(Game *game, const char *action);
-// Queues the account login.
+// Queues the account login; without a web service, the error page says there is none.
 void game_web_login(Game *game);
-// Queues a POST of "&data=" + the URL-encoded data with the action.
+// Queues a POST of "&data=" + the URL-encoded data with the action; nothing without a web service.
 void game_web_request(Game *game, const char *action, const std::string &data);
 // Advances every queued request and handles the finished ones, in queue order.
 void game_web_loop(Game *game);
@@ -39,7 +51,9 @@ void game_web_handle(WebRequest *request, Game *game);
 void game_web_handle_login(WebRequest *request, Game *game);
 // Shows an error text on the error page (not headless).
 void game_web_error(Game *game, const char *message);
+// Drops every queued request unanswered, closing its connection: a shut-down waits for none.
+void game_web_deinit();
+// True while a login request waits for its answer.
+bool game_web_login_pending();
 // Number of queued requests.
 int game_web_pending();
-// The web service's host name (tests point it at a local server).
-void _game_web_host_set(const char *host, int port);

@@ -8,8 +8,10 @@
 #include "kez_gfx.h"
 #include "kez_log.h"
 
-constexpr int NEWS_WRAP = 298;     // paragraph width of news text
-constexpr int ERROR_SHADE = 0xAA;  // alpha of the darkening over the screen beneath
+constexpr int NEWS_WRAP = 298;                // paragraph width of news text
+constexpr int ERROR_SHADE = 0xAA;             // alpha of the darkening over the screen beneath
+constexpr int ERROR_WRAP = 240;               // paragraph width of the error text
+constexpr size_t ERROR_TEXT_MAX = 64 * 1024;  // bytes of a message the error page builds
 
 bool menus_content_message(const var &msg, std::string &out) {
   if (msg.type() != VAR_DICT || !msg.has("type") || msg["type"].str() != "content") return false;
@@ -56,27 +58,36 @@ void MenusNews::event(Event e) {
 }
 
 static std::string _error_markup(const std::string &text) {
-  return "<table class='error'><tr><td height=80><p width=240 align=center>" + text +
+  return "<table class='error'><tr><td height=80><p width=240 align=center name='error:message'>" + text +
          "</p><tr><td><input type='button' value='Continue' onclick='continue'></table>";
 }
 
-// True when the page still holds the Continue button (a message can close the table before it).
-static bool _error_has_continue(Container &root) {
-  for (Widget *w : root.children()) {
-    const var &click = w->action.click;
-    if (click.type() == VAR_DICT && click.has("value") && click["value"].str() == "continue") return true;
+// The error box with its Continue button. A text message is its centred paragraph, shown as written
+// ("<" and "&" included); markup (a web service's page, say) is built element by element in the
+// paragraph's place, since a paragraph holds no markup and the page rules would drop the text around
+// inline tags. Either way the message cannot take the Continue button away.
+static Widget *_error_page(const std::string &message) {
+  if (!gui_markup_is(message)) return gui_build(_error_markup(menus_markup_escape(message)), var());
+  Widget *page = gui_build(_error_markup(""), var());
+  Widget *slot = page->find("error:message");
+  var style;
+  var_dict0(style);
+  style["p:max-width"] = var(ERROR_WRAP);
+  if (slot && slot->parent) {
+    Container *cell = slot->parent;
+    cell->remove(slot);
+    cell->add_at(gui_build_flow(message, style), 0, 0);
   }
-  return false;
+  return page;
 }
 
 void MenusError::init() {
-  const int w = game_ui_width(), h = game_ui_height();
   menus_page_reset(root);
-  root.add_at(menus_markup_box(_error_markup(text), w, h), 0, 0);
-  if (_error_has_continue(root)) return;
-  // Without the button the player could never leave the page: show the text as plain text instead.
-  menus_page_reset(root);
-  root.add_at(menus_markup_box(_error_markup(menus_markup_escape(text)), w, h), 0, 0);
+  // A reply can be megabytes: the page shows its start, which is all a player reads of it anyway.
+  Box *box = new Box(_error_page(text.substr(0, ERROR_TEXT_MAX)));
+  box->style.records[STYLE_BASE].width = (float)game_ui_width();
+  box->style.records[STYLE_BASE].height = (float)game_ui_height();
+  root.add_at(box, 0, 0);
 }
 
 var MenusError::message(var msg) {

@@ -61,8 +61,8 @@ static void _settings_set(Container &root, const char *name, const var &value) {
 }
 
 static const char LOGIN_MARKUP[] =
-    "<table><tr><td colspan=2><p width=320 align=center>Signing in with your Vantor Brevane web account is "
-    "optional: you can play every mode without one.</p><tr><td><p>&nbsp;</p><tr><td><table class='box'><tr><td>"
+    "<table><tr><td colspan=2><p width=320 align=center name='login:status'>$STATUS</p><tr><td><p>&nbsp;</p><tr><td>"
+    "<table class='box'><tr><td>"
     "<table><tr><td align=right><p align=right>Vantor Brevane<br/>Username</p><td><p>&nbsp;&nbsp;&nbsp;</p><td>"
     "<input type='text' name='name' width=160 tabindex=10 maxlen=31 /><tr><td align=right><p "
     "align=right>Vantor Brevane<br/>Password</p><td><p>&nbsp;&nbsp;&nbsp;</p><td><input type='password' "
@@ -70,8 +70,17 @@ static const char LOGIN_MARKUP[] =
     "<input type='button' value='New Account' onclick='new' width=120 tabindex=-1 /><td><input type='button' "
     "value='Sign In' onclick='login' width=120 tabindex=30 class='button2' /></table></table>";
 
+// The sentence above the fields: whether signing in is possible, and whom it signed in.
+static std::string _login_status(Game *game) {
+  const GameSettings &s = game->settings;
+  if (s.logged_in) return std::string("Signed in as ") + (s.server_name[0] ? s.server_name : s.user_name) + ".";
+  if (!game_web_configured()) return GAME_WEB_NO_SERVICE;
+  if (game_web_login_pending()) return "Signing in...";  // an answer can take up to the request's timeout
+  return "Signing in with your Vantor Brevane web account is optional: you can play every mode without one.";
+}
+
 void MenusLogin::init() {
-  _settings_layout(this, "account", LOGIN_MARKUP);
+  _settings_layout(this, "account", str_replace(LOGIN_MARKUP, "$STATUS", menus_markup_escape(_login_status(game))));
   _settings_set(root, "name", var(game->settings.user_name));
   _settings_set(root, "passwd", var(game->settings.password));
 }
@@ -96,6 +105,10 @@ void MenusLogin::loop(float) {
     s.logged_in = 0;
     game_identity_update(game);
   }
+  // A sign-in answers frames after the click, and typing signs out: the sentence follows both.
+  Label *status = dynamic_cast<Label *>(root.find("login:status"));
+  const std::string now = _login_status(game);
+  if (status && status->text != now) status->set_text(now.c_str());
 }
 
 void MenusLogin::event(Event e) {

@@ -61,12 +61,17 @@ static void _http_close_socket(HttpConn *conn) {
   conn->socket = -1;
 }
 
-// Ends the request as failed, after its message was printed; returns 1, a finished step's answer.
-static int _http_fail(HttpConn *conn) {
+// Ends the request as failed, after its message was printed, keeping the first reason given; returns
+// 1, a finished step's answer.
+static int _http_fail(HttpConn *conn, const char *why) {
+  if (!conn->error) snprintf(conn->failure, sizeof conn->failure, "%s", why);
   conn->error = 1;
   _http_close_socket(conn);
   return 1;
 }
+
+// A failure of a system call, with the system's words for it.
+static int _http_fail_errno(HttpConn *conn, int code) { return _http_fail(conn, strerror(code)); }
 
 // Makes room for `n` more bytes, zeroing the new ones: 0, or -1 when the size would pass 31 bits or
 // memory runs out (the buffer is then unchanged).
@@ -85,26 +90,50 @@ static int _http_buffer_grow(HttpBuffer *b, int64_t n) {
   return 0;
 }
 
-// Refuses what would not fit the record or the request line instead of cutting it short: a cut path
-// would fetch another page and still report success.
-static bool _http_check_request(const char *host, int port, const char *path, const char *body, int body_length) {
+static bool _http_host_byte(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '-' || c == '_';
+}
+
+// Every byte of the text passes the test.
+static bool _http_all(const char *text, bool (*ok)(unsigned char)) {
+  for (const char *p = text; *p; p++)
+    if (!ok(static_cast<unsigned char>(*p))) return false;
+  return true;
+}
+
+// A byte that may stand in a request line as it is: a blank or a line end would end the line early and
+// let the rest be read as headers of the caller's choosing.
+static bool _http_path_byte(unsigned char c) { return c > ' ' && c < 127; }
+
+// Refuses what would not fit the record or the request line instead of cutting it short (a cut path
+// would fetch another page and still report success), and what would change the request's meaning.
+static const char *_http_check_request(const char *host, int port, const char *path, const char *body,
+                                       int body_length) {
   if (!host || strlen(host) > size_t(KEZ_HTTP_HOST_MAX)) {
     fprintf(stderr, "kez_http_open: host missing or longer than %d bytes\n", KEZ_HTTP_HOST_MAX);
-    return false;
+    return "the host name is missing or too long";
+  }
+  if (!_http_all(host, _http_host_byte)) {
+    fputs("kez_http_open: the host name holds a byte no host name has\n", stderr);
+    return "the host name is not valid";
   }
   if (!path || strlen(path) > size_t(KEZ_HTTP_PATH_MAX)) {
     fprintf(stderr, "kez_http_open: path missing or longer than %d bytes\n", KEZ_HTTP_PATH_MAX);
-    return false;
+    return "the request is too long";
+  }
+  if (!_http_all(path, _http_path_byte)) {
+    fputs("kez_http_open: the path holds a blank, a control byte or a byte above 126\n", stderr);
+    return "the request is not encoded";
   }
   if (port < 0 || port > 65535) {
     fprintf(stderr, "kez_http_open: port %d out of range\n", port);
-    return false;
+    return "the port is out of range";
   }
   if (body_length < 0 || (body_length > 0 && !body)) {
     fprintf(stderr, "kez_http_open: bad body length %d\n", body_length);
-    return false;
+    return "the request body is not valid";
   }
-  return true;
+  return nullptr;
 }
 
 // The request head with bare LF line ends; the Host header always carries the port.
@@ -130,12 +159,12 @@ static int _http_write_request(HttpConn *conn, const char *body, int body_length
   return 0;
 }
 
-// Resolves the host and makes the non-blocking socket: 0, or -1 after the message.
+// Resolves the host and makes the non-blocking socket: 0, or 1 once the request has failed.
 static int _http_make_socket(HttpConn *conn) {
   const uint32_t *address = kez_gethostbyname(conn->host);
   if (!address) {
     fputs("kez_gethostbyname == null\n", stderr);
-    return -1;
+    return _http_fail(conn, "the host name does not resolve");
   }
   conn->address.sin_family = AF_INET;
   conn->address.sin_port = htons(uint16_t(conn->port));
@@ -143,9 +172,10 @@ static int _http_make_socket(HttpConn *conn) {
   // Non-blocking from birth: no window in which a failed mode switch could leave a blocking socket.
   conn->socket = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (conn->socket == -1) {
+    const int code = errno;
     perror("socket");
     fputs("socket() == -1\n", stderr);
-    return -1;
+    return _http_fail_errno(conn, code);
   }
   return 0;
 }
@@ -155,8 +185,8 @@ HttpConn *kez_http_open(const char *host, int port, const char *path, const char
   conn->socket = -1;
   conn->timeout = timeout;
   _http_touch(conn);
-  if (!_http_check_request(host, port, path, body, body_length)) {
-    _http_fail(conn);
+  if (const char *refused = _http_check_request(host, port, path, body, body_length)) {
+    _http_fail(conn, refused);
     return conn;
   }
   snprintf(conn->host, sizeof conn->host, "%s", host);
@@ -164,23 +194,21 @@ HttpConn *kez_http_open(const char *host, int port, const char *path, const char
   conn->port = port;
   if (_http_write_request(conn, body, body_length) != 0) {
     fputs("kez_http_open: out of memory\n", stderr);
-    _http_fail(conn);
+    _http_fail(conn, "out of memory");
     return conn;
   }
-  if (_http_make_socket(conn) != 0) {
-    _http_fail(conn);
-    return conn;
-  }
+  if (_http_make_socket(conn) != 0) return conn;
   conn->state = HTTP_CONNECTING;
   return conn;
 }
 
-// Starts the connection once: 0 when it is made or under way, -1 after the message.
+// Starts the connection once: 0 when it is made or under way, 1 once the request has failed.
 static int _http_connect(HttpConn *conn) {
   const sockaddr *address = reinterpret_cast<const sockaddr *>(&conn->address);
   if (connect(conn->socket, address, sizeof conn->address) != 0 && errno != EINPROGRESS && errno != EINTR) {
-    fprintf(stderr, "connect: %d\n", errno);
-    return -1;
+    const int code = errno;
+    fprintf(stderr, "connect: %d\n", code);
+    return _http_fail_errno(conn, code);
   }
   conn->state = HTTP_SENDING;
   _http_touch(conn);
@@ -193,10 +221,11 @@ static int _http_send(HttpConn *conn) {
   HttpBuffer *b = &conn->send_buf;
   ssize_t sent = send(conn->socket, b->data + b->position, size_t(b->length - b->position), MSG_NOSIGNAL);
   if (sent < 0) {
-    if (_http_retry_later(errno)) return 0;
+    const int code = errno;
+    if (_http_retry_later(code)) return 0;
     perror("send");
     fputs("send error!!\n", stderr);
-    return _http_fail(conn);
+    return _http_fail_errno(conn, code);
   }
   b->position += int32_t(sent);
   if (sent > 0) _http_touch(conn);
@@ -226,7 +255,7 @@ static void _http_scan_header(HttpConn *conn) {
 static int _http_finish(HttpConn *conn) {
   if (!conn->header_done) {
     fputs("recv: connection closed before the end of the reply header\n", stderr);
-    return _http_fail(conn);
+    return _http_fail(conn, "the reply ended inside its header");
   }
   conn->state = HTTP_DONE;
   _http_close_socket(conn);
@@ -239,39 +268,52 @@ static void _http_point_body(HttpConn *conn) {
   conn->body_length = conn->recv_buf.length - conn->header_length;
 }
 
-static int _http_receive(HttpConn *conn) {
+static int _http_too_large(HttpConn *conn) {
+  fprintf(stderr, "recv: reply reached %d bytes\n", KEZ_HTTP_REPLY_MAX);
+  return _http_fail(conn, "the reply is too large");
+}
+
+int kez_http_take(HttpConn *conn, const char *data, int length) {
+  if (conn->error) return 1;
   HttpBuffer *b = &conn->recv_buf;
-  const int room = KEZ_HTTP_REPLY_MAX - b->length < HTTP_READ_SIZE ? KEZ_HTTP_REPLY_MAX - b->length : HTTP_READ_SIZE;
-  if (room <= 0) {  // the server is still sending: refuse to grow without bound
-    fprintf(stderr, "recv: reply reached %d bytes\n", KEZ_HTTP_REPLY_MAX);
-    return _http_fail(conn);
-  }
-  if (_http_buffer_grow(b, room) != 0) {
+  if (length < 0 || length > KEZ_HTTP_REPLY_MAX - b->length) return _http_too_large(conn);
+  if (_http_buffer_grow(b, length) != 0) {
     fputs("recv: out of memory\n", stderr);
-    return _http_fail(conn);
+    return _http_fail(conn, "out of memory");
   }
-  _http_point_body(conn);  // the block may have moved, and the read below may end the request
-  ssize_t got = recv(conn->socket, b->data + b->length, size_t(room), 0);
-  if (got < 0) {
-    if (_http_retry_later(errno)) return 0;
-    perror("recv");
-    return _http_fail(conn);
-  }
-  if (got == 0) return _http_finish(conn);
-  b->length += int32_t(got);
-  _http_touch(conn);
+  if (length > 0) memcpy(b->data + b->length, data, size_t(length));
+  b->length += length;
   if (!conn->header_done) _http_scan_header(conn);
   _http_point_body(conn);
   return 0;
 }
 
-// The socket's ready events, 0 when none, or -1 after the message.
+static int _http_receive(HttpConn *conn) {
+  char block[HTTP_READ_SIZE];
+  const int32_t left = KEZ_HTTP_REPLY_MAX - conn->recv_buf.length;
+  // The server is still sending at the cap: refuse to grow without bound.
+  if (left <= 0) return _http_too_large(conn);
+  ssize_t got = recv(conn->socket, block, size_t(left < HTTP_READ_SIZE ? left : HTTP_READ_SIZE), 0);
+  if (got < 0) {
+    const int code = errno;
+    if (_http_retry_later(code)) return 0;
+    perror("recv");
+    return _http_fail_errno(conn, code);
+  }
+  if (got == 0) return _http_finish(conn);
+  _http_touch(conn);
+  return kez_http_take(conn, block, int(got));
+}
+
+// The socket's ready events, 0 when none, or -1 once the request has failed.
 static int _http_poll(HttpConn *conn) {
   pollfd entry = {conn->socket, POLLIN | POLLOUT, 0};
   int ready = poll(&entry, 1, 0);
   if (ready < 0 && errno != EINTR) {
+    const int code = errno;
     perror("select");  // the readiness check keeps its established log wording
     fputs("error in select\n", stderr);
+    _http_fail_errno(conn, code);
     return -1;
   }
   return ready > 0 ? entry.revents : 0;
@@ -281,11 +323,11 @@ int kez_http_step(HttpConn *conn) {
   if (conn->state == HTTP_DONE || conn->state == HTTP_NOT_STARTED || conn->error) return 1;
   if (_http_now() > conn->deadline) {
     fprintf(stderr, "timeout :: state = %d\n", conn->state);
-    return _http_fail(conn);
+    return _http_fail(conn, "no answer in time");
   }
-  if (conn->state == HTTP_CONNECTING && _http_connect(conn) != 0) return _http_fail(conn);
+  if (conn->state == HTTP_CONNECTING && _http_connect(conn) != 0) return 1;
   const int ready = _http_poll(conn);
-  if (ready < 0) return _http_fail(conn);
+  if (ready < 0) return 1;
   // An error or hang-up counts as ready: the send or receive then reports it at once.
   const int trouble = POLLERR | POLLHUP;
   if (conn->state == HTTP_SENDING && (ready & (POLLOUT | trouble))) return _http_send(conn);
@@ -293,9 +335,9 @@ int kez_http_step(HttpConn *conn) {
   return 0;
 }
 
-void kez_http_header(char *out, const HttpConn *conn, const char *name) {
+int kez_http_header(char *out, const HttpConn *conn, const char *name) {
   memset(out, 0, KEZ_HTTP_HEADER_SIZE);
-  if (!conn || !name || !conn->recv_buf.data) return;
+  if (!conn || !name || !conn->recv_buf.data) return 0;
   const char *data = conn->recv_buf.data;
   const size_t end = size_t(conn->header_length), name_length = strlen(name);
   size_t pos = 0;
@@ -306,12 +348,13 @@ void kez_http_header(char *out, const HttpConn *conn, const char *name) {
       size_t n = 0;
       while (pos + n < end && n < KEZ_HTTP_HEADER_SIZE - 1 && data[pos + n] != '\r' && data[pos + n] != '\n') n++;
       memcpy(out, data + pos, n);
-      return;
+      return int(n);
     }
     const char *lf = static_cast<const char *>(memchr(data + pos, '\n', end - pos));
-    if (!lf) return;
+    if (!lf) return 0;
     pos = size_t(lf - data) + 1;
   }
+  return 0;
 }
 
 void kez_http_close(HttpConn *conn) {

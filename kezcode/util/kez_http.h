@@ -23,6 +23,7 @@ constexpr int KEZ_HTTP_HOST_MAX = 255;                   // longest host name, i
 constexpr int KEZ_HTTP_PATH_MAX = 1023;                  // longest path and query, in bytes
 constexpr int KEZ_HTTP_HEADER_SIZE = 256;                // size of `kez_http_header`'s out buffer
 constexpr int32_t KEZ_HTTP_REPLY_MAX = 8 * 1024 * 1024;  // a reply that reaches this many bytes fails
+constexpr int KEZ_HTTP_FAILURE_SIZE = 96;                // size of `HttpConn::failure`
 
 // A growing byte block.
 struct HttpBuffer {
@@ -50,6 +51,8 @@ struct HttpConn {
   sockaddr_in address;  // the server
   int header_done;      // the blank line that ends the header was seen
   int header_lf;        // the last header byte scanned, CRs aside, was an LF
+  // Why the error flag was set, in words a player can be shown; empty while it is clear.
+  char failure[KEZ_HTTP_FAILURE_SIZE];
 };
 
 // Socket start-up for the Game: BSD sockets need none, so this always returns 0 (-1 would be failure).
@@ -63,13 +66,21 @@ const uint32_t *kez_gethostbyname(const char *host);
 
 // Starts a GET (body_length 0) or a form-encoded POST of `body` to host:port/path; never null. A
 // failure (bad arguments, lookup, socket) leaves the error flag set and the state HTTP_NOT_STARTED.
+// The request line and Host header are written as given, so a host holding anything but letters,
+// digits, '.', '-' and '_', or a path holding a blank, a control byte or a byte above 126, is refused:
+// the caller encodes what it puts into a URL.
 HttpConn *kez_http_open(const char *host, int port, const char *path, const char *body, int body_length, int timeout);
 // Advances the request by at most one send or one receive: 1 once it has finished (done or failed, see
 // the error flag), 0 while it is in progress.
 int kez_http_step(HttpConn *conn);
+// Appends `length` reply bytes that arrived to the receive block, finds the end of the header and
+// points the body past it: 0, or 1 once the request has failed (the reply would pass KEZ_HTTP_REPLY_MAX
+// bytes, or memory ran out). `kez_http_step` hands it every read.
+int kez_http_take(HttpConn *conn, const char *data, int length);
 // Copies the value of reply header `name` (case-sensitive, at most 255 bytes) into `out`, which holds
-// KEZ_HTTP_HEADER_SIZE bytes; `out` is left empty when the header is missing.
-void kez_http_header(char *out, const HttpConn *conn, const char *name);
+// KEZ_HTTP_HEADER_SIZE bytes; `out` is left empty when the header is missing. Returns the bytes of the
+// value, which may hold a NUL.
+int kez_http_header(char *out, const HttpConn *conn, const char *name);
 // Closes the socket if still open and frees the record and its buffers; null is allowed.
 void kez_http_close(HttpConn *conn);
 

@@ -33,7 +33,8 @@ static void _game_no_driver_leak_check() {
   setenv("ASAN_OPTIONS", options.c_str(), 1);
 }
 
-GameProcess game_start(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+GameProcess game_start(const std::vector<std::string> &args,
+                       const std::vector<std::pair<std::string, std::string>> &env) {
   GameProcess p;
   char dir[] = "/tmp/vantor-e2e-XXXXXX";
   p.appdata = mkdtemp(dir) ? dir : "/tmp";
@@ -43,11 +44,9 @@ GameProcess game_start(const std::vector<std::string> &args, const std::vector<s
   if (p.pid == 0) {
     setenv("APPDATA", p.appdata.c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+    unsetenv("VANTOR_WEB_HOST");
+    for (const auto &entry : env) setenv(entry.first.c_str(), entry.second.c_str(), 1);
     if (!_game_headless(args)) _game_no_driver_leak_check();
-    for (const std::string &setting : env) {
-      const size_t at = setting.find('=');
-      if (at != std::string::npos) setenv(setting.substr(0, at).c_str(), setting.c_str() + at + 1, 1);
-    }
     if (chdir(VB_BINARY_DIR) != 0) _exit(127);
     int fd = open(p.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, 1);

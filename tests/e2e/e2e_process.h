@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct GameProcess {
@@ -13,10 +14,11 @@ struct GameProcess {
   std::string output;   // file receiving standard output and standard error
 };
 
-// Starts the game binary with the arguments in a fresh APPDATA; the working folder is the build
-// folder so that ./data is found. Audio goes to SDL's silent driver unless env, a list of
-// "NAME=value" settings applied last, says otherwise.
-GameProcess game_start(const std::vector<std::string> &args, const std::vector<std::string> &env = {});
+// Starts the game binary with the arguments in a fresh APPDATA and with the environment entries given
+// (no VANTOR_WEB_HOST otherwise, whatever the test's own environment holds); the working folder is the
+// build folder so that ./data is found.
+GameProcess game_start(const std::vector<std::string> &args,
+                       const std::vector<std::pair<std::string, std::string>> &env = {});
 // Waits for the process to end; its exit status, or -1000 when it did not end in time (it is killed).
 int game_wait(GameProcess &p, int timeout_ms);
 // The text of a file, empty when it is missing.

@@ -49,7 +49,7 @@ TEST(Music, the_home_screen_plays_the_menu_music_into_the_mixed_output) {
   char dir[] = "/tmp/vantor-e2e-audio-XXXXXX";
   ASSERT_TRUE(mkdtemp(dir));
   const std::string raw = std::string(dir) + "/out.raw";
-  GameProcess p = game_start({}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw});
+  GameProcess p = game_start({}, {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", raw}});
   const unsigned long window = x_wait_window(20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   ASSERT_TRUE(wait_for_text(p.output, "play_music: mus-menu", WAIT_MS)) << file_text(p.output);

@@ -248,3 +248,73 @@ TEST_F(GuiGl, a_built_button_shows_its_skin_and_fades_in_the_over_image_when_the
   page->paint();
   expect_pixel(50, 20, 0xFFFF00);
 }
+
+// The rows of a flow, each row's one element.
+std::vector<Widget *> rows(Widget *flow) {
+  std::vector<Widget *> out = cells(flow);
+  for (size_t i = 0; i < out.size(); i++) EXPECT_EQ(out[i]->parent->row, int(i));
+  return out;
+}
+
+TEST_F(Build, a_flow_stacks_every_element_and_keeps_the_text_the_page_rules_drop) {
+  Page flow(
+      gui_build_flow("lead <h1>Title</h1>Text <b>bold</b> end<p>One</p> tail <table><tr><td>A<td><i>B</i> c"
+                     "</table><img src='logo' width=20 />Line<br>two<br />three</p>",
+                     var()));
+  std::vector<Widget *> r = rows(flow.get());
+  ASSERT_EQ(r.size(), 8u);
+  EXPECT_EQ(text(r[0]), "lead ");
+  EXPECT_EQ(text(r[1]), "Title");
+  EXPECT_EQ(font_size(r[1]), 32);
+  EXPECT_EQ(text(r[2]), "Text bold end") << "the text around an inline tag stays one paragraph";
+  EXPECT_EQ(text(r[3]), "One");
+  EXPECT_EQ(text(r[4]), " tail ");
+  std::vector<Widget *> table = cells(r[5]);
+  ASSERT_EQ(table.size(), 2u);
+  EXPECT_EQ(text(table[0]), "A");
+  EXPECT_EQ(text(table[1]), "B c");
+  EXPECT_EQ(base(r[6]).width, 20);  // the picture
+  EXPECT_EQ(dynamic_cast<Label *>(r[6]), nullptr);
+  EXPECT_EQ(text(r[7]), "Line\ntwo\nthree");
+}
+
+TEST_F(Build, a_flow_builds_no_empty_rows_for_end_tags_or_blank_text_and_stops_at_its_cap) {
+  Page flow(gui_build_flow("<p>x</p>\n  </td></tr></table></input></p><p>&nbsp;</p>", var()));
+  std::vector<Widget *> r = rows(flow.get());
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(text(r[0]), "x");
+  EXPECT_EQ(text(r[1]), " ") << "a paragraph written as a spacer is kept";
+  std::string many;
+  for (int i = 0; i < 3 * GUI_FLOW_BLOCKS_MAX; i++) many += "<h2>row</h2>";
+  Page capped(gui_build_flow(many, var()));
+  EXPECT_EQ(rows(capped.get()).size(), size_t(GUI_FLOW_BLOCKS_MAX));
+  Page empty(gui_build_flow("", var()));
+  EXPECT_TRUE(rows(empty.get()).empty());
+  Page last(gui_build_flow("<p>x</p>and the last words", var()));
+  ASSERT_EQ(rows(last.get()).size(), 2u);
+  EXPECT_EQ(text(rows(last.get())[1]), "and the last words") << "text after the last tag is kept";
+}
+
+TEST_F(Build, a_flow_links_its_inputs_in_tab_order_and_quoted_brackets_stay_in_their_tag) {
+  var style;
+  var_dict0(style);
+  style["p:max-width"] = var(240);
+  Page flow(
+      gui_build_flow("<input type='text' name='b' tabindex=2 /><a title='x>y'>link</a> text"
+                     "<input type='text' name='a' tabindex=1 />",
+                     style));
+  std::vector<Widget *> r = rows(flow.get());
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(text(r[1]), "link text");
+  EXPECT_EQ(base(r[1]).width, 240);
+  EXPECT_EQ(r[2]->tab_next, r[0]);
+  EXPECT_EQ(r[0]->tab_next, nullptr);
+}
+
+TEST_F(Build, markup_is_told_from_text_by_its_tags) {
+  for (const char *markup : {"<p>x</p>", "Text <b>bold</b> end", "one<br/>two", "bad</table>", "<img src='a'>",
+                             "<a href='x'>link</a>", "x <span class='y'>z"})
+    EXPECT_TRUE(gui_markup_is(markup)) << markup;
+  for (const char *text : {"", "Tom & Jerry", "a < b", "x<3", "1</2", "a <name> is needed", "<password>", "<"})
+    EXPECT_FALSE(gui_markup_is(text)) << text;
+}

@@ -19,9 +19,13 @@ class Builds : public testing::Test {
     g->headless = 1;
     api.reset(new ModsAPI(g.get()));
     g->mods = api.get();
-    _game_web_host_set("127.0.0.1", 9);  // nothing listens: requests only queue
+    game_web_configure("127.0.0.1:9");  // nothing listens: requests only queue
   }
-  void TearDown() override { g->mods = nullptr; }
+  void TearDown() override {
+    g->mods = nullptr;
+    game_web_deinit();
+    game_web_configure(nullptr);
+  }
   std::string call(const char *name, const std::string &args) { return builds_mods_api_ext_call(g.get(), name, args); }
 
   std::unique_ptr<Game> g;

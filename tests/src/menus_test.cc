@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -12,7 +13,9 @@
 #include "controls.h"
 #include "game.h"
 #include "game_video.h"
+#include "game_web.h"
 #include "gui_build.h"
+#include "http_test_server.h"
 #include "kez_driver-files.h"
 #include "menus_news.h"
 #include "mods_misc.h"
@@ -50,6 +53,8 @@ class Menus : public PaintGlTest {
     menus_init(game);
   }
   void TearDown() override {
+    game_web_deinit();
+    game_web_configure(nullptr);
     mods_stop(game);
     states_delete_all();
     g.reset();
@@ -66,6 +71,29 @@ class Menus : public PaintGlTest {
     }
     return nullptr;
   }
+  // The texts of the current page's labels in tree order, joined with "|".
+  std::string labels() {
+    std::string out;
+    for (Widget *w : page()->root.children()) {
+      if (Label *l = dynamic_cast<Label *>(w)) out += (out.empty() ? "" : "|") + l->text;
+    }
+    return out;
+  }
+  // Opens the login page over the main menu and clicks Sign In, then runs frames until the web
+  // request has been answered (bounded).
+  void sign_in() {
+    go("menus_main");
+    state_push(&game->names, "menus_login");
+    click(button("login"));
+    auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
+    while (game_web_pending() && std::chrono::steady_clock::now() < limit) {
+      game_web_loop(game);
+      poll(nullptr, 0, 1);
+    }
+    ASSERT_EQ(game_web_pending(), 0);
+    state_loop(game->names.current, 0);
+  }
+  std::string status() { return label(page()->root.find("login:status")->parent); }
   // Lays the page out and clicks the middle of the widget through the current state.
   void click(Widget *w) {
     ASSERT_TRUE(w);
@@ -186,11 +214,38 @@ TEST_F(Menus, an_error_text_that_closes_the_page_still_leaves_a_continue_button)
   go("menus_main");
   menus_error_show(game, "bad</p></table><table><tr><td><p>reply</p></table>");
   ASSERT_TRUE(button("continue"));
-  bool plain = false;
-  for (Widget *w : page()->root.children()) {
-    if (Label *l = dynamic_cast<Label *>(w)) plain |= l->text.find("</table>") != std::string::npos;
-  }
-  EXPECT_TRUE(plain) << "the text is shown as it came";
+  EXPECT_EQ(labels(), "bad|reply|Continue");
+  click(button("continue"));
+  EXPECT_EQ(stack(), "menus_main");
+}
+
+TEST_F(Menus, a_markup_error_shows_its_paragraphs_headings_bold_text_tables_and_images) {
+  go("menus_main");
+  menus_error_show(game,
+                   "<h1>Welcome</h1><p>Text <b>bold</b> end</p><table><tr><td>cell A<td><b>cell</b> B"
+                   "</table><img src='logo' width=40 />");
+  EXPECT_EQ(labels(), "Welcome|Text bold end|cell A|cell B|Continue");
+  bool image = false;
+  for (Widget *w : page()->root.children()) image |= w->style.records[STYLE_BASE].width == 40;
+  EXPECT_TRUE(image);
+  state_paint(game->names.current);
+  menus_error_show(game, "<p>Hello</p>");
+  EXPECT_EQ(labels(), "Hello|Continue") << "a paragraph inside the message's paragraph showed blank";
+  menus_error_show(game, "Text <b>bold</b> end");
+  EXPECT_EQ(labels(), "Text bold end|Continue") << "the text after the bold word was dropped";
+}
+
+TEST_F(Menus, a_plain_error_text_shows_as_written_and_a_huge_or_hostile_one_stays_bounded) {
+  go("menus_main");
+  menus_error_show(game, "Tom & Jerry <3 1<2 a < b\nline two");
+  EXPECT_EQ(labels(), "Tom & Jerry <3 1<2 a < b\nline two|Continue");
+  std::string huge;
+  while (huge.size() < (5u << 20)) huge += "<p>page</p>";
+  menus_error_show(game, huge.c_str());
+  EXPECT_LE(page()->root.children().size(), size_t(8 * GUI_FLOW_BLOCKS_MAX));
+  ASSERT_TRUE(button("continue"));
+  menus_error_show(game, "<p>\x01\x1b[2J\x7f\xff\t</p>");
+  state_paint(game->names.current);
   click(button("continue"));
   EXPECT_EQ(stack(), "menus_main");
 }
@@ -287,4 +342,71 @@ TEST_F(Menus, video_page_lists_sizes_largest_first_and_keeps_an_unlisted_resolut
   state_loop("menus_settings_video", 0);
   EXPECT_EQ(game->settings.vres, 123 * 65536 + 45);
   EXPECT_TRUE(page()->root.find("vsize")) << "not a phone: the font size section is there";
+}
+
+TEST_F(Menus, sign_in_without_a_web_service_says_there_is_none) {
+  game_web_configure(nullptr);
+  go("menus_login");
+  EXPECT_EQ(status().rfind("No web service is configured", 0), 0u) << status();
+  sign_in();
+  EXPECT_EQ(stack(), "menus_error,menus_login,menus_main");
+  EXPECT_EQ(labels().rfind("No web service is configured", 0), 0u) << labels();
+  EXPECT_EQ(game->settings.logged_in, 0);
+}
+
+TEST_F(Menus, signing_in_to_the_service_logs_in_then_the_campaign_tab_starts_its_mod) {
+  WebService service([](const WebServiceRequest &) { return web_login_reply(); });
+  ASSERT_TRUE(game_web_configure(service.host().c_str()));
+  go("menus_login");
+  EXPECT_EQ(status().rfind("Signing in with your", 0), 0u) << status();
+  page()->root.find("name")->set_value(var("bob"));
+  state_loop("menus_login", 0);
+  game_web_login(game);
+  state_loop("menus_login", 0);
+  EXPECT_EQ(status(), "Signing in...") << "the player sees the click was taken";
+  game_web_deinit();
+  sign_in();
+  EXPECT_EQ(stack(), "menus_login,menus_main") << "an empty reply body opens no page";
+  EXPECT_EQ(game->settings.logged_in, 1);
+  EXPECT_EQ(status(), "Signed in as Bob.");
+  ASSERT_EQ(service.seen().size(), 1u);
+  EXPECT_EQ(service.seen()[0].query.at("_name"), "bob");
+  EXPECT_TRUE(menus_tabs_handle(game, onclick("tab:brevane")));
+  ASSERT_TRUE(game->mods_base);
+  const std::string mod = game->mod_file;
+  EXPECT_EQ(mod.substr(mod.size() - 31), "VantorBrevane/VantorBrevane.lua");
+}
+
+TEST_F(Menus, a_refused_or_refusing_sign_in_tells_the_player_and_the_game_goes_on) {
+  {
+    RefusedPort refused;
+    ASSERT_TRUE(game_web_configure(refused.host().c_str()));
+    sign_in();
+  }
+  EXPECT_EQ(stack(), "menus_error,menus_login,menus_main");
+  EXPECT_NE(labels().find("Signing in failed: the web service at 127.0.0.1:"), std::string::npos) << labels();
+  EXPECT_NE(labels().find("could not be reached (Connection refused)."), std::string::npos) << labels();
+  click(button("continue"));
+  EXPECT_EQ(stack(), "menus_login,menus_main");
+
+  WebService service([](const WebServiceRequest &) {
+    return web_reply("X-Response: OK\r\nX-Error: Wrong <password> & name\r\nX-Type: login\r\n");
+  });
+  ASSERT_TRUE(game_web_configure(service.host().c_str()));
+  sign_in();
+  EXPECT_EQ(labels(), "Wrong <password> & name|Continue") << "no tag of markup in it: shown as written";
+  EXPECT_EQ(game->settings.logged_in, 0);
+}
+
+TEST_F(Menus, a_login_reply_with_a_page_shows_it_as_markup_over_the_login) {
+  WebService service([](const WebServiceRequest &) {
+    return web_login_reply("",
+                           "\n  <h2>Welcome</h2><p>Hello <b>Bob</b>, good to see you.</p>"
+                           "<table><tr><td>Wins<td>3<tr><td>Rank<td><b>12</b></table>\n");
+  });
+  ASSERT_TRUE(game_web_configure(service.host().c_str()));
+  sign_in();
+  EXPECT_EQ(stack(), "menus_error,menus_login,menus_main");
+  EXPECT_EQ(labels(), "Welcome|Hello Bob, good to see you.|Wins|3|Rank|12|Continue");
+  EXPECT_EQ(game->settings.logged_in, 1);
 }

@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -145,6 +147,7 @@ TEST(HttpClient, a_close_before_the_blank_line_fails_and_a_close_right_after_it_
     EXPECT_NE(testing::internal::GetCapturedStderr().find("connection closed before the end of the reply header"),
               std::string::npos);
     EXPECT_EQ(conn->error, 1) << "reply '" << cut << "'";
+    EXPECT_STREQ(conn->failure, "the reply ended inside its header");
     EXPECT_EQ(conn->socket, -1);
   }
   Conn empty_body = fetch("HTTP/1.0 200 OK\nX-UID: 42\n\n");
@@ -161,6 +164,7 @@ TEST(HttpClient, a_server_that_never_answers_times_out_in_the_receiving_state) {
   ASSERT_TRUE(finish(conn.get()));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "timeout :: state = 3\n");
   EXPECT_EQ(conn->error, 1);
+  EXPECT_STREQ(conn->failure, "no answer in time");
   EXPECT_EQ(conn->state, HTTP_RECEIVING);
   EXPECT_EQ(conn->socket, -1);
   EXPECT_EQ(kez_http_step(conn.get()), 1);
@@ -176,20 +180,14 @@ TEST(HttpClient, a_reply_reaching_the_size_limit_fails_without_growing_past_it) 
 }
 
 TEST(HttpClient, a_refused_connection_fails_long_before_the_timeout) {
-  int bound = socket(AF_INET, SOCK_STREAM, 0);  // bound but not listening: connecting is refused
-  sockaddr_in sin = {};
-  sin.sin_family = AF_INET;
-  sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof sin;
-  ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr *>(&sin), length), 0);
-  ASSERT_EQ(getsockname(bound, reinterpret_cast<sockaddr *>(&sin), &length), 0);
+  RefusedPort refused;
   testing::internal::CaptureStderr();
-  Conn conn(kez_http_open("127.0.0.1", ntohs(sin.sin_port), "/", nullptr, 0, 60), kez_http_close);
+  Conn conn(kez_http_open("127.0.0.1", refused.port, "/", nullptr, 0, 60), kez_http_close);
   ASSERT_TRUE(finish(conn.get()));
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(conn->error, 1);
+  EXPECT_STREQ(conn->failure, strerror(ECONNREFUSED));
   EXPECT_EQ(conn->socket, -1);
-  close(bound);
 }
 
 TEST(HttpClient, open_failures_set_the_error_flag_hold_no_socket_and_finish_at_the_first_step) {
@@ -202,16 +200,54 @@ TEST(HttpClient, open_failures_set_the_error_flag_hold_no_socket_and_finish_at_t
       {std::string(256, 'h'), "/", 0, "host missing or longer than 255 bytes"},
       {"127.0.0.1", "/" + std::string(1023, 'p'), 0, "path missing or longer than 1023 bytes"},
       {"127.0.0.1", "/", -1, "bad body length -1"},
+      // What would end the request line or the Host header early, letting the rest pass for headers.
+      {"127.0.0.1\nX-Evil: 1", "/", 0, "the host name holds a byte no host name has"},
+      {"127.0.0.1:80", "/", 0, "the host name holds a byte no host name has"},
+      {"127.0.0.1", "/a b", 0, "the path holds a blank, a control byte or a byte above 126"},
+      {"127.0.0.1", "/a\r\nX-Evil: 1", 0, "the path holds a blank"},
+      {"127.0.0.1", "/\x7f", 0, "the path holds a blank"},
+      {"127.0.0.1", "/caf\xc3\xa9", 0, "the path holds a blank"},
   };
   for (const Case &c : cases) {
     testing::internal::CaptureStderr();
     Conn conn(kez_http_open(c.host.c_str(), 80, c.path.c_str(), "", c.body_length, 5), kez_http_close);
     EXPECT_NE(testing::internal::GetCapturedStderr().find(c.message), std::string::npos) << c.message;
     EXPECT_EQ(conn->error, 1);
+    EXPECT_NE(conn->failure[0], 0) << c.message;
     EXPECT_EQ(conn->state, HTTP_NOT_STARTED);
     EXPECT_EQ(conn->socket, -1);
     EXPECT_EQ(kez_http_step(conn.get()), 1);
   }
+}
+
+// A request that never connects: its reply is handed over by kez_http_take alone.
+Conn unconnected() { return Conn(kez_http_open("127.0.0.1", 9, "/", nullptr, 0, 5), kez_http_close); }
+
+TEST(HttpClient, a_reply_taken_one_byte_at_a_time_reads_like_one_taken_whole) {
+  const std::string reply = "HTTP/1.0 200 OK\r\nX-Response: OK\r\nX-Type: login\r\n\r\n<p>Hi</p>";
+  Conn whole = unconnected(), bytes = unconnected();
+  ASSERT_EQ(kez_http_take(whole.get(), reply.data(), int(reply.size())), 0);
+  for (char c : reply) ASSERT_EQ(kez_http_take(bytes.get(), &c, 1), 0);
+  for (HttpConn *c : {whole.get(), bytes.get()}) {
+    EXPECT_EQ(c->header_done, 1);
+    EXPECT_EQ(header(c, "X-Response"), "OK");
+    EXPECT_EQ(header(c, "X-Type"), "login");
+    EXPECT_EQ(body_of(c), "<p>Hi</p>");
+  }
+}
+
+TEST(HttpClient, taking_more_than_the_reply_limit_fails_and_keeps_what_was_held) {
+  Conn conn = unconnected();
+  const std::string head = "HTTP/1.0 200 OK\n\n";
+  ASSERT_EQ(kez_http_take(conn.get(), head.data(), int(head.size())), 0);
+  const std::string big(size_t(KEZ_HTTP_REPLY_MAX) - head.size() + 1, 'b');
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(kez_http_take(conn.get(), big.data(), int(big.size())), 1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(conn->error, 1);
+  EXPECT_STREQ(conn->failure, "the reply is too large");
+  EXPECT_EQ(conn->recv_buf.length, int(head.size()));
+  EXPECT_EQ(kez_http_take(conn.get(), "x", 1), 1) << "a failed request takes nothing more";
 }
 
 TEST(HttpHostLookup, resolves_once_then_answers_from_the_cache_silently) {
