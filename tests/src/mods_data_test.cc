@@ -20,6 +20,7 @@
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "mods_misc.h"
+#include "net_server.h"
 #include "vantor.h"
 
 namespace {
@@ -139,7 +140,18 @@ TEST_F(ModsData, match_modes_lay_out_planets_and_their_bots_send_fleets) {
   }
 }
 
+// A UDP port that was free a moment ago: the server mode must not meet a port another program holds.
+static int free_port() {
+  NetServer probe;
+  probe.setup("", 0, "server", "Server", "velum");
+  probe.open();
+  const int port = probe.port;
+  probe.close();
+  return port;
+}
+
 TEST_F(ModsData, screen_scripts_start_without_errors) {
+  g->port = free_port();
   for (const char *file : SCREEN_MODES) {
     SCOPED_TRACE(file);
     const ModRun r = run(file);
