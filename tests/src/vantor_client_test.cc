@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "vantor_fleet.h"
@@ -19,7 +20,7 @@ struct VantorClient : testing::Test {
   Net server;
 
   void SetUp() override {
-    vantor_server_handle(&server, s.world, {"u1", "", "refresh", "", 0});
+    vantor_server_handle(&server, s.world, {"u1", "", "join", "", 0});  // a join always brings the baseline
     sync();
   }
   void sync() {
@@ -102,4 +103,30 @@ TEST_F(VantorClient, messages_of_the_wrong_size_or_index_and_orders_on_free_item
   EXPECT_FALSE(vantor_client_send(&to_server, c, 50, (int)local(s.home), 4000));
   EXPECT_FALSE(vantor_client_redirect(&to_server, c, 0, (int)local(s.away)));
   EXPECT_TRUE(to_server.outgoing.empty());
+}
+
+TEST_F(VantorClient, a_reused_server_slot_replaces_the_copy_and_an_empty_delta_reapplies_the_shadow) {
+  const uint32_t before = local(s.free_planet);
+  ASSERT_NE(0u, before);
+  // The server's slot now holds another planet: the same index under a new serial.
+  Item reused = s[s.free_planet];
+  reused.sync_id += 1000;
+  reused.ships_value = 9;
+  reused.owner_n = 0;
+  ASSERT_TRUE(vantor_client_apply(c, nullptr, reused));
+  const Item *copy = sync_copy(c, s.free_planet);
+  ASSERT_NE(nullptr, copy);
+  EXPECT_EQ(reused.sync_id, copy->sync_id);
+  EXPECT_EQ(9.0f, copy->ships_value);
+  EXPECT_FALSE(c->items[before].in_use && c->items[before].sync_id == s[s.free_planet].sync_id)
+      << "the old copy is gone";
+  EXPECT_EQ(1, sync_count(c, [](const Item &i) { return i.has_planet && i.ships_value == 9.0f; }));
+
+  // A delta of all zeros but the index is the shadow itself, applied again.
+  c->items[local(s.home)].ships_value = 1234;  // a local drift the server's record corrects
+  std::string delta(sizeof(Item), '\0');
+  const uint32_t r = (uint32_t)s.home;
+  memcpy(&delta[4], &r, 4);
+  ASSERT_TRUE(vantor_client_handle_delta(c, nullptr, delta));
+  EXPECT_EQ(c->shadows[s.home].ships_value, sync_copy(c, s.home)->ships_value);
 }

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "vantor_fleet.h"
 #include "vantor_sync_test_util.h"
@@ -100,29 +102,72 @@ TEST_F(VantorServer, a_message_is_logged_with_at_most_256_bytes_of_its_data_and_
 }
 
 TEST_F(VantorServer, a_peer_gets_at_most_one_requested_baseline_a_second) {
-  auto handle = [&](const char *type, uint32_t now) {
+  // Peers and clock readings of this test's own: the interval table outlives a test in one process.
+  const uint32_t t0 = 0x70000000u;
+  auto handle = [&](const char *peer, const char *type, uint32_t now) {
     testing::internal::CaptureStdout();
-    _vantor_server_dispatch(&server, s.world, {"u1", "Alice", type, "", 0}, now);
+    _vantor_server_dispatch(&server, s.world, {peer, "Alice", type, "", 0}, now);
     return testing::internal::GetCapturedStdout();
   };
-  handle("join", 100000);
+  handle("limit-a", "join", t0);
   EXPECT_EQ(1u, sent("R"));
   std::string log;
-  for (uint32_t t = 0; t < 20; t++) log += handle("refresh", 100001 + t);
+  for (uint32_t t = 1; t <= 20; t++) log += handle("limit-a", "refresh", t0 + t);
   EXPECT_EQ(1u, sent("R")) << "repeats within the second are merged into the baseline already sent";
-  const std::string dropped = "u1 asked again within a second, dropped";
-  EXPECT_EQ(log.find(dropped), log.rfind(dropped)) << "one log line, not one per request";
+  const std::string dropped = "limit-a asked again within a second, dropped";
   EXPECT_NE(std::string::npos, log.find(dropped));
+  EXPECT_EQ(log.find(dropped), log.rfind(dropped)) << "one log line, not one per request";
 
-  handle("refresh", 101000);
+  handle("limit-a", "refresh", t0 + 1000);
   EXPECT_EQ(2u, sent("R"));
-  handle("refresh", 101500);
+  handle("limit-a", "refresh", t0 + 1500);
   EXPECT_EQ(2u, sent("R"));
   // The endpoint's own join always brings a baseline: a new connection has an empty world.
-  handle("leave", 101600);
-  handle("join", 101700);
+  handle("limit-a", "leave", t0 + 1600);
+  handle("limit-a", "join", t0 + 1700);
   EXPECT_EQ(3u, sent("R"));
   // Another peer has its own interval.
-  _vantor_server_dispatch(&server, s.world, {"u2", "Bob", "refresh", "", 0}, 101701);
+  handle("limit-b", "refresh", t0 + 1701);
   EXPECT_EQ(4u, sent("R"));
+}
+
+TEST_F(VantorServer, a_joining_client_gets_a_reset_then_shadow_and_delta_of_every_synced_item_and_nothing_else_changes) {
+  s[s.home].ships_value = 77;  // changed since its shadow was last sent
+  vantor_server_sync_all(&server, s.world);
+  s[s.home].ships_value = 78;
+  server.outgoing.clear();
+  const std::vector<Item> shadows(s.world->shadows, s.world->shadows + VANTOR_ITEMS);
+  std::vector<uint8_t> dirty;
+  for (const Item &item : s.world->items) dirty.push_back(item.dirty);
+
+  order("late", "join", "");
+  ASSERT_FALSE(server.outgoing.empty());
+  EXPECT_EQ("R", server.outgoing[0].type);
+  std::vector<int> order_seen;
+  for (size_t i = 1; i < server.outgoing.size(); i += 2) {
+    const NetMsg &shadow = server.outgoing[i], &delta = server.outgoing[i + 1];
+    EXPECT_EQ("S", shadow.type);
+    EXPECT_EQ("D", delta.type);
+    EXPECT_EQ("late", shadow.peer);
+    uint32_t n;
+    memcpy(&n, delta.data.data() + 4, 4);
+    order_seen.push_back((int)n);
+  }
+  EXPECT_EQ((int)order_seen.size(), sync_count(s.world, sync_is_synced));
+  EXPECT_TRUE(std::is_sorted(order_seen.begin(), order_seen.end()));
+  for (int n = 0; n < VANTOR_ITEMS; n++) {
+    EXPECT_EQ(0, memcmp(&shadows[n], &s.world->shadows[n], sizeof(Item))) << n;
+    EXPECT_EQ(dirty[n], s.world->items[n].dirty) << n;
+  }
+}
+
+TEST_F(VantorServer, the_percentage_must_lie_within_1_and_100) {
+  const std::string rest = w(s.home) + w(s.away) + w(s[s.home].sync_id);
+  for (const char *bad : {"0", "101", "-5", "nan", "inf"})
+    EXPECT_NE(std::string::npos, order("u1", "send", bad + rest).find("invalid perc")) << bad;
+  EXPECT_EQ(0, sync_count(s.world, sync_is_fleet));
+  s[s.home].ships_value = 400;  // enough that 1% is a whole ship
+  EXPECT_EQ(std::string::npos, order("u1", "send", "1" + rest).find("invalid"));
+  EXPECT_EQ(std::string::npos, order("u1", "send", "100" + rest).find("invalid"));
+  EXPECT_EQ(2, sync_count(s.world, sync_is_fleet));
 }
