@@ -70,8 +70,8 @@ static void check_ranges(const GameSettings &s) {
   }
   check(s.ui_nonplayer_select == -1 && s.ui_scroll == 1 && s.ui_wheel_invert == -1 && s.ui_num_chat == -1 &&
         s.ui_multitouch == 1);
-  for (const char *text : {s.user_name, s.password, s.device_id, s.login_id, s.display_name, s.token, s.server_uid,
-                           s.server_name}) {
+  for (const char *text :
+       {s.user_name, s.password, s.device_id, s.login_id, s.display_name, s.token, s.server_uid, s.server_name}) {
     check(memchr(text, 0, 64) != nullptr);
   }
   check(s.device_id[0] && s.display_name[0]);

@@ -20,7 +20,7 @@ static const char *SETTINGS_CLOUD = "settings-cloud.dat";
 static const char *SETTINGS_LOCAL = "settings-local.dat";
 static const int LOCAL_WORDS = 262;  // words 0..261 belong to this machine
 
-const int32_t GAME_SETTINGS_VRES[8] = {480 << 16 | 320, 640 << 16 | 480, 640 << 16 | 640, 640 << 16 | 960,
+const int32_t GAME_SETTINGS_VRES[8] = {480 << 16 | 320, 640 << 16 | 480,  640 << 16 | 640,  640 << 16 | 960,
                                        800 << 16 | 600, 1024 << 16 | 768, 1280 << 16 | 720, 1920 << 16 | 1080};
 
 void game_settings_copy_text(char *field, size_t size, const char *text) {

@@ -30,6 +30,7 @@ class GameTest : public testing::Test {
     folder = pattern + "/App/";
     g.reset(new Game());
     game = g.get();
+    trans_capture(1, 0, nullptr);  // a transition another test started would hold back pointer events
   }
   // Undoes what the Game set up for the whole process: a video mode leaves a window, a GL context and
   // the transition it starts, which would swallow the pointer events of every later test.
