@@ -33,20 +33,21 @@ class GameTest : public testing::Test {
     trans_capture(1, 0, nullptr);  // a transition another test started would hold back pointer events
   }
   // Undoes what the Game set up for the whole process: a video mode leaves a window, a GL context and
-  // the transition it starts, which would swallow the pointer events of every later test.
+  // the transition it starts, which would swallow the pointer events of every later test, and a resize
+  // leaves the drawing state's scale for the next test's pictures.
   void game_close() {
     g.reset();
     setenv("APPDATA", appdata_before.c_str(), 1);
     trans_capture(1, 0, nullptr);
+    font_deinit();
+    gfx_deinit();
+    trans_forget();
     if (!driver_window()) {
       free(app_info);
       app_info = nullptr;
       return;
     }
     dl_iterate_phdr(pin_gl_driver, nullptr);
-    font_deinit();
-    gfx_deinit();
-    trans_forget();
     driver_deinit();  // frees the application record too
   }
 
