@@ -4,6 +4,7 @@
 #include <net/if.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -18,6 +19,9 @@
 static const char *SETTINGS_CLOUD = "settings-cloud.dat";
 static const char *SETTINGS_LOCAL = "settings-local.dat";
 static const int LOCAL_WORDS = 262;  // words 0..261 belong to this machine
+
+const int32_t GAME_SETTINGS_VRES[8] = {480 << 16 | 320, 640 << 16 | 480,  640 << 16 | 640,  640 << 16 | 960,
+                                       800 << 16 | 600, 1024 << 16 | 768, 1280 << 16 | 720, 1920 << 16 | 1080};
 
 void game_settings_copy_text(char *field, size_t size, const char *text) {
   if (size == 0) return;
@@ -58,6 +62,41 @@ static void _settings_defaults(GameSettings *s) {
   s->ui_multitouch = 1;
 }
 
+static int32_t _settings_clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : v > high ? high : v; }
+
+static bool _settings_vres_listed(int32_t vres) {
+  for (int32_t listed : GAME_SETTINGS_VRES) {
+    if (vres == listed) return true;
+  }
+  return false;
+}
+
+// The listed UI size nearest to the stored one (the smaller on a tie).
+static int32_t _settings_vsize_nearest(int32_t vsize) {
+  static const int32_t SIZES[] = {320, 480, 640, 960};
+  int32_t best = SIZES[0];
+  for (int32_t size : SIZES) {
+    if (llabs((long long)vsize - size) < llabs((long long)vsize - best)) best = size;
+  }
+  return best;
+}
+
+// A damaged or hand-made file may hold any word: each is pulled into the range its readers expect,
+// so a volume never becomes a gain above 1 and no window of an unlisted size is tried. Values that
+// are already valid stay exactly as stored.
+static void _settings_clamp_words(GameSettings *s) {
+  s->music_volume = _settings_clamp(s->music_volume, 0, 100);
+  s->sound_volume = _settings_clamp(s->sound_volume, 0, 100);
+  if (s->vres != -1 && !_settings_vres_listed(s->vres)) s->vres = -1;
+  if (s->vfull != -1) s->vfull = 1;  // only -1 means windowed
+  s->vsize = _settings_vsize_nearest(s->vsize);
+  s->logged_in = s->logged_in != 0;
+  for (int32_t *w = &s->ui_box; w <= &s->ui_unnamed[1]; w++) {
+    if (w != &s->ui_percent) *w = _settings_clamp(*w, -1, 1);  // the option words are tri-states
+  }
+  s->ui_percent = _settings_clamp(s->ui_percent, 5, 100);  // what an order may send
+}
+
 // Text fields read from a file may lack their NUL.
 static void _settings_terminate(GameSettings *s) {
   char *fields[] = {s->user_name,    s->password, s->device_id,  s->login_id,
@@ -75,18 +114,16 @@ void game_settings_load(GameSettings *s) {
   s->version = cloud.version;
   if (local.version == 0) s->music_volume = s->sound_volume = 50;
   _settings_defaults(s);
+  _settings_clamp_words(s);
   _settings_terminate(s);
   if (game) game_identity_update(game);
 }
 
-void game_settings_save(GameSettings *s) {
-  if (game && game->headless) return;
-  driver_cloud_write(SETTINGS_CLOUD, s, sizeof *s);
-  std::string path = std::string(driver_user_dir()) + "/" + SETTINGS_LOCAL;
-  FILE *f = fopen(path.c_str(), "wb");
-  if (!f) return;
-  fwrite(s, 1, sizeof *s, f);
-  fclose(f);
+bool game_settings_save(GameSettings *s) {
+  if (game && game->headless) return true;
+  bool cloud = driver_cloud_write(SETTINGS_CLOUD, s, sizeof *s);
+  bool local = driver_user_write(SETTINGS_LOCAL, s, sizeof *s);
+  return cloud && local;
 }
 
 void md5_hex(const void *data, size_t length, char out[33]) {

@@ -52,13 +52,18 @@ static_assert(offsetof(GameSettings, logged_in) == 391 * 4, "word 391");
 static_assert(offsetof(GameSettings, ui_colorblind) == 405 * 4, "word 405");
 static_assert(offsetof(GameSettings, reserved2) == 408 * 4, "word 408");
 
+// The window sizes a player can choose, as the resolution word stores them (width << 16 | height).
+extern const int32_t GAME_SETTINGS_VRES[8];
+
 // Copies text into a fixed text field, cut to fit with the NUL kept.
 void game_settings_copy_text(char *field, size_t size, const char *text);
 
-// Loads both settings files, merges them and applies defaults and forced values (nothing headless).
+// Loads both settings files, merges them, applies defaults, pulls every word into its range and sets
+// the forced values (nothing headless).
 void game_settings_load(GameSettings *settings);
-// Writes both settings files (nothing headless); a file that cannot be written is skipped.
-void game_settings_save(GameSettings *settings);
+// Writes both settings files, each replaced whole or not at all (nothing headless); false when either
+// could not be written, in which case that file keeps its earlier content.
+bool game_settings_save(GameSettings *settings);
 // Fills device id, login id, display name and token from the name, password or social identity.
 void game_identity_update(Game *game);
 // The 32 lower-case hex digits of the MD5 digest of the bytes.

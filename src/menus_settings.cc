@@ -172,12 +172,10 @@ void MenusSettingsAudio::event(Event e) {
 
 // The fixed sizes without duplicates, largest area first (equal areas keep list order).
 static std::vector<std::pair<int, int>> _video_sizes() {
-  static const std::pair<int, int> SIZES[] = {{480, 320}, {640, 480},  {640, 640},  {640, 960},
-                                              {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
   std::vector<std::pair<int, int>> out;
   std::set<int> seen;
-  for (const auto &size : SIZES) {
-    if (seen.insert(size.first * 65536 + size.second).second) out.push_back(size);
+  for (int32_t vres : GAME_SETTINGS_VRES) {
+    if (seen.insert(vres).second) out.push_back({vres >> 16, vres & 0xFFFF});
   }
   std::stable_sort(out.begin(), out.end(), [](const std::pair<int, int> &a, const std::pair<int, int> &b) {
     return a.first * a.second > b.first * b.second;

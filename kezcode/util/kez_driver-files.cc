@@ -3,7 +3,9 @@
 
 #include <GL/gl.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 
 #include "kez_driver-sdl2.h"
 #include "kez_driver-steam.h"
+#include "kez_log.h"
 
 static std::string data_dir_buf, data_path_buf, user_dir_buf;
 
@@ -119,12 +122,51 @@ std::string driver_file_string(const char *path) {
 
 std::string driver_data_string(const char *name) { return driver_file_string(driver_data_path(name)); }
 
+// Writes all of the bytes, going on after short writes and interrupted calls.
+static bool _driver_write_all(int fd, const void *bytes, size_t length) {
+  const char *p = (const char *)bytes;
+  while (length > 0) {
+    ssize_t n = write(fd, p, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    length -= (size_t)n;
+  }
+  return true;
+}
+
+// The rename is only durable once the folder's own entry list reaches the disk.
+static void _driver_sync_folder(const std::string &path) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+bool driver_file_replace(const char *path, const void *bytes, size_t length) {
+  std::string temp = std::string(path) + ".XXXXXX";
+  int fd = mkstemp(&temp[0]);  // owner-only (0600), whatever the umask
+  if (fd < 0) return false;
+  bool ok = _driver_write_all(fd, bytes, length) && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temp.c_str(), path) == 0;
+  if (!ok) {
+    int cause = errno;  // kept for the caller's message
+    unlink(temp.c_str());
+    errno = cause;
+    return false;
+  }
+  _driver_sync_folder(path);
+  return true;
+}
+
 bool driver_user_write(const char *name, const void *bytes, size_t length) {
   std::string path = std::string(driver_user_dir()) + "/" + name;
-  FILE *f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = fwrite(bytes, 1, length, f) == length;
-  return fclose(f) == 0 && ok;
+  if (driver_file_replace(path.c_str(), bytes, length)) return true;
+  DRIVER_LOG_PRINTF("cannot write %s: %s", path.c_str(), strerror(errno));
+  return false;
 }
 
 std::string driver_cloud_read_string(const char *name) {

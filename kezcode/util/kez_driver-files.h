@@ -22,7 +22,11 @@ size_t driver_file_read(const char *path, void *buffer, size_t max);
 std::string driver_file_string(const char *path);
 // The whole data file of that name.
 std::string driver_data_string(const char *name);
-// Writes (replacing) a file of that name in the user folder; false when it cannot be written.
+// Replaces the file with the bytes: they go to a new owner-only (0600) file beside it, which is then
+// renamed over the old one, so a crash or a full disk mid-write leaves the old file whole. False,
+// with the old file untouched and no temporary file left, when any step fails.
+bool driver_file_replace(const char *path, const void *bytes, size_t length);
+// driver_file_replace of the file of that name in the user folder; a failure is also logged.
 bool driver_user_write(const char *name, const void *bytes, size_t length);
 // The whole cloud file of that name, empty when it is missing or empty.
 std::string driver_cloud_read_string(const char *name);

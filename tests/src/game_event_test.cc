@@ -135,6 +135,7 @@ TEST_F(Dispatch, rotation_is_ignored_by_the_split_screen_but_reaches_it) {
 }
 
 TEST_F(Dispatch, resize_applies_a_new_size_once) {
+  game_video_resize(640, 480);  // the applied size is the process's: start from a known one
   Event e(EVT_RESIZE);
   e.w = 800;
   e.h = 600;

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "file_size_limit.h"
 #include "game.h"
 #include "game_fixture.h"
 #include "kez_driver-files.h"
@@ -30,6 +32,12 @@ class Settings : public GameTest {
     fclose(f);
   }
   std::string read(const char *name) { return driver_file_string((folder + name).c_str()); }
+  unsigned mode(const char *name) {
+    struct stat st;
+    return stat((folder + name).c_str(), &st) == 0 ? (unsigned)(st.st_mode & 0777) : 0u;
+  }
+  // Both files as saved now, to compare with what a failed save leaves.
+  std::string both() { return read("settings-local.dat") + read("settings-cloud.dat"); }
   GameSettings &s() { return g->settings; }
 };
 
@@ -118,11 +126,103 @@ TEST_F(Settings, short_and_random_files_load_as_far_as_they_go) {
   }
 }
 
+TEST_F(Settings, saved_files_are_private_to_the_user) {
+  game_settings_load(&s());
+  game_settings_copy_text(s().password, sizeof s().password, "secret");
+  EXPECT_TRUE(game_settings_save(&s()));
+  EXPECT_EQ(mode("settings-local.dat"), 0600u) << "the record holds the password";
+  EXPECT_EQ(mode("settings-cloud.dat"), 0600u);
+}
+
 TEST_F(Settings, unwritable_folder_is_skipped) {
   game_settings_load(&s());
+  s().music_volume = 20;
+  ASSERT_TRUE(game_settings_save(&s()));
+  const std::string saved = both();
+  s().music_volume = 90;
   setenv("APPDATA", "/proc/none", 1);
-  game_settings_save(&s());
-  SUCCEED();
+  EXPECT_FALSE(game_settings_save(&s())) << "a save that wrote nothing is not a success";
+  EXPECT_TRUE(both() == saved) << "the files in the usable folder are untouched";
+}
+
+TEST_F(Settings, a_save_cut_short_by_a_full_disk_keeps_the_old_files) {
+  game_settings_load(&s());
+  s().music_volume = 20;
+  ASSERT_TRUE(game_settings_save(&s()));
+  const std::string saved = both();
+  s().music_volume = 90;
+  EXPECT_EQ(with_file_size_limit(1000, [&] { return game_settings_save(&s()); }), 0);
+  EXPECT_TRUE(both() == saved) << "neither file is left half written";
+  size_t entries = 0;
+  for (const auto &e : std::filesystem::directory_iterator(folder)) entries += e.path().extension() == ".dat";
+  EXPECT_EQ(entries, 2u) << "no temporary file is left beside them";
+  game_settings_load(&s());
+  EXPECT_EQ(s().music_volume, 20);
+}
+
+TEST_F(Settings, a_damaged_file_loads_every_word_in_its_range) {
+  GameSettings bad;
+  memset(&bad, 0, sizeof bad);
+  bad.version = 4;
+  bad.music_volume = 100000;
+  bad.sound_volume = -5;
+  bad.vres = 30000 << 16 | 20000;
+  bad.vfull = -7;
+  bad.vsize = 1 << 30;
+  bad.logged_in = 9;
+  for (int32_t *w = &bad.ui_box; w <= &bad.ui_unnamed[1]; w++) *w = -1000;
+  bad.ui_lefty = 1000;
+  bad.ui_percent = 5000;
+  write("settings-local.dat", &bad, sizeof bad);
+  write("settings-cloud.dat", &bad, sizeof bad);
+  game_settings_load(&s());
+  EXPECT_EQ(s().music_volume, 100);
+  EXPECT_EQ(s().sound_volume, 0);
+  EXPECT_EQ(s().vres, -1) << "an unlisted window size falls back to automatic";
+  EXPECT_EQ(s().vfull, 1) << "anything but -1 meant fullscreen, and still does";
+  EXPECT_EQ(s().vsize, 960);
+  EXPECT_EQ(s().ui_box, -1);
+  EXPECT_EQ(s().ui_lefty, 1);
+  EXPECT_EQ(s().ui_colorblind, -1);
+  EXPECT_EQ(s().ui_percent, 100);
+  bad.vsize = 500;
+  bad.vres = -3;
+  bad.ui_percent = 2;
+  write("settings-local.dat", &bad, sizeof bad);
+  write("settings-cloud.dat", &bad, sizeof bad);
+  game_settings_load(&s());
+  EXPECT_EQ(s().vsize, 480) << "the nearest listed size";
+  EXPECT_EQ(s().vres, -1);
+  EXPECT_EQ(s().ui_percent, 5);
+}
+
+TEST_F(Settings, valid_words_load_exactly_as_stored) {
+  GameSettings good;
+  memset(&good, 0, sizeof good);
+  good.version = 4;
+  good.music_volume = 100;
+  good.sound_volume = 0;
+  good.vfull = -1;
+  good.ui_percent = 35;
+  good.ui_double_select = -1;
+  good.ui_lefty = 1;
+  for (int32_t size : {320, 480, 640, 960}) {
+    for (int32_t vres : GAME_SETTINGS_VRES) {
+      good.vsize = size;
+      good.vres = vres;
+      write("settings-local.dat", &good, sizeof good);
+      write("settings-cloud.dat", &good, sizeof good);
+      game_settings_load(&s());
+      ASSERT_EQ(s().vres, vres);
+      ASSERT_EQ(s().vsize, size);
+    }
+  }
+  EXPECT_EQ(s().music_volume, 100);
+  EXPECT_EQ(s().sound_volume, 0);
+  EXPECT_EQ(s().vfull, -1);
+  EXPECT_EQ(s().ui_percent, 35);
+  EXPECT_EQ(s().ui_double_select, -1);
+  EXPECT_EQ(s().ui_lefty, 1);
 }
 
 TEST_F(Settings, headless_loads_and_saves_nothing) {

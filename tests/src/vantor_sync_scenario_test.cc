@@ -73,10 +73,12 @@ TEST_F(NetMatch, the_client_mirrors_the_match_and_its_orders_are_checked_and_car
   ASSERT_TRUE(pump([&] { return mirrored() && sync_copy(cw, s.home)->ships_value == 77; }));
 
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(vantor_client_send(guest->client, cw, 50, local(s.away), local(s.home)));  // not the user's
-  ASSERT_TRUE(vantor_client_send(guest->client, cw, 50, local(s.home), local(s.away)));
+  // The first order names a planet that is not the user's.
+  const bool sent_foreign = vantor_client_send(guest->client, cw, 50, local(s.away), local(s.home));
+  const bool sent_own = vantor_client_send(guest->client, cw, 50, local(s.home), local(s.away));
   const bool arrived = pump([&] { return sync_first(cw, sync_is_fleet) != 0; });
   const std::string log = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(sent_foreign && sent_own);
   ASSERT_TRUE(arrived);
   EXPECT_NE(std::string::npos, log.find("_vantor_server_handle_send: invalid from3"));
   ASSERT_EQ(1, sync_count(sw, sync_is_fleet));

@@ -6,8 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "file_size_limit.h"
 #include "kez_driver-sdl2.h"
 #include "kez_driver-steam.h"
 
@@ -34,6 +37,16 @@ class Files : public testing::Test {
     ASSERT_TRUE(f);
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
+  }
+  // The names in the folder, so a test can see that no temporary file stayed behind.
+  static std::vector<std::string> names(const std::string &folder) {
+    std::vector<std::string> out;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) out.push_back(entry.path().filename());
+    return out;
+  }
+  static unsigned mode(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? (unsigned)(st.st_mode & 0777) : 0u;
   }
   std::string base, saved_appdata;
 };
@@ -92,6 +105,35 @@ TEST_F(Files, cloud_files_live_in_the_user_folder_without_a_platform) {
   EXPECT_EQ(driver_cloud_read_string("mod.bin"), std::string("abc\0d", 5));
   struct stat st;
   EXPECT_EQ(stat((base + "/App/mod.bin").c_str(), &st), 0);
+}
+
+TEST_F(Files, a_replaced_file_is_whole_and_private_to_its_owner) {
+  const std::string path = base + "/user.dat";
+  write(path, "old");
+  chmod(path.c_str(), 0644);
+  EXPECT_TRUE(driver_file_replace(path.c_str(), "new\0content", 11));
+  EXPECT_EQ(driver_file_string(path.c_str()), std::string("new\0content", 11));
+  EXPECT_EQ(mode(path), 0600u) << "the file may hold a password";
+  EXPECT_TRUE(driver_file_replace(path.c_str(), "", 0));
+  EXPECT_EQ(driver_file_string(path.c_str()), "");
+  EXPECT_EQ(names(base), std::vector<std::string>{"user.dat"});
+}
+
+TEST_F(Files, a_write_that_fails_part_way_keeps_the_old_file) {
+  const std::string path = base + "/user.dat", old(4000, 'o');
+  write(path, old);
+  const std::string fresh(8000, 'n');
+  EXPECT_EQ(with_file_size_limit(1000, [&] { return driver_file_replace(path.c_str(), fresh.data(), fresh.size()); }),
+            0)
+      << "a full disk is reported as a failure";
+  const std::string kept = driver_file_string(path.c_str());
+  EXPECT_EQ(kept.size(), old.size());
+  EXPECT_TRUE(kept == old) << "the old bytes stay as they were";
+  EXPECT_EQ(names(base), std::vector<std::string>{"user.dat"}) << "the partial temporary file is removed";
+
+  EXPECT_FALSE(driver_file_replace((base + "/missing/user.dat").c_str(), "x", 1));
+  setenv("APPDATA", "/proc/none", 1);
+  EXPECT_FALSE(driver_user_write("user.dat", "x", 1)) << "a user folder that cannot be made";
 }
 
 TEST(GlVersion, parses_up_to_three_numbers) {

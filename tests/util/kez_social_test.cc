@@ -19,16 +19,13 @@ class Social : public testing::Test {
   void SetUp() override {
     seen.clear();
     social_set_event_handler(record);
-    testing::internal::CaptureStdout();
     social_get();
   }
   void TearDown() override {
     social_logout();
     social_delete();
     social_set_event_handler(nullptr);
-    out = testing::internal::GetCapturedStdout();
   }
-  std::string out;
 };
 
 }  // namespace
