@@ -141,6 +141,7 @@ class AudioPage : public PaintGlTest {
     game = g.get();
     game->settings.music_volume = game->settings.sound_volume = 80;
     menus_init(game);
+    GameAudio::play_music("mus-none");  // an earlier test's "mus-a" would count as playing already
     GameAudio::play_music("mus-a");
     GameAudio::update(1, 0);
     track = sound_stream_load("mus-a");
