@@ -96,7 +96,7 @@ bool vantor_client_apply(World *world, View *view, const Item &record) {
 }
 
 bool vantor_client_handle_alive(World *world, const std::string &data) {
-  if (data.size() != VANTOR_ITEMS) return false;
+  if (data.size() < VANTOR_ITEMS) return false;  // bytes past the map are a later server's, not ours
   for (uint32_t r = 1; r < VANTOR_ITEMS; r++) {
     if (!data[r]) _vantor_client_forget(world, r);
   }
@@ -104,7 +104,7 @@ bool vantor_client_handle_alive(World *world, const std::string &data) {
 }
 
 bool vantor_client_handle_shadow(World *world, const std::string &data) {
-  if (data.size() != sizeof(Item) || !_vantor_client_index_ok(_vantor_client_index(data))) return false;
+  if (data.size() < sizeof(Item) || !_vantor_client_index_ok(_vantor_client_index(data))) return false;
   memcpy(&world->shadows[_vantor_client_index(data)], data.data(), sizeof(Item));
   return true;
 }
@@ -115,7 +115,7 @@ bool vantor_client_handle_item(World *world, View *view, const std::string &data
 }
 
 bool vantor_client_handle_delta(World *world, View *view, const std::string &data) {
-  if (data.size() != sizeof(Item)) return false;  // longer would read past the shadow
+  if (data.size() < sizeof(Item)) return false;  // only the first record's bytes are read
   const uint32_t r = _vantor_client_index(data);
   if (!_vantor_client_index_ok(r)) return false;
   Item record;

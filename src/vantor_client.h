@@ -15,17 +15,18 @@ struct View;
 
 // Applies one message from the server: "A", "S", "I", "D" or "R". `view` (may be null) is the match
 // view, laid out again when the world changes shape. Returns false when the message is not one of
-// these or was ignored (a record or map of the wrong size, an index outside 1..4095).
+// these or was ignored (a record or map shorter than its size, an index outside 1..4095). Bytes past a
+// record or map are ignored.
 bool vantor_client_handle(World *world, View *view, const NetMsg &msg);
-// "A": forgets (destroying the copy) every mapped server index whose byte is 0. False unless the map
-// is exactly 4096 bytes.
+// "A": forgets (destroying the copy) every mapped server index whose byte is 0. False for a map shorter
+// than 4096 bytes.
 bool vantor_client_handle_alive(World *world, const std::string &data);
-// "S": stores the 544-byte record as the shadow of its index. False for another size or a bad index.
+// "S": stores the 544-byte record as the shadow of its index. False when shorter or for a bad index.
 bool vantor_client_handle_shadow(World *world, const std::string &data);
 // "I": stores the record as the shadow of its index, then applies it. False when it was ignored.
 bool vantor_client_handle_item(World *world, View *view, const std::string &data);
 // "D": applies the shadow of the index in bytes 4..7 XOR the delta; the shadow stays. False for a
-// delta that is not exactly one record long, a bad index or a record that was ignored.
+// delta shorter than one record, a bad index or a record that was ignored.
 bool vantor_client_handle_delta(World *world, View *view, const std::string &data);
 // Applies one server record (its n is the server index): creates the copy, with a fleet's ships,
 // or updates it. Returns false when the record was ignored: a bad index, a full item table, or a

@@ -87,10 +87,9 @@ TEST_F(VantorClient, messages_of_the_wrong_size_or_index_and_orders_on_free_item
   };
   const std::vector<NetMsg> bad = {
       {"", "", "I", record.substr(0, 543)},
-      {"", "", "S", record + "x"},
-      {"", "", "D", record + record},
+      {"", "", "S", record.substr(0, 10)},
+      {"", "", "D", record.substr(0, 543)},
       {"", "", "A", std::string(4095, 0)},
-      {"", "", "A", std::string(4097, 0)},
       {"", "", "I", at(0)},
       {"", "", "D", at(4096)},
       {"", "", "chat", "hello"},
@@ -129,4 +128,16 @@ TEST_F(VantorClient, a_reused_server_slot_replaces_the_copy_and_an_empty_delta_r
   memcpy(&delta[4], &r, 4);
   ASSERT_TRUE(vantor_client_handle_delta(c, nullptr, delta));
   EXPECT_EQ(c->shadows[s.home].ships_value, sync_copy(c, s.home)->ships_value);
+}
+
+TEST_F(VantorClient, bytes_past_a_record_or_map_are_ignored) {
+  const int mapped = (int)local(s.home);
+  std::string record((const char *)&s[s.home], sizeof(Item));
+  record[offsetof(Item, ships_value)] ^= 1;  // a changed value, so the apply shows
+  EXPECT_TRUE(vantor_client_handle(c, nullptr, {"", "", "I", record + "more"}));
+  EXPECT_EQ(0, memcmp(&c->shadows[s.home], record.data(), sizeof(Item)));
+  EXPECT_TRUE(vantor_client_handle(c, nullptr, {"", "", "D", std::string(4, 0) + record.substr(4, 4) + std::string(536, 0) + "x"}));
+  std::string alive(VANTOR_ITEMS + 7, 1);
+  EXPECT_TRUE(vantor_client_handle(c, nullptr, {"", "", "A", alive}));
+  EXPECT_EQ(mapped, (int)local(s.home)) << "a map that keeps everything forgets nothing";
 }
