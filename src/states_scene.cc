@@ -76,6 +76,18 @@ void StatesScene::paint() {
 
 // ---- tabs
 
+void StatesTabs::frame_params(std::string &tabs, std::string &tab) {
+  tabs = game->mods ? game->mods->param_get("tabs").str() : std::string();
+  tab = game->mods ? game->mods->param_get("tab").str() : std::string();
+}
+
+void StatesTabs::build() {
+  StatesMatch::build();
+  frame_params(shown_tabs, shown_tab);
+  menus_tabs_strip(root, shown_tabs, shown_tab);
+  if (game->names.stack[1][0]) menus_bottom_bar(game, root);
+}
+
 void StatesTabs::init() { states_match_enter(this, HUD_TABS); }
 
 void StatesTabs::event(Event e) {
@@ -83,6 +95,10 @@ void StatesTabs::event(Event e) {
   var action = root.on_event(e);
   if (menus_tabs_handle(game, action)) return;
   if (chat_panel_event(game, &root, e, action)) return;
+  if (action.type() == VAR_DICT) {
+    if (action["type"].str() != "ignore") mods_event(game, action);
+    return;
+  }
   action = game->mods ? game->mods->screen.on_event(e) : var();
   if (action.type() == VAR_DICT) {
     mods_event(game, action);
@@ -92,6 +108,9 @@ void StatesTabs::event(Event e) {
 }
 
 void StatesTabs::loop(float dt) {
+  std::string tabs, tab;
+  frame_params(tabs, tab);
+  if (tabs != shown_tabs || tab != shown_tab) build();
   if (game->mods) game->mods->screen.loop();
   user = states_user(game, 0);
   chat_panel_loop(game, &root);
