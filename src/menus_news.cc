@@ -71,14 +71,18 @@ static bool _error_has_continue(Container &root) {
   return false;
 }
 
-void MenusError::init() {
-  const int w = game_ui_width(), h = game_ui_height();
+// The message and its button in the middle of the screen; a message too long for the screen scrolls,
+// so that the button can always be reached.
+static void _error_page(Container &root, const std::string &markup) {
   menus_page_reset(root);
-  root.add_at(menus_markup_box(_error_markup(text), w, h), 0, 0);
+  root.add_at(menus_page_box(gui_build(markup, var()), 0), 0, 0);
+}
+
+void MenusError::init() {
+  _error_page(root, _error_markup(text));
   if (_error_has_continue(root)) return;
   // Without the button the player could never leave the page: show the text as plain text instead.
-  menus_page_reset(root);
-  root.add_at(menus_markup_box(_error_markup(menus_markup_escape(text)), w, h), 0, 0);
+  _error_page(root, _error_markup(menus_markup_escape(text)));
 }
 
 var MenusError::message(var msg) {

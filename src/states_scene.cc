@@ -88,7 +88,11 @@ void StatesTabs::build() {
   if (game->names.stack[1][0]) menus_bottom_bar(game, root);
 }
 
-void StatesTabs::init() { states_match_enter(this, HUD_TABS); }
+void StatesTabs::init() {
+  // The mod's page was laid out for the UI size of its last build; a resize re-enters this state.
+  if (game->mods) game->mods->gui_build(true);
+  states_match_enter(this, HUD_TABS);
+}
 
 void StatesTabs::event(Event e) {
   if (mods_console_event(game, e)) return;  // a shown console takes the keys first

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "controls.h"
 #include "game.h"
@@ -287,4 +288,17 @@ TEST_F(Menus, video_page_lists_sizes_largest_first_and_keeps_an_unlisted_resolut
   state_loop("menus_settings_video", 0);
   EXPECT_EQ(game->settings.vres, 123 * 65536 + 45);
   EXPECT_TRUE(page()->root.find("vsize")) << "not a phone: the font size section is there";
+}
+
+TEST_F(Menus, a_tabs_list_reads_names_and_labels_and_markup_lists_none) {
+  std::vector<MenusTabEntry> tabs;
+  ASSERT_TRUE(menus_tabs_parse(" a, b=Bee ,, =nameless, settings:audio = Sound ,", tabs));
+  ASSERT_EQ(tabs.size(), 3u);
+  EXPECT_EQ(tabs[0].name + "/" + tabs[0].label, "a/a");
+  EXPECT_EQ(tabs[1].name + "/" + tabs[1].label, "b/Bee");
+  EXPECT_EQ(tabs[2].name + "/" + tabs[2].label, "settings:audio/Sound");
+  EXPECT_FALSE(menus_tabs_parse("  <table><tr><td><input type='button' onclick='tab:a' /></table>", tabs));
+  EXPECT_TRUE(tabs.empty());
+  EXPECT_FALSE(menus_tabs_parse(" , ", tabs));
+  EXPECT_FALSE(menus_tabs_parse("", tabs));
 }
