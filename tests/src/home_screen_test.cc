@@ -227,8 +227,10 @@ TEST_F(Home, every_settings_page_is_one_click_from_the_next_and_leads_back_home)
   bar_leads_home("menus_login");
 }
 
-TEST_F(Home, play_and_practice_start_their_mode_and_leaving_it_restarts_the_home) {
-  for (const auto &tab : {std::make_pair("tab:play", "mod_play.lua"), std::make_pair("tab:lite", "mod_classic.lua")}) {
+TEST_F(Home, play_practice_and_the_campaign_start_their_mode_and_leaving_it_restarts_the_home) {
+  game->settings.logged_in = 1;  // the campaign needs an account
+  for (const auto &tab : {std::make_pair("tab:play", "mod_play.lua"), std::make_pair("tab:lite", "mod_classic.lua"),
+                          std::make_pair("tab:brevane", "VantorBrevane/VantorBrevane.lua")}) {
     SCOPED_TRACE(tab.first);
     home();
     click(tab.first);
