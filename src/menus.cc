@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "controls.h"
 #include "game.h"
 #include "game_audio.h"
 #include "game_video.h"
-#include "controls.h"
 #include "gui_build.h"
-#include "kez_font.h"
 #include "kez_driver-files.h"
+#include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
@@ -25,8 +25,8 @@
 
 constexpr int MENUS_BAR_HEIGHT = 44;  // the bottom bar's button keeps its default height; tabs are as high
 constexpr int MENUS_SCROLL_GUTTER = 22;
-constexpr int MENUS_TAB_FONT = 20;       // the controls' font size
-constexpr int MENUS_TAB_FONT_MIN = 8;    // below this a label is no longer readable at the largest UI size
+constexpr int MENUS_TAB_FONT = 20;        // the controls' font size
+constexpr int MENUS_TAB_FONT_MIN = 8;     // below this a label is no longer readable at the largest UI size
 constexpr int MENUS_TAB_TEXT_MARGIN = 4;  // kept free at each side of a tab's label
 
 void MenusState::paint() {

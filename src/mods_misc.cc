@@ -132,18 +132,17 @@ void mods_start_main(Game *game) {
   mods_start(game);
 }
 
-static bool _mods_main_running(Game *game) {
-  return game->mods && strcmp(game->mod_file, driver_data_path(MODS_MAIN_SCRIPT)) == 0;
-}
-
 void mods_home(Game *game) {
+  static bool starting;  // set while the main script starts: it may quit at once, from its _init
   if (mods_state_follow(game)) return;
-  // A main script that shows nothing must not be restarted over and over.
-  if (_mods_main_running(game)) {
+  if (starting) {
+    // A main script that cannot show the home must not be started over and over.
     state_change("menus_main", &game->names, TRANS_FADE);
     return;
   }
+  starting = true;
   mods_start_main(game);
+  starting = false;
 }
 
 // A mod that quits returns to the screen below it; a mod started by a page that it replaced has

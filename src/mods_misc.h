@@ -17,7 +17,7 @@ void mods_start(Game *game);
 // Starts the main script, MODS_MAIN_SCRIPT of the data folder: the home screen of a windowed run.
 void mods_start_main(Game *game);
 // Goes home: to the screen the running mod's "state" names; when it names none, the main script
-// starts afresh (or, when the main script itself named none, the engine's main menu takes over).
+// starts afresh (or, when the main script quits as it starts, the engine's main menu takes over).
 void mods_home(Game *game);
 // Switches to the screen the running mod's "state" param names, unless it shows already; false when
 // no mod runs or the param names no screen.

@@ -338,8 +338,8 @@ void expect_on_screen(Widget *w, const std::string &where) {
   const float width = (float)game_ui_width(), height = (float)game_ui_height();
   if (r.w > 0 && r.h > 0) {
     EXPECT_TRUE(r.x >= -1 && r.y >= -1 && r.x + r.w <= width + 1 && r.y + r.h <= height + 1)
-        << where << ": '" << w->id << "' at " << r.x << "," << r.y << " " << r.w << "x" << r.h << " on "
-        << width << "x" << height;
+        << where << ": '" << w->id << "' at " << r.x << "," << r.y << " " << r.w << "x" << r.h << " on " << width << "x"
+        << height;
   }
   if (dynamic_cast<ScrollBox *>(w)) return;
   if (Container *c = dynamic_cast<Container *>(w)) {
@@ -361,10 +361,18 @@ void expect_labels_fit(Container &root, const std::string &where) {
 }  // namespace
 
 TEST_F(Home, every_page_fits_every_window_at_every_ui_size) {
-  const char *const PAGES[] = {"menus_main",   "menus_login",         "menus_settings_audio",
-                               "menus_settings_video", "menus_settings_controls", "menus_settings_options",
-                               "menus_news",   "menus_mods",          "menus_stats",
-                               "menus_clans",  "menus_store",         "menus_splash"};
+  const char *const PAGES[] = {"menus_main",
+                               "menus_login",
+                               "menus_settings_audio",
+                               "menus_settings_video",
+                               "menus_settings_controls",
+                               "menus_settings_options",
+                               "menus_news",
+                               "menus_mods",
+                               "menus_stats",
+                               "menus_clans",
+                               "menus_store",
+                               "menus_splash"};
   const int SIZES[][2] = {{800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
   for (const auto &size : SIZES) {
     for (int ui : {320, 480, 640, 960}) {
@@ -454,4 +462,13 @@ TEST_F(Home, the_tab_strip_shares_the_width_and_shrinks_every_label_until_the_wi
   Container none;
   EXPECT_FALSE(menus_tabs_strip(none, "<table></table>", ""));
   EXPECT_TRUE(none.items.empty());
+}
+
+// A main script that quits as it starts cannot be the home: the engine's own main menu takes over
+// instead of starting it again and again.
+TEST_F(Home, a_main_script_that_quits_at_once_leaves_the_engines_main_menu) {
+  file(MODS_MAIN_SCRIPT, "function _init() w2_param_set('state', 'quit') end\nfunction _loop(dt) end\n");
+  mods_start_main(game);
+  EXPECT_STREQ(game->names.current, "menus_main");
+  EXPECT_FALSE(game->mods);
 }
