@@ -134,16 +134,13 @@ class Home : public PaintGlTest {
     frame();
     Widget *w = button(value);
     ASSERT_TRUE(w) << value << " on " << game->names.current;
+    click_on(w);
+    frame();
+  }
+  void click_on(Widget *w) {
     scroll_to(w);
     const GfxRect r = w->get_rect(true);
-    for (int type : {EVT_DOWN, EVT_UP}) {
-      Event e(type);
-      e.x = r.x + r.w / 2;
-      e.y = r.y + r.h / 2;
-      e.button = 1;
-      state_event(game->names.current, e);
-    }
-    frame();
+    for (int type : {EVT_DOWN, EVT_UP}) pointer(type, r.x + r.w / 2, r.y + r.h / 2);
   }
   void key(int k) {
     Event e(EVT_KEYDOWN);
@@ -238,6 +235,12 @@ TEST_F(Home, play_practice_and_the_campaign_start_their_mode_and_leaving_it_rest
     EXPECT_EQ(std::string(game->mod_file), driver_data_path(tab.second));
     key(KEY_ESCAPE);
     ASSERT_STREQ(game->names.current, "states_pause");
+    Widget *settings = game->mods->screen.find("settings");
+    ASSERT_TRUE(settings);
+    click_on(settings);
+    EXPECT_EQ(stack(), "menus_settings_audio,states_pause") << "the pause's settings icon opens the settings over it";
+    click("popup:done");
+    EXPECT_STREQ(game->names.current, "states_pause");
     click("leave");
     EXPECT_STREQ(game->names.current, "states_tabs") << "the mode had nothing below it: home again";
     EXPECT_TRUE(main_running());
@@ -319,14 +322,7 @@ TEST_F(Home, news_links_reach_the_side_pages_the_classic_menu_and_the_developer_
   Widget *quit = root().find("quit");
   ASSERT_TRUE(quit);
   frame();
-  const GfxRect r = quit->get_rect(true);
-  for (int type : {EVT_DOWN, EVT_UP}) {
-    Event e(type);
-    e.x = r.x + r.w / 2;
-    e.y = r.y + r.h / 2;
-    e.button = 1;
-    state_event("test_magnetset", e);
-  }
+  click_on(quit);
   EXPECT_STREQ(game->names.current, "menus_splash") << "its quit button, not a running mod, decides";
 }
 
