@@ -81,7 +81,6 @@ function _event(e)
     w2_param_set("html", "")
     w2_param_set("state", "play")
   elseif e.type == "quit" or (e.type == "onclick" and e.value == "leave") then
-    if HOME_RETURN and e.type == "quit" then w2_param_set("quit", false) end
     match_leave()
   end
 end

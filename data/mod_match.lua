@@ -246,12 +246,8 @@ MATCH_PAUSE_HTML = "<table><tr><td><h1>Paused</h1>"
   .. "<tr><td><input type='button' value='Restart' onclick='again' />"
   .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
 
--- Leaves the mode: back to the home screen that started it, else back to the menus.
+-- Leaves the mode: the engine returns to the screen below it, or to the home screen.
 function match_leave()
-  if HOME_RETURN then
-    HOME_RETURN()
-    return
-  end
   w2_param_set("state", "quit")
 end
 
@@ -264,7 +260,6 @@ function match_event(m, e, restart)
     return true
   end
   if e.type == "quit" then
-    if HOME_RETURN then w2_param_set("quit", false) end
     match_leave()
     return true
   end
