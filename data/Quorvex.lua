@@ -1,128 +1,63 @@
--- Quorvex.lua: the main script every windowed run starts. It shows the home screen (a tab bar and
--- a start page over the star field) and runs the chosen game mode in this same script runtime;
--- when the mode is left, the home screen comes back.
-require("mod_match")
+-- Quorvex.lua: the main script every windowed run starts: the home screen. Its tab strip leads to
+-- the game's pages and modes, which the engine answers; the "home" tab is this script's own start
+-- page, shown over the star field between the strip and the bottom band. A mode started from a tab
+-- replaces this script, and when the mode is left the engine starts the home screen again.
 
--- The tab bar: the menus' tab actions. Each is answered here (see home_tab).
-local HOME_TABS = "<table><tr>"
-  .. "<td><input type='button' value='Play' onclick='tab:play' class='tiny1' />"
-  .. "<td><input type='button' value='Practice' onclick='tab:lite' class='tiny1' />"
-  .. "<td><input type='button' value='Mods' onclick='tab:mods' class='tiny1' />"
-  .. "<td><input type='button' value='Settings' onclick='tab:settings' class='tiny1' />"
-  .. "<td><input type='button' value='Quit' onclick='tab:quit' class='tiny1' />"
+-- The strip, as a "tabs" list (see mod_api.lua): every name but "home" is one of the engine's tabs.
+local HOME_TABS = "home=Home, play=Play, lite=Practice, mods=Mods, brevane=Campaign, news=News, "
+  .. "settings=Settings, quit=Quit"
+local HOME_TAB = "home"
+
+-- The start page: the logo, a welcome and the way to the rules; small enough for the largest UI size.
+local HOME_PAGE = "<table><tr><td><img src='logo' width=240 />"
+  .. "<tr><td><p width=360 align=center>Take the field planet by planet: a quick match, practice on a"
+  .. " random map, the campaign and more modes wait in the tabs above.</p>"
+  .. "<tr><td><p>&nbsp;</p>"
+  .. "<tr><td><input type='button' value='How to play' onclick='help' width=160 />"
   .. "</table>"
 
--- The start page: the logo and the big buttons.
-local HOME_PAGE = "<table><tr><td><img src='logo' width=240 /><tr><td>&nbsp;"
-  .. "<tr><td><input type='button' class='ibutton1' icon='icon-play' onclick='tab:play' value='Play' />"
-  .. "<tr><td><input type='button' class='ibutton1' icon='icon-practice' onclick='tab:lite' value='Practice' />"
-  .. "<tr><td><input type='button' class='ibutton1' icon='icon-mods' onclick='tab:mods' value='Mods' />"
-  .. "<tr><td><input type='button' class='ibutton1' icon='icon-settings' onclick='tab:settings' value='Settings' />"
-  .. "<tr><td><input type='button' class='ibutton1' icon='icon-quit' onclick='tab:quit' value='Quit' />"
+-- The rules in short, with the way back.
+local HELP_PAGE = "<table><tr><td><h2>How to play</h2>"
+  .. "<tr><td><p width=360>Every planet holds ships, and the planets you own build more; big planets"
+  .. " build faster.</p>"
+  .. "<tr><td><p width=360>Click one of your planets, or drag a box round several, then click a target:"
+  .. " a fleet sets off with the share of ships shown at the bottom of the screen. The mouse wheel or"
+  .. " the keys 1 to 9 and 0 change that share.</p>"
+  .. "<tr><td><p width=360>A fleet that lands on a planet fights its ships; land more than it holds and"
+  .. " the planet is yours. Take every planet to win. Escape pauses a match.</p>"
+  .. "<tr><td><p>&nbsp;</p>"
+  .. "<tr><td><input type='button' value='Back' onclick='home' width=160 />"
   .. "</table>"
 
--- The game modes the mods page lists: label and file, two to a row.
-local HOME_MODS = {
-  {"Local Mods:", {{"classic", "mod_classic.lua"}, {"turns", "mod_turns.lua"}, {"dual", "mod_dual.lua"},
-                   {"botwar", "mod_botwar.lua"}, {"bricks", "mod_bricks.lua"}}},
-  {"Online Mods:", {{"client", "mod_client.lua"}, {"server", "mod_server.lua"}}},
-  {"User Mods:", {{"frustration", "mod_drovik_frustration.lua"}, {"ultracon", "mod_ultracon.lua"}}},
-}
-
--- The tab actions that start a mode, by action value.
-local HOME_TAB_MODES = {["tab:play"] = "mod_play.lua", ["tab:lite"] = "mod_classic.lua"}
-
-local home = {}     -- the home screen's own entry points, kept while a mode runs
-local modes = {}    -- entry points of every mode file loaded so far, by file name
-
--- ---- pages
-
--- The mods page: one button per mode, whose action names its file.
-local function home_mods_page()
-  local html = "<table>"
-  for _, group in ipairs(HOME_MODS) do
-    html = html .. "<tr><td colspan=2><p>" .. group[1] .. "</p>"
-    for k, mod in ipairs(group[2]) do
-      if k % 2 == 1 then html = html .. "<tr>" end
-      html = html .. "<td><input type='button' value='" .. mod[1] .. "' onclick='mod:" .. mod[2] .. "' width=100 />"
-    end
-  end
-  return html .. "<tr><td colspan=2><input type='button' value='Back' onclick='home' width=100 /></table>"
-end
-
--- Shows a page of the home screen under the tab bar, with the menus' music.
-local function home_show(page, tab)
-  w2_play_music(MATCH_MENU_MUSIC)
-  w2_param_set("tab", tab)
+-- Shows one of the home screen's own pages under the strip.
+local function home_show(page)
+  w2_param_set("tab", HOME_TAB)
   w2_param_set("tabs", HOME_TABS)
   w2_param_set("html", page)
-  w2_param_set("state", "tabs")
+  w2_param_set("state", STATE_TABS)
 end
 
--- ---- running a mode
-
--- The home screen again: its entry points back in place, the world and the match params cleared.
-local function home_return()
-  _init, _loop, _event = home.init, home.loop, home.event
-  w2_game_reset()
-  w2_param_set("speed", 1)
-  w2_param_set("player", 0)
-  w2_param_set("player2", 0)
-  w2_param_set("status", "")
-  home_show(HOME_PAGE, "home")
-end
-
--- Runs a mode file here: it is loaded once, its entry points are kept, and its _init starts it.
--- The mode comes back through HOME_RETURN when it is left.
-local function home_run(file)
-  if not modes[file] then
-    _init, _loop, _event = nil, nil, nil
-    require(file)
-    modes[file] = {init = _init, loop = _loop, event = _event}
-  end
-  local mode = modes[file]
-  if not mode.init then
-    home_return()
-    return
-  end
-  _init, _loop, _event = mode.init, mode.loop, mode.event
-  HOME_RETURN = home_return
-  _init()
-end
-
--- The tab bar's and the pages' actions.
-local function home_tab(value)
-  if HOME_TAB_MODES[value] then
-    home_run(HOME_TAB_MODES[value])
-  elseif value == "tab:mods" then
-    home_show(home_mods_page(), "mods")
-  elseif value == "tab:settings" then
-    w2_param_set("state", "settings")
-  elseif value == "tab:quit" then
-    w2_param_set("state", "exit")
-  elseif value == "home" then
-    home_show(HOME_PAGE, "home")
-  elseif string.sub(value, 1, 4) == "mod:" then
-    home_run(string.sub(value, 5))
-  end
-end
+-- The home screen's own answers: its tab and the page buttons.
+local HOME_ACTIONS = {
+  ["tab:home"] = function() home_show(HOME_PAGE) end,
+  ["home"] = function() home_show(HOME_PAGE) end,
+  ["help"] = function() home_show(HELP_PAGE) end,
+}
 
 -- ---- entry points the engine calls
 
-function home.init()
+-- The menus' music, which every mode hands back when it is left.
+local HOME_MUSIC = "mus-menu"
+
+function _init()
   w2_game_reset()
-  home_show(HOME_PAGE, "home")
+  w2_play_music(HOME_MUSIC)
+  home_show(HOME_PAGE)
 end
 
-function home.loop(dt)
+function _loop(dt)
 end
 
-function home.event(e)
-  if e.type == "onclick" and e.value then
-    home_tab(tostring(e.value))
-  elseif e.type == "quit" then
-    w2_param_set("state", "exit")
-  end
+function _event(e)
+  if e.type == "onclick" and HOME_ACTIONS[e.value] then HOME_ACTIONS[e.value]() end
 end
-
-_init, _loop, _event = home.init, home.loop, home.event

@@ -18,6 +18,21 @@ STATE_OVERLAY = "overlay"
 STATE_TABS = "tabs"
 STATE_QUIT = "quit"
 
+-- The tabs state (STATE_TABS) shows the world between two bands: a tab strip above it, made by the
+-- engine from two params, and below it a bar back to the screen underneath, when there is one.
+--   "tabs": the tabs from left to right, a text of entries separated by commas, each NAME or
+--           NAME=Label (the label is the name when none is given), for example
+--           "home=Home, play=Play, mods=Mods, settings=Settings, quit=Quit". Every tab is the same
+--           width and the labels shrink together until the widest fits, so keep them short.
+--   "tab":  the NAME of the selected tab.
+-- A click on a tab is the action {type = "onclick", value = "tab:" .. NAME}. The engine answers its
+-- own tabs: lite (practice), play, mods, stats, clans, store, news, settings (and settings:account,
+-- settings:audio, settings:video, settings:controls, settings:options), brevane (the campaign; the
+-- sign-in page first when the player is not signed in) and quit. Any other NAME is the mod's own
+-- tab and its click reaches _event. The "html" page lies between the bands.
+-- A "tabs" text that begins with "<" is markup instead: it is built as the mod's own bar in the tabs,
+-- xtabs and lobby states, and every click on it reaches _event.
+
 -- Item fields by the table: read the named keys of item n into a table, or write a table of them.
 function item_fields(n, keys)
   local fields = {}

@@ -195,11 +195,6 @@ local CLIENT_NET = {
 
 -- ---- the player's actions
 
-local function client_leave(e)
-  if HOME_RETURN and e.type == "quit" then w2_param_set("quit", false) end
-  match_leave()
-end
-
 local function client_pause()
   if phase == "over" then return end
   client_page("Paused", {"The match goes on."}, {{"Resume", "resume"}, {"Leave", "leave"}})
@@ -245,7 +240,7 @@ function _event(e)
   elseif e.type == "pause" then
     client_pause()
   elseif e.type == "quit" or (e.type == "onclick" and e.value == "leave") then
-    client_leave(e)
+    match_leave()
   elseif e.type == "onclick" and CLIENT_CLICKS[e.value] then
     CLIENT_CLICKS[e.value]()
   end

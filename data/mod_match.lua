@@ -266,13 +266,9 @@ MATCH_PAUSE_HTML = "<table><tr><td><h1>Paused</h1>"
   .. "<tr><td><input type='button' value='Restart' onclick='again' />"
   .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
 
--- Leaves the mode: back to the home screen that started it, else back to the menus with their
--- music.
+-- Leaves the mode: the engine returns to the screen below it, or to the home screen, with the
+-- menus' music.
 function match_leave()
-  if HOME_RETURN then
-    HOME_RETURN()
-    return
-  end
   w2_play_music(MATCH_MENU_MUSIC)
   w2_param_set("state", "quit")
 end
@@ -286,7 +282,6 @@ function match_event(m, e, restart)
     return true
   end
   if e.type == "quit" then
-    if HOME_RETURN then w2_param_set("quit", false) end
     match_leave()
     return true
   end

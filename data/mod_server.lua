@@ -207,12 +207,6 @@ local function server_clock(dt)
   if #players > 0 then server_start() else server_lobby() end
 end
 
--- Leaving the mode; the quit icon's "quit" is answered here when the home screen takes over.
-local function server_leave_mode(e)
-  if HOME_RETURN and e.type == "quit" then w2_param_set("quit", false) end
-  match_leave()
-end
-
 -- The page of a windowed host whose port is taken (the engine has said why on its error page).
 local function server_cannot_host()
   w2_param_set("state", "menu")
@@ -255,6 +249,6 @@ function _event(e)
   elseif match then
     match_event(match, e, server_start)
   elseif e.type == "quit" or (e.type == "onclick" and e.value == "leave") then
-    server_leave_mode(e)
+    match_leave()
   end
 end

@@ -169,11 +169,11 @@ void Game::init() {
     }
     // A bare name is a mod of the data folder; a path names the file itself.
     game_settings_copy_text(mod_file, sizeof mod_file, strchr(mod_arg, '/') ? mod_arg : driver_data_path(mod_arg));
-  } else {
-    game_splash_paint();
-    game_settings_copy_text(mod_file, sizeof mod_file, driver_data_path("Quorvex.lua"));
+    mods_start(this);
+    return;
   }
-  mods_start(this);
+  game_splash_paint();
+  mods_start_main(this);
 }
 
 // Once per process, the friend list goes to the web service as soon as the platform has one.

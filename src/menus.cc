@@ -1,13 +1,16 @@
 // Menu framework: the shared menu state, the page frame and box, the tab handler and menus_init.
 #include "menus.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "controls.h"
 #include "game.h"
 #include "game_audio.h"
 #include "game_video.h"
 #include "gui_build.h"
 #include "kez_driver-files.h"
+#include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
@@ -20,8 +23,11 @@
 #include "scroll.h"
 #include "vantor_paint.h"
 
-constexpr int MENUS_BAR_HEIGHT = 44;  // the bottom bar's button keeps its default height
+constexpr int MENUS_BAR_HEIGHT = 44;  // the bottom bar's button keeps its default height; tabs are as high
 constexpr int MENUS_SCROLL_GUTTER = 22;
+constexpr int MENUS_TAB_FONT = 20;        // the controls' font size
+constexpr int MENUS_TAB_FONT_MIN = 8;     // below this a label is no longer readable at the largest UI size
+constexpr int MENUS_TAB_TEXT_MARGIN = 4;  // kept free at each side of a tab's label
 
 void MenusState::paint() {
   gfx_state->virtual_w = (float)game_ui_width();
@@ -69,12 +75,22 @@ static void _menus_base_size(Widget *w, float width, float height) {
   w->style.records[STYLE_BASE].height = height;
 }
 
+static var _menus_action(const char *type) {
+  var action;
+  var_dict0(action);
+  action["type"] = var(type);
+  return action;
+}
+
 void menus_frame(Game *game, Container &root, bool popup_bar) {
-  const int w = game_ui_width(), h = game_ui_height();
   MenusBG *bg = new MenusBG(game);
-  _menus_base_size(bg, (float)w, (float)h);
+  _menus_base_size(bg, (float)game_ui_width(), (float)game_ui_height());
   root.add_at(bg, 0, 0);
-  if (!popup_bar) return;
+  if (popup_bar) menus_bottom_bar(game, root);
+}
+
+void menus_bottom_bar(Game *game, Container &root) {
+  const int w = game_ui_width(), h = game_ui_height();
   const char *label = menus_is_overlay(game) ? "Back" : "Main Menu";
   std::string markup = std::string("<table width='100%'><tr><td><input type='button' value='") + label +
                        "' onclick='popup:done' name='popup:done'  width=$WIDTH  height=$HEIGHT class='tiny1' />" +
@@ -84,6 +100,60 @@ void menus_frame(Game *game, Container &root, bool popup_bar) {
   root.add_at(bar, 0, h - MENUS_BAR_HEIGHT);
   bar->layout();
   bar->style.records[STYLE_BASE].width = (float)w;
+}
+
+bool menus_tabs_parse(const std::string &text, std::vector<MenusTabEntry> &tabs) {
+  tabs.clear();
+  const std::string list = str_strip(text);
+  if (list.empty() || list[0] == '<') return false;
+  var entries;
+  str_split(entries, list, ",");
+  for (int i = 0; i < entries.len(); i++) {
+    const std::string entry = entries[i].str();
+    const size_t eq = entry.find('=');
+    const std::string name = str_strip(entry.substr(0, eq));
+    const std::string label = eq == std::string::npos ? name : str_strip(entry.substr(eq + 1));
+    if (!name.empty()) tabs.push_back({name, label.empty() ? name : label});
+  }
+  return !tabs.empty();
+}
+
+// The largest font size up to the controls' own at which every label fits the room of one tab; the
+// smallest size is kept even when a label is still wider, so the strip stays readable.
+static int _menus_tab_font_size(const std::vector<MenusTabEntry> &tabs, float room) {
+  float widest = 0;
+  const int font = font_load("font", MENUS_TAB_FONT);
+  for (const MenusTabEntry &tab : tabs) widest = std::max(widest, font_text_width(font, tab.label.c_str()));
+  if (widest <= room) return MENUS_TAB_FONT;
+  return std::max(MENUS_TAB_FONT_MIN, (int)(MENUS_TAB_FONT * room / widest));
+}
+
+bool menus_tabs_strip(Container &root, const std::string &text, const std::string &current) {
+  std::vector<MenusTabEntry> tabs;
+  if (!menus_tabs_parse(text, tabs)) return false;
+  const int tab_w = game_ui_width() / (int)tabs.size();
+  const int font = font_load("font", _menus_tab_font_size(tabs, (float)(tab_w - 2 * MENUS_TAB_TEXT_MARGIN)));
+  Table *row = new Table();
+  row->cur_row = 0;
+  for (const MenusTabEntry &tab : tabs) {
+    var click, skin;
+    var_dict2(click, "type", "onclick", "value", "tab:" + tab.name);
+    var_dict0(skin);
+    skin["class"] = var(tab.name == current ? "tab0" : "tab");
+    Box *button = gui_button_by_class(click, new Label(font, tab.label.c_str()), skin);
+    button->id = "tab:" + tab.name;
+    _menus_base_size(button, (float)tab_w, (float)MENUS_BAR_HEIGHT);
+    row->add_cell(button, 1, 1);
+  }
+  Box *strip = new Box(row);
+  strip->id = "tabs";
+  // Presses on the strip stay off the page and the world beneath it.
+  strip->action.down = strip->action.up = _menus_action("ignore");
+  root.add_at(strip, 0, 0);
+  _menus_base_size(strip, (float)game_ui_width(), (float)MENUS_BAR_HEIGHT);
+  widget_style_update(strip->style);
+  strip->layout();
+  return true;
 }
 
 Box *menus_page_box(Widget *content, int height_offset) {
@@ -132,6 +202,7 @@ static const MenusTab MENUS_TABS[] = {
     {"tab:stats", "menus_stats"},
     {"tab:clans", "menus_clans"},
     {"tab:store", "menus_store"},
+    {"tab:news", "menus_news"},
     {"tab:settings", "menus_settings"},
     {"tab:brevane", nullptr},
     {"tab:quit", nullptr},
@@ -166,7 +237,13 @@ bool menus_tabs_handle(Game *game, var a) {
     }
     if (value == "tab:quit") game->event(Event(EVT_QUIT));
     if (value == "popup:done") {
-      state_pop(&game->names);
+      // A page that replaced the screen it was opened from (a tab of the tabs state, a news link) has
+      // nothing below it to pop back to.
+      if (game->names.stack[1][0]) {
+        state_pop(&game->names);
+      } else {
+        mods_home(game);
+      }
       return true;
     }
   }

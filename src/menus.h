@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "container.h"
 #include "state.h"
@@ -55,19 +56,36 @@ class MenusBG : public Widget {
   Game *game;
 };
 
+// One tab of a "tabs" list: its click carries "tab:" + name; it shows the label.
+struct MenusTabEntry {
+  std::string name, label;
+};
+
 // Creates and registers every menu state by name.
 void menus_init(Game *game);
 // Empties the root for a fresh page: a new container's fields, no children, no hover or focus.
 void menus_page_reset(Container &root);
 // Appends the background and, when popup_bar is set, the "Main Menu" (or "Back") bar at the bottom.
 void menus_frame(Game *game, Container &root, bool popup_bar);
+// Appends the full-width "Main Menu" (or "Back") bar along the bottom edge; its click is "popup:done".
+void menus_bottom_bar(Game *game, Container &root);
+// The tabs of a "tabs" list: entries separated by ",", each "name" or "name=Label" (the label is the
+// name when none is given), spaces around either dropped, empty entries skipped. False, with no tabs,
+// for a text that lists none, and for markup (a text beginning with '<'), which mods build themselves.
+bool menus_tabs_parse(const std::string &text, std::vector<MenusTabEntry> &tabs);
+// Appends the strip of the listed tabs along the top of root: every tab UI width / n wide and 44
+// high, all labels at the one font size at which the widest fits; the tab named `current` has the
+// selected skin. The strip takes no focus, so keys stay with the page. False (nothing added) when the
+// text lists no tab.
+bool menus_tabs_strip(Container &root, const std::string &text, const std::string &current);
 // A new full-width box of UI height + height_offset holding content, scrolling when it does not fit.
 Box *menus_page_box(Widget *content, int height_offset);
 // A new box of the given base size holding the widget tree of markup (empty style).
 Box *menus_markup_box(const std::string &markup, int width, int height);
 // True when a menu page was opened over a running match or lobby.
 bool menus_is_overlay(Game *game);
-// Turns tab and popup clicks into state changes; true when the action was handled.
+// Turns tab and popup clicks into state changes; true when the action was handled. The bottom bar
+// pops back to the screen below; a page with nothing below it goes home (mods_home).
 bool menus_tabs_handle(Game *game, var a);
 // Points the Game's mod file at a data file and starts the mod; false (nothing started) when the
 // path does not fit the mod file field.

@@ -6,6 +6,7 @@
 #include "game.h"
 #include "game_audio.h"
 #include "game_video.h"
+#include "gui_build.h"
 #include "kez_log.h"
 #include "mods_misc.h"
 
@@ -21,9 +22,9 @@ void MenusMain::init() {
   mods_stop(game);
   GameAudio::play_music("mus-menu");
   menus_page_reset(root);
-  const int w = game_ui_width(), h = game_ui_height();
   menus_frame(game, root, false);
-  root.add_at(menus_markup_box(MAIN_MARKUP, w, h), 0, 0);
+  // At the largest UI size the menu is a little taller than a wide screen: it scrolls there.
+  root.add_at(menus_page_box(gui_build(MAIN_MARKUP, var()), 0), 0, 0);
 }
 
 void MenusMain::event(Event e) {

@@ -4,6 +4,7 @@
 #include "game.h"
 #include "game_video.h"
 #include "gui_build.h"
+#include "kez_driver-files.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
@@ -22,16 +23,17 @@ bool menus_content_message(const var &msg, std::string &out) {
 void MenusNews::init() {
   menus_page_reset(root);
   menus_frame(game, root, true);
-}
-
-var MenusNews::message(var msg) {
-  std::string markup;
-  if (!menus_content_message(msg, markup)) return var();
-  init();
+  const std::string markup = content.empty() ? driver_data_string(NEWS_FILE) : content;
+  if (markup.empty()) return;
   var style;
   var_dict0(style);
   style["p:max-width"] = var(NEWS_WRAP);
   root.add_at(menus_page_box(gui_build(markup, style), -44), 0, 0);
+}
+
+var MenusNews::message(var msg) {
+  if (!menus_content_message(msg, content)) return var();
+  init();
   return var();
 }
 
@@ -83,11 +85,9 @@ static Widget *_error_page(const std::string &message) {
 
 void MenusError::init() {
   menus_page_reset(root);
-  // A reply can be megabytes: the page shows its start, which is all a player reads of it anyway.
-  Box *box = new Box(_error_page(text.substr(0, ERROR_TEXT_MAX)));
-  box->style.records[STYLE_BASE].width = (float)game_ui_width();
-  box->style.records[STYLE_BASE].height = (float)game_ui_height();
-  root.add_at(box, 0, 0);
+  // A reply can be megabytes: the page shows its start, which is all a player reads of it anyway; a
+  // message too long for the screen scrolls, so that the button can always be reached.
+  root.add_at(menus_page_box(_error_page(text.substr(0, ERROR_TEXT_MAX)), 0), 0, 0);
 }
 
 var MenusError::message(var msg) {

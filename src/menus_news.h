@@ -1,4 +1,4 @@
-// The news page (filled by a content message from the web service) and the error page (a message and
+// The news page (the game's own news, or markup a content message brings) and the error page (a message and
 // a Continue button over the screen beneath).
 #pragma once
 
@@ -6,17 +6,23 @@
 
 #include "menus.h"
 
-// "menus_news": an empty framed page until a content message brings its markup.
+// "menus_news": the markup of the last content message, or until one comes the game's own news (the
+// data file NEWS_FILE), on a framed page that scrolls when it is tall.
 class MenusNews : public MenusState {
  public:
   using MenusState::MenusState;
-  // The background and the bottom bar only.
+  // The background, the bottom bar and the news.
   void init() override;
   // Rebuilds the page around the markup of a {"type": "content", "value": markup} message; always none.
   var message(var msg) override;
   // Tabs first; "state:NAME" buttons change to that page, "http:..." buttons open the browser.
   void event(Event e) override;
+
+  std::string content;  // markup of the last content message; empty before the first
 };
+
+// The game's own news page, in the data folder.
+constexpr const char *NEWS_FILE = "news.html";
 
 // "menus_error": the last content message's markup in a centred box with a Continue button.
 class MenusError : public MenusState {

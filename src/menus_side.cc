@@ -3,15 +3,17 @@
 
 #include "game.h"
 #include "game_video.h"
+#include "gui_build.h"
 
 constexpr float SPLASH_SECONDS = 0.25f;
 static const char CLANS_URL[] = "http://www.vantor-brevane.invalid/clans";
 
-// The page reset, the frame with its bottom bar and the markup centred above the bar.
+// The page reset, the frame with its bottom bar and the markup centred above the bar; on a screen
+// too small for it the page scrolls.
 static void _menus_content_box(Game *game, Container &root, const char *markup) {
   menus_page_reset(root);
   menus_frame(game, root, true);
-  root.add_at(menus_markup_box(markup, game_ui_width(), game_ui_height() - 44), 0, 0);
+  root.add_at(menus_page_box(gui_build(markup, var()), -44), 0, 0);
 }
 
 void MenusSplash::init() {

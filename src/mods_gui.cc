@@ -1,12 +1,14 @@
 // The mod screen and the console page: pages built from the mod's markup params, the tab bar, the
 // quit and settings icons, and the console's input row. Sizes are in UI units.
 #include <string>
+#include <vector>
 
 #include "game.h"
 #include "game_video.h"
 #include "gui_build.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
+#include "menus.h"
 #include "mods_api.h"
 #include "scroll.h"
 #include "text_input.h"
@@ -124,7 +126,7 @@ static Widget *_mods_icon(const char *name, const char *image, const char *click
   return icon;
 }
 
-// Adds the page built from the "html" markup for the state, below a tab bar when one shows.
+// Adds the page built from the "html" markup for the state, below a tab bar when one shows (bar).
 static void _mods_page_add(ModsAPI *api, const std::string &html, const std::string &state, bool bar) {
   var style;
   var_dict0(style);
@@ -177,9 +179,13 @@ void ModsAPI::gui_build(bool keep_values) {
   _base(backdrop).height = ui_h;
   screen.add_at(backdrop, 0, 0);
   std::string state = param_get("state").str();
-  Box *bar = _mods_tab_bar(param_get("tabs").str(), state);
+  const std::string tabs = param_get("tabs").str();
+  Box *bar = _mods_tab_bar(tabs, state);
   if (bar) screen.add_at(bar, 0, 0);
-  _mods_page_add(this, param_get("html").str(), state, bar != nullptr);
+  // A "tabs" list is drawn by the tabs state itself, in the same band a markup bar would take.
+  std::vector<MenusTabEntry> listed;
+  const bool strip = (state == "tabs" || state == "xtabs") && menus_tabs_parse(tabs, listed);
+  _mods_page_add(this, param_get("html").str(), state, bar != nullptr || strip);
   if (state != "tabs") {
     if (!param_get("remove_quit").truth()) screen.add_at(_mods_icon("quit", "icon-quit", "quit"), 0, 0);
     constexpr int corner = (int)ICON_SIZE + 2 * ICON_MARGIN;  // the settings icon sits in the bottom right corner

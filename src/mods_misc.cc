@@ -8,6 +8,7 @@
 #include "game.h"
 #include "game_identity.h"
 #include "game_net.h"
+#include "game_settings.h"
 #include "game_video.h"
 #include "kez_driver-files.h"
 #include "kez_log.h"
@@ -109,12 +110,51 @@ void mods_stop(Game *game) {
 
 static bool _mods_begins(const char *text, const char *prefix) { return strncmp(text, prefix, strlen(prefix)) == 0; }
 
-// Switches to the screen the "state" param names, unless it is showing already.
-static void _mods_state_follow(Game *game, const std::string &state, int mode) {
+// Switches to the screen the "state" param names, unless it is showing already; false when it names
+// none.
+static bool _mods_state_follow(Game *game, const std::string &state, int mode) {
   for (const auto &row : MODS_STATES) {
     if (state != row.state || (row.mode && row.mode != mode)) continue;
     if (strcmp(game->names.current, row.target) != 0) state_change(row.target, &game->names, TRANS_FADE);
+    return true;
+  }
+  return false;
+}
+
+static int _mods_mode(ModsAPI *api) { return api->param_get("player2").number() != 0 ? 2 : 1; }
+
+bool mods_state_follow(Game *game) {
+  ModsAPI *api = game->mods;
+  return api && _mods_state_follow(game, api->param_get("state").str(), _mods_mode(api));
+}
+
+void mods_start_main(Game *game) {
+  game_settings_copy_text(game->mod_file, sizeof game->mod_file, driver_data_path(MODS_MAIN_SCRIPT));
+  mods_start(game);
+}
+
+void mods_home(Game *game) {
+  static bool starting;  // set while the main script starts: it may quit at once, from its _init
+  if (mods_state_follow(game)) return;
+  if (starting) {
+    // A main script that cannot show the home must not be started over and over.
+    state_change("menus_main", &game->names, TRANS_FADE);
     return;
+  }
+  starting = true;
+  mods_start_main(game);
+  starting = false;
+}
+
+// A mod that quits returns to the screen below it; a mod started by a page that it replaced has
+// none, and the player would be left on a screen that can never be left.
+static void _mods_quit(Game *game) {
+  game_net_client_close(game);
+  game_net_server_close(game);
+  if (game->names.stack[1][0]) {
+    state_pop(&game->names);
+  } else {
+    mods_home(game);
   }
 }
 
@@ -124,7 +164,7 @@ void mods_update(Game *game) {
   mods_reload_auto(game);
   api->poke.loop();
   std::string state = api->param_get("state").str();
-  int mode = api->param_get("player2").number() != 0 ? 2 : 1;
+  int mode = _mods_mode(api);
   if (game->headless) {
     if (state == "quit") {
       Event quit = Event();
@@ -138,11 +178,7 @@ void mods_update(Game *game) {
   if (_mods_begins(game->names.current, "menus_error")) return;
   if (state == "exit") game->quit = 1;
   _mods_state_follow(game, state, mode);
-  if (state == "quit") {
-    game_net_client_close(game);
-    game_net_server_close(game);
-    state_pop(&game->names);
-  }
+  if (state == "quit") _mods_quit(game);
 }
 
 void mods_event(Game *game, var e) {

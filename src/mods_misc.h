@@ -8,14 +8,26 @@
 
 struct Game;
 
+// The main script every windowed run starts with.
+constexpr const char *MODS_MAIN_SCRIPT = "Quorvex.lua";
+
 // Starts (or restarts) the mod of game->mod_file: a fresh context with the command line's free
 // "-key value" pairs and the engine's params, a fresh Lua runtime, the main file run, then _init.
 void mods_start(Game *game);
+// Starts the main script, MODS_MAIN_SCRIPT of the data folder: the home screen of a windowed run.
+void mods_start_main(Game *game);
+// Goes home: to the screen the running mod's "state" names; when it names none, the main script
+// starts afresh (or, when the main script quits as it starts, the engine's main menu takes over).
+void mods_home(Game *game);
+// Switches to the screen the running mod's "state" param names, unless it shows already; false when
+// no mod runs or the param names no screen.
+bool mods_state_follow(Game *game);
 // Stops the running mod (nothing without one) and closes the game's network endpoints; the world is
 // reset and data files are looked up in the data folder again.
 void mods_stop(Game *game);
 // The step after every frame and every mod event: reloads changed files, services the mod's own
-// endpoint and follows the "state" param (screens, "exit", "quit"). Nothing without a mod.
+// endpoint and follows the "state" param (screens, "exit", "quit": back to the screen below, or home
+// when there is none). Nothing without a mod.
 void mods_update(Game *game);
 // Hands one event to the running mod, then mods_update; "mods_popup_dismiss" only removes the mod
 // screen's popup. Nothing without a mod.

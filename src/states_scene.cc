@@ -76,13 +76,33 @@ void StatesScene::paint() {
 
 // ---- tabs
 
-void StatesTabs::init() { states_match_enter(this, HUD_TABS); }
+void StatesTabs::frame_params(std::string &tabs, std::string &tab) {
+  tabs = game->mods ? game->mods->param_get("tabs").str() : std::string();
+  tab = game->mods ? game->mods->param_get("tab").str() : std::string();
+}
+
+void StatesTabs::build() {
+  StatesMatch::build();
+  frame_params(shown_tabs, shown_tab);
+  menus_tabs_strip(root, shown_tabs, shown_tab);
+  if (game->names.stack[1][0]) menus_bottom_bar(game, root);
+}
+
+void StatesTabs::init() {
+  // The mod's page was laid out for the UI size of its last build; a resize re-enters this state.
+  if (game->mods) game->mods->gui_build(true);
+  states_match_enter(this, HUD_TABS);
+}
 
 void StatesTabs::event(Event e) {
   if (mods_console_event(game, e)) return;  // a shown console takes the keys first
   var action = root.on_event(e);
   if (menus_tabs_handle(game, action)) return;
   if (chat_panel_event(game, &root, e, action)) return;
+  if (action.type() == VAR_DICT) {
+    if (action["type"].str() != "ignore") mods_event(game, action);
+    return;
+  }
   action = game->mods ? game->mods->screen.on_event(e) : var();
   if (action.type() == VAR_DICT) {
     mods_event(game, action);
@@ -92,6 +112,9 @@ void StatesTabs::event(Event e) {
 }
 
 void StatesTabs::loop(float dt) {
+  std::string tabs, tab;
+  frame_params(tabs, tab);
+  if (tabs != shown_tabs || tab != shown_tab) build();
   if (game->mods) game->mods->screen.loop();
   user = states_user(game, 0);
   chat_panel_loop(game, &root);

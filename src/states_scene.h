@@ -2,6 +2,8 @@
 // picture or a board; the scene full screen, the tabs state between the bands of a tabbed page.
 #pragma once
 
+#include <string>
+
 #include "states_play.h"
 
 // "states_scene": the world full screen under the chat panel and a pause icon.
@@ -21,12 +23,22 @@ class StatesScene : public StatesMatch {
   void gl_check(int step);
 };
 
-// "states_tabs": the world between the 44-unit bands of the mod's tabbed page.
+// "states_tabs": the world between the 44-unit bands of a tabbed page. The top band holds the strip of
+// the mod's "tabs" list with its "tab" selected; the bottom band the bar back to the screen below, when
+// there is one. The mod's own page lies over the world between the bands.
 class StatesTabs : public StatesMatch {
  public:
   using StatesMatch::StatesMatch;
+  // The full-screen widget, the tab strip and the bottom bar.
+  void build() override;
   void init() override;
   void paint() override;
+  // Tab clicks go to menus_tabs_handle; a tab it does not know is the mod's own and goes to the mod.
   void event(Event e) override;
+  // Rebuilds the strip when the mod changed "tabs" or "tab", then the mod screen, chat and match.
   void loop(float dt) override;
+
+ private:
+  std::string shown_tabs, shown_tab;  // the params the strip was built from
+  void frame_params(std::string &tabs, std::string &tab);
 };

@@ -3,9 +3,12 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "game.h"
+#include "game_video.h"
 #include "kez_log.h"
 #include "net_client.h"
 #include "net_server.h"
@@ -17,10 +20,23 @@ constexpr int TEST_PASS_DELTA = 50;  // the server answers every client
 constexpr int TEST_PASS_CLOSE = 75;  // the client leaves
 constexpr int TRANS_FADE = 2;
 
-// Logs and drops every message the endpoint received.
-static void _test_drain(Net *net, const char *side) {
+// Logs and drops every message the endpoint received; each log line is also kept for the screen.
+static void _test_drain(Net *net, const char *side, std::vector<std::string> &lines) {
   NetMsg msg;
-  while (net->recv(&msg)) LOG_PRINTF("%s: [%s] %s '%s'\n", side, msg.peer.c_str(), msg.type.c_str(), msg.data.c_str());
+  while (net->recv(&msg)) {
+    LOG_PRINTF("%s: [%s] %s '%s'\n", side, msg.peer.c_str(), msg.type.c_str(), msg.data.c_str());
+    lines.push_back(std::string(side) + ": [" + msg.peer + "] " + msg.type + " '" + msg.data + "'");
+  }
+}
+
+// What the run received, and how to go on, in the middle of the screen: a developer who opened the
+// page from the menus should not face a blank screen.
+static void _test_page(Container &root, const std::vector<std::string> &lines) {
+  std::string markup = "<table><tr><td><h3>Network loopback</h3>";
+  for (const std::string &line : lines) markup += "<tr><td><p>" + menus_markup_escape(line) + "</p>";
+  if (lines.empty()) markup += "<tr><td><p>Nothing was received.</p>";
+  markup += "<tr><td><p>&nbsp;</p><tr><td><p>Space: run again. Escape: leave.</p></table>";
+  root.add_at(menus_markup_box(markup, game_ui_width(), game_ui_height()), 0, 0);
 }
 
 void Test::init() {
@@ -34,11 +50,12 @@ void Test::init() {
   server->open();
   client->setup("127.0.0.1", server->port, "client", "Client", "velum");
   client->open();
+  std::vector<std::string> lines;
   for (int i = 0; i < TEST_PASSES; i++) {
     client->loop();
     server->loop();
-    _test_drain(client.get(), "client");
-    _test_drain(server.get(), "server");
+    _test_drain(client.get(), "client", lines);
+    _test_drain(server.get(), "server", lines);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (i == TEST_PASS_HELLO) client->send_message("", "hello world");
     if (i == TEST_PASS_DELTA) server->send_message("", "delta update");
@@ -46,6 +63,7 @@ void Test::init() {
   }
   client->close();
   server->close();
+  _test_page(root, lines);
 }
 
 void Test::event(Event e) {

@@ -12,6 +12,7 @@
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
+#include "mods_misc.h"
 #include "vantor_fleet.h"
 #include "vantor_hud.h"
 #include "vantor_paint.h"
@@ -145,6 +146,9 @@ static int _magnet_player(const World *world) {
 }
 
 void TestMagnetSet::init() {
+  // The layouts are this screen's own world: a mod still running (the home screen that opened this
+  // page) would take the pointer events and the screen back, and every exit leads to a new mod anyway.
+  mods_stop(game);
   seed += 1;
   running = 1;
   srand((unsigned)seed);

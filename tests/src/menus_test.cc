@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "controls.h"
 #include "game.h"
@@ -409,4 +410,17 @@ TEST_F(Menus, a_login_reply_with_a_page_shows_it_as_markup_over_the_login) {
   EXPECT_EQ(stack(), "menus_error,menus_login,menus_main");
   EXPECT_EQ(labels(), "Welcome|Hello Bob, good to see you.|Wins|3|Rank|12|Continue");
   EXPECT_EQ(game->settings.logged_in, 1);
+}
+
+TEST_F(Menus, a_tabs_list_reads_names_and_labels_and_markup_lists_none) {
+  std::vector<MenusTabEntry> tabs;
+  ASSERT_TRUE(menus_tabs_parse(" a, b=Bee ,, =nameless, settings:audio = Sound ,", tabs));
+  ASSERT_EQ(tabs.size(), 3u);
+  EXPECT_EQ(tabs[0].name + "/" + tabs[0].label, "a/a");
+  EXPECT_EQ(tabs[1].name + "/" + tabs[1].label, "b/Bee");
+  EXPECT_EQ(tabs[2].name + "/" + tabs[2].label, "settings:audio/Sound");
+  EXPECT_FALSE(menus_tabs_parse("  <table><tr><td><input type='button' onclick='tab:a' /></table>", tabs));
+  EXPECT_TRUE(tabs.empty());
+  EXPECT_FALSE(menus_tabs_parse(" , ", tabs));
+  EXPECT_FALSE(menus_tabs_parse("", tabs));
 }

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "game.h"
 #include "game_match.h"
@@ -19,6 +20,7 @@
 #include "kez_driver-sdl2.h"
 #include "mods_api.h"
 #include "mods_lua.h"
+#include "menus.h"
 #include "mods_misc.h"
 #include "net_server.h"
 #include "vantor.h"
@@ -160,27 +162,34 @@ TEST_F(ModsData, screen_scripts_start_without_errors) {
   }
 }
 
-TEST_F(ModsData, main_script_shows_its_home_page_in_the_tabs_state) {
+TEST_F(ModsData, main_script_shows_its_home_page_under_the_engine_tabs) {
   run("Quorvex.lua");
   ASSERT_TRUE(g->mods);
   EXPECT_EQ(g->mods->param_get("state").str(), "tabs");
-  EXPECT_NE(g->mods->param_get("html").str().find("tab:play"), std::string::npos);
+  EXPECT_EQ(g->mods->param_get("tab").str(), "home");
+  std::vector<MenusTabEntry> tabs;
+  ASSERT_TRUE(menus_tabs_parse(g->mods->param_get("tabs").str(), tabs));
+  std::string names;
+  for (const MenusTabEntry &tab : tabs) names += tab.name + " ";
+  EXPECT_EQ(names, "home play lite mods brevane news settings quit ");
 }
 
-// The main script runs a mode in its own runtime and takes the screen back when the mode is left.
-TEST_F(ModsData, main_script_runs_a_mode_and_comes_back_home) {
+// The start page and the rules are the script's own: its tab and page buttons switch between them.
+TEST_F(ModsData, main_script_answers_its_own_tab_and_page_buttons) {
   run("Quorvex.lua");
+  const std::string home = g->mods->param_get("html").str();
   var click;
+  var_dict2(click, "type", "onclick", "value", "help");
+  mods_event(g.get(), click);
+  const std::string help = g->mods->param_get("html").str();
+  EXPECT_NE(help, home);
+  EXPECT_NE(help.find("onclick='home'"), std::string::npos) << "the rules lead back";
+  var_dict2(click, "type", "onclick", "value", "tab:home");
+  mods_event(g.get(), click);
+  EXPECT_EQ(g->mods->param_get("html").str(), home);
   var_dict2(click, "type", "onclick", "value", "tab:play");
   mods_event(g.get(), click);
-  EXPECT_EQ(g->mods->param_get("state").str(), "play");
-  for (int frame = 0; frame < FRAMES && fleets() == 0; frame++) game_match_tick(g.get(), FRAME);
-  EXPECT_GT(fleets(), 0);
-  var leave;
-  var_dict2(leave, "type", "onclick", "value", "leave");
-  mods_event(g.get(), leave);
-  EXPECT_EQ(g->mods->param_get("state").str(), "tabs");
-  EXPECT_EQ(fleets(), 0);
+  EXPECT_EQ(g->mods->param_get("html").str(), home) << "an engine tab is not the script's";
   EXPECT_EQ(lua_error(), "");
   EXPECT_EQ(runtime_status(), 0);
 }
