@@ -19,7 +19,10 @@
 
 constexpr int HOOK_STEP = 1000;  // instructions between two calls of the hook
 constexpr int64_t NEVER = INT64_MAX;
-constexpr size_t BYTES_PER_UNIT = 4;
+constexpr size_t BYTES_PER_UNIT = 16;  // allocating and filling a block, against an instruction
+constexpr size_t UNITS_PER_BLOCK = 8;  // a full collection's work for each live block
+// Bytes past the cap a chunk whose budget is spent may still take, to build its error and traceback.
+constexpr size_t ERROR_RESERVE = 64 * 1024;
 
 static int64_t _mods_budget_limit = MODS_BUDGET_UNITS;
 static int64_t _mods_budget_spent;
@@ -27,6 +30,7 @@ static int _mods_budget_depth;  // chunks running, nested ones included
 static volatile sig_atomic_t _mods_budget_quit_asked;
 static int64_t _mods_budget_quit_seen_ms = NEVER;  // when mod code first saw the quit request
 static bool _mods_budget_quitting;                 // the grace is over
+static const char *_mods_budget_culprit;           // the library function that found the budget spent
 // Read by the signal handler, so atomic: the outermost chunk's thread and the thread running now.
 static std::atomic<lua_State *> _mods_budget_main{nullptr};
 static std::atomic<lua_State *> _mods_budget_running{nullptr};
@@ -76,12 +80,17 @@ static void _mods_budget_hook(lua_State *L, lua_Debug *) {
   }
   _mods_budget_hurry();
   lua_sethook(L, _mods_budget_hook, LUA_MASKCOUNT, 1);
-  luaL_error(L, "%s", _mods_budget_message());
+  luaL_where(L, 0);  // the line running now, not its caller's
+  if (_mods_budget_culprit) lua_pushfstring(L, "%s: %s", _mods_budget_culprit, _mods_budget_message());
+  else lua_pushstring(L, _mods_budget_message());
+  lua_concat(L, 2);
+  lua_error(L);
 }
 
 lua_State *mods_budget_enter(lua_State *L) {
   if (_mods_budget_depth++ == 0) {
     _mods_budget_spent = 0;
+    _mods_budget_culprit = nullptr;
     _mods_budget_main.store(L, std::memory_order_relaxed);
     lua_sethook(L, _mods_budget_hook, LUA_MASKCOUNT, _mods_budget_step());
   }
@@ -105,6 +114,7 @@ bool mods_budget_spend(int64_t units) {
 }
 
 int mods_budget_raise(lua_State *L, const char *function) {
+  _mods_budget_culprit = function;  // a pcall may catch this error, but not the hook's that follows
   return luaL_error(L, "%s: %s", function, _mods_budget_message());
 }
 
@@ -118,6 +128,7 @@ void *mods_budget_alloc(void *user, void *block, size_t old_size, size_t size) {
   if (size == 0) {
     free(block);
     memory->used -= old;
+    if (block) memory->blocks--;
     return nullptr;
   }
   if (size <= old) {
@@ -127,14 +138,16 @@ void *mods_budget_alloc(void *user, void *block, size_t old_size, size_t size) {
     return shrunk;
   }
   size_t growth = size - old;
-  if (memory->used > memory->cap || growth > memory->cap - memory->used) {
+  size_t cap = memory->cap + (_mods_budget_spent_out() ? ERROR_RESERVE : 0);
+  if (memory->used > cap || growth > cap - memory->used) {
     // Lua answers with a full collection and one more try: the charge pays for that collection.
-    mods_budget_spend((int64_t)(memory->used / BYTES_PER_UNIT));
+    mods_budget_spend((int64_t)(memory->blocks * UNITS_PER_BLOCK));
     return nullptr;
   }
   void *grown = realloc(block, size);
   if (!grown) return nullptr;
   memory->used += growth;
+  if (!block) memory->blocks++;
   mods_budget_spend((int64_t)(growth / BYTES_PER_UNIT));
   return grown;
 }

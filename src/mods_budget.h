@@ -10,7 +10,8 @@ struct lua_State;
 
 // Units a chunk run from the engine (an entry point, a script, nested chunks included) may spend:
 // one per Lua instruction, one per step of a library loop (a pattern match, a table shift), one per
-// four bytes allocated. Past it the chunk fails with "instruction limit exceeded".
+// 16 bytes allocated. Past it the chunk fails with "instruction limit exceeded". Filling the whole
+// memory cap takes a tenth of it, so a chunk that grows too big meets the cap first.
 constexpr int64_t MODS_BUDGET_UNITS = 200000000;
 // Bytes a mod runtime may hold; past it an allocation fails as Lua's "not enough memory".
 constexpr size_t MODS_BUDGET_MEMORY = (size_t)256 << 20;
@@ -23,6 +24,7 @@ constexpr int MODS_BUDGET_QUIT_GRACE_MS = 100;
 struct ModsMemory {
   size_t used = 0;
   size_t cap = MODS_BUDGET_MEMORY;
+  size_t blocks = 0;  // live allocations: what a full collection has to visit
 };
 
 // The allocator of a mod's Lua state over the process heap (memory is its ModsMemory). Growth past

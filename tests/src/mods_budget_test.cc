@@ -73,23 +73,24 @@ TEST_F(ModsBudget, memory_past_the_cap_fails_and_the_state_goes_on) {
   lua_close(L);
   L = nullptr;
   EXPECT_EQ(memory.used, 0u) << "every byte is accounted for";
+  EXPECT_EQ(memory.blocks, 0u);
 }
 
 TEST_F(ModsBudget, a_refused_allocation_costs_a_collection) {
-  _mods_budget_limit_set(MODS_BUDGET_UNITS);
+  int64_t old = _mods_budget_limit_set(20000000);
   open(16 << 20);
   // At the cap, each refused allocation makes Lua collect the whole heap: a pcall loop of them
   // must run out of budget, not go on for hours.
-  EXPECT_NE(run("s = ('x'):rep(4 * 1024 * 1024) t = {} pcall(function() while true do t[#t + 1] = {} end end)"
-                " while true do pcall(function() local big = s .. s end) end")
-                .find("instruction limit exceeded"),
-            std::string::npos);
+  std::string error = run("s = ('x'):rep(4 * 1024 * 1024) t = {} pcall(function() while true do t[#t + 1] = {} end end)"
+                          " while true do pcall(function() local big = s .. s end) end");
+  EXPECT_NE(error.find("instruction limit exceeded"), std::string::npos) << error;
+  _mods_budget_limit_set(old);
 }
 
 TEST_F(ModsBudget, allocation_past_the_budget_stops_the_next_instruction) {
-  int64_t old = _mods_budget_limit_set(1000000);
-  // Each round allocates a megabyte, a quarter of a million units, in a handful of instructions:
-  // the hook must not wait for its next thousand instructions.
+  int64_t old = _mods_budget_limit_set(200000);
+  // Each round allocates a megabyte, 65536 units, in a handful of instructions: the hook must not
+  // wait for its next thousand instructions.
   for (const char *code : {"n = 0 local s = ('x'):rep(1e6) while true do n = n + 1 local c = s .. n end",
                            "n = 0 local s = ('x'):rep(1e6) coroutine.wrap(function()"
                            " while true do n = n + 1 pcall(function() local c = s .. n end) end end)()"}) {
