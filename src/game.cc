@@ -24,6 +24,7 @@
 #include "kez_social.h"
 #include "kez_sound.h"
 #include "menus.h"
+#include "mods_budget.h"
 #include "mods_misc.h"
 #include "states_play.h"
 #include "test.h"
@@ -36,8 +37,12 @@ Game *game;                  // the pointer most code reads, set by Game::init
 static Game *game_instance;  // the owner, set by game_create
 static volatile sig_atomic_t game_signalled;
 
-// A dedicated server is stopped with SIGINT or SIGTERM: finish the frame and shut down cleanly.
-static void _game_on_signal(int) { game_signalled = 1; }
+// A dedicated server is stopped with SIGINT or SIGTERM: finish the frame and shut down cleanly. A
+// mod inside a long call is told too, or the frame would not end.
+static void _game_on_signal(int) {
+  game_signalled = 1;
+  mods_budget_quit();
+}
 
 static void _game_signals() {
   struct sigaction sa;

@@ -1,9 +1,10 @@
 // The Lua mod runtime: the sandboxed state, the w2_ functions, the output hooks and the entry points.
 //
 // Lua raises errors with longjmp, which skips C++ destructors. So no function Lua calls (the w2_
-// functions, print, the message handler, the instruction hook) holds a C++ object with a destructor
-// while it can raise: texts and values it pushes or raises are parked in static storage first, and
-// every C++ temporary of an operation call ends with its statement.
+// functions, print, the message handler) holds a C++ object with a destructor while it can raise:
+// texts and values it pushes or raises are parked in static storage first, and every C++ temporary
+// of an operation call ends with its statement. The other way round, a C++ exception must not
+// unwind through Lua's C frames: every function Lua calls here runs behind _mods_lua_guarded.
 #include "mods_lua.h"
 
 #include "kez_json.h"
@@ -14,6 +15,8 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "builds.h"
@@ -22,6 +25,7 @@
 #include "kez_driver-files.h"
 #include "kez_log.h"
 #include "mods_api.h"
+#include "mods_library.h"
 #include "vantor_client.h"
 #include "vantor_fleet.h"
 #include "vantor_step.h"
@@ -32,7 +36,7 @@ ModsAPI *mods_lua_current;
 
 static const char *const PROGRAM_NAME = "vantor2";
 static const char *const REGISTRY_KEY = "w2";  // the context, as a light userdata
-constexpr int HOOK_STEP = 1000;                // instructions between two calls of the instruction hook
+constexpr int64_t PRINT_BYTES_PER_UNIT = 4;
 
 // Keeps only the allowed names in the global table. The library tables are replaced by new tables
 // holding the allowed members, and strings' methods are looked up in the reduced string table too,
@@ -80,11 +84,6 @@ static const char *const LIBRARY_FILES[] = {"mod_api.lua", "mod_util.lua", "mod_
 static var _mods_lua_result;
 static std::string _mods_lua_text;
 
-// The instruction budget of the chunk the engine is running.
-static int64_t _mods_lua_limit = MODS_LUA_INSTRUCTIONS_MAX;
-static int64_t _mods_lua_spent;
-static int _mods_lua_depth;  // chunks running, nested ones included
-
 // ---- output hooks ----
 
 int mods_lua_print(const char *text, FILE *stream) {
@@ -110,8 +109,10 @@ static int _mods_lua_print_values(lua_State *L) {
     lua_pushvalue(L, -1);
     lua_pushvalue(L, i);
     lua_call(L, 1, 1);
-    const char *text = lua_tostring(L, -1);
+    size_t length;
+    const char *text = lua_tolstring(L, -1, &length);
     if (!text) return luaL_error(L, "'tostring' must return a string to 'print'");
+    mods_budget_charge(L, 1 + (int64_t)length / PRINT_BYTES_PER_UNIT, "print");
     if (i > 1) mods_lua_print("\t", stdout);
     mods_lua_print(text, stdout);
     lua_pop(L, 1);
@@ -137,26 +138,6 @@ static int _mods_lua_traceback(lua_State *L) {
   return 1;
 }
 
-// ---- the instruction budget ----
-
-int64_t _mods_lua_instruction_limit_set(int64_t limit) {
-  int64_t old = _mods_lua_limit;
-  _mods_lua_limit = limit;
-  return old;
-}
-
-static void _mods_lua_hook(lua_State *L, lua_Debug *) {
-  _mods_lua_spent += HOOK_STEP;
-  if (_mods_lua_spent <= _mods_lua_limit) return;
-  // From now on every instruction fails, in this thread and the main one, so no pcall loop and no
-  // coroutine can swallow the error and run on.
-  lua_sethook(L, _mods_lua_hook, LUA_MASKCOUNT, 1);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
-  lua_sethook(lua_tothread(L, -1), _mods_lua_hook, LUA_MASKCOUNT, 1);
-  lua_pop(L, 1);
-  luaL_error(L, "instruction limit exceeded");
-}
-
 // ---- running chunks ----
 
 // Reports a failed chunk's error (on top of the stack) on the error stream and pops it.
@@ -167,24 +148,20 @@ static void _mods_lua_report(lua_State *L) {
   lua_pop(L, 1);
 }
 
-// Loads text as a chunk of that name and calls it under the message handler; reports a failure.
-// Only text is loaded: precompiled chunks can break the interpreter's memory safety. Returns the
-// result code, 0 on success.
+// Loads text as a chunk of that name and calls it under the message handler, within the budget;
+// reports a failure. Only text is loaded: precompiled chunks can break the interpreter's memory
+// safety. Returns the result code, 0 on success.
 static int _mods_lua_run(lua_State *L, const char *text, size_t length, const char *name) {
-  if (_mods_lua_depth == 0) {
-    _mods_lua_spent = 0;
-    lua_sethook(L, _mods_lua_hook, LUA_MASKCOUNT, HOOK_STEP);
-  }
+  lua_State *previous = mods_budget_enter(L);
   int status = luaL_loadbufferx(L, text, length, name, "t");
   if (status == LUA_OK) {
     int base = lua_gettop(L);
     lua_pushcfunction(L, _mods_lua_traceback);
     lua_insert(L, base);
-    _mods_lua_depth++;
     status = lua_pcall(L, 0, 0, base);
-    _mods_lua_depth--;
     lua_remove(L, base);
   }
+  mods_budget_leave(previous);
   if (status != LUA_OK) _mods_lua_report(L);
   return status;
 }
@@ -615,6 +592,32 @@ static int _mods_lua_require(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
+// Runs the C function in upvalue 1. An exception thrown by the C++ underneath (a copy of a huge
+// argument that cannot be allocated) ends here and becomes a Lua error, raised once no C++ object
+// is left on the way.
+static int _mods_lua_guarded(lua_State *L) {
+  lua_CFunction function = lua_tocfunction(L, lua_upvalueindex(1));
+  const char *failure = nullptr;
+  int results = 0;
+  try {
+    results = function(L);
+  } catch (const std::bad_alloc &) {
+    failure = "not enough memory";
+  } catch (const std::length_error &) {
+    failure = "not enough memory";
+  } catch (...) {
+    failure = "internal error";
+  }
+  return failure ? _mods_lua_raise(L, failure) : results;
+}
+
+// Makes function the global name, behind _mods_lua_guarded.
+static void _mods_lua_register(lua_State *L, const char *name, lua_CFunction function) {
+  lua_pushcfunction(L, function);
+  lua_pushcclosure(L, _mods_lua_guarded, 1);
+  lua_setglobal(L, name);
+}
+
 // The globals a mod calls, in registration order.
 static const luaL_Reg MODS_LUA_FUNCTIONS[] = {
     {"w2_game_reset", w2_game_reset},     {"w2_planets_settle", w2_planets_settle},
@@ -637,14 +640,6 @@ static const luaL_Reg MODS_LUA_FUNCTIONS[] = {
 
 // ---- the runtime ----
 
-static void *_mods_lua_alloc(void *, void *block, size_t, size_t size) {
-  if (size == 0) {
-    free(block);
-    return nullptr;
-  }
-  return realloc(block, size);
-}
-
 ModsLua::ModsLua(ModsAPI *owner) : context(owner) {}
 
 ModsLua::~ModsLua() {
@@ -656,15 +651,16 @@ ModsLua::~ModsLua() {
 void ModsLua::open() {
   mods_lua_current = context;
   if (state) return;
-  state = lua_newstate(_mods_lua_alloc, nullptr);
+  state = lua_newstate(mods_budget_alloc, &memory);
   if (!state) return;
   lua_atpanic(state, _mods_lua_panic);
   luaL_openlibs(state);
-  lua_register(state, "print", _mods_lua_print_values);  // the sandbox keeps this print
+  mods_library_open(state);                                    // before the sandbox picks from the libraries
+  _mods_lua_register(state, "print", _mods_lua_print_values);  // the sandbox keeps this print
   _mods_lua_run(state, SANDBOX, "sandbox");
   lua_pushlightuserdata(state, context);
   lua_setfield(state, LUA_REGISTRYINDEX, REGISTRY_KEY);
-  for (const luaL_Reg &function : MODS_LUA_FUNCTIONS) lua_register(state, function.name, function.func);
+  for (const luaL_Reg &function : MODS_LUA_FUNCTIONS) _mods_lua_register(state, function.name, function.func);
   for (const char *file : LIBRARY_FILES) {
     std::string text = driver_data_string(file);
     _mods_lua_run(state, text.data(), text.size(), file);
@@ -702,6 +698,26 @@ static bool _mods_lua_is_name(const std::string &text) {
   return true;
 }
 
+// Appends text as a quoted Lua string that reads back as exactly these bytes. (A long bracket
+// would lose a leading line feed and turn every carriage return into a line feed.)
+static void _mods_lua_quoted(const std::string &text, std::string &out) {
+  out += '"';
+  for (char c : text) {
+    unsigned char u = (unsigned char)c;
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 32 || u == 127) {
+      char escape[8];
+      snprintf(escape, sizeof escape, "\\%03u", u);  // three digits, so a digit after it stays a digit
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
 // Appends the Lua literal of v to out; false when a dict key is not a Lua name.
 static bool _mods_lua_literal(const var &v, std::string &out) {
   switch (v.type()) {
@@ -720,13 +736,7 @@ static bool _mods_lua_literal(const var &v, std::string &out) {
       out += "}";
       return true;
     }
-    default: {
-      std::string text = str_replace(v.str(), "]=]", "?");
-      // A text ending in "]=" would close the bracket early with the closing "]".
-      if (text.size() >= 2 && text.compare(text.size() - 2, 2, "]=") == 0) text.replace(text.size() - 2, 2, "?");
-      out += "[=[" + text + "]=]";
-      return true;
-    }
+    default: _mods_lua_quoted(str_replace(v.str(), "]=]", "?"), out); return true;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "kez_var.h"
+#include "mods_budget.h"
 
 class ModsAPI;
 struct lua_State;
@@ -32,6 +33,7 @@ class ModsLua : public ModsBase {
   ModsAPI *context;            // given at creation; not owned
   lua_State *state = nullptr;  // null until open; owned
   int status = 0;              // result code of the last chunk that failed, 0 = none
+  ModsMemory memory;           // what the state holds, against the cap
 
   explicit ModsLua(ModsAPI *context);
   ModsLua(const ModsLua &) = delete;
@@ -72,10 +74,3 @@ const char *mods_lua_check_string(lua_State *L, int index, const char *fallback,
 var mods_lua_to_var(lua_State *L, int index);
 // Pushes v: none nil, number number, bool boolean, anything else the string of its text.
 void mods_lua_push_var(lua_State *L, const var &v);
-
-// A chunk run from the engine (an entry point, a script) may execute this many Lua instructions,
-// nested chunks included; past it every further instruction fails with "instruction limit
-// exceeded", so a mod that never returns cannot hang the game.
-constexpr int64_t MODS_LUA_INSTRUCTIONS_MAX = 200000000;
-// Module-internal, open to the tests: replaces the instruction limit; returns the old one.
-int64_t _mods_lua_instruction_limit_set(int64_t limit);

@@ -90,7 +90,16 @@ static bool _mods_readable(const std::string &path) {
   return probe != nullptr;
 }
 
+// name with every NUL byte shown as "\0", for messages.
+static std::string _mods_shown(const std::string &name) { return str_replace(name, std::string(1, '\0'), "\\0"); }
+
 void ModsAPI::require(const std::string &name) {
+  // The file would be opened by the name before its first NUL byte: some other file.
+  if (name.find('\0') != std::string::npos) {
+    logf("ModsAPI::require(\"%s\") NUL byte in the name\n", _mods_shown(name).c_str());
+    error_set("NUL byte in the file name " + _mods_shown(name));
+    return;
+  }
   std::string file = mods_file_name(name);
   for (const ModsFile &loaded : files) {
     if (loaded.file == file) return;  // each file runs once per run
@@ -110,5 +119,11 @@ void ModsAPI::require(const std::string &name) {
   files.push_back({name, path, driver_file_mtime(path.c_str()), file});
   LOG_PRINTF("ModsAPI::require: %s\n", path.c_str());
   std::string text = driver_file_string(path.c_str());
+  // The runtime takes the text up to its first NUL byte: the rest would be dropped without a word.
+  if (text.find('\0') != std::string::npos) {
+    logf("ModsAPI::require(\"%s\") NUL byte in %s\n", name.c_str(), path.c_str());
+    error_set("NUL byte in the file " + file);
+    return;
+  }
   if (game->mods_base) game->mods_base->script(text.c_str(), file.c_str());
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "data_override.h"
+#include "failing_new.h"
 #include "game.h"
 #include "game_net.h"
 #include "mods_api.h"
@@ -173,7 +174,17 @@ TEST_F(ModsLuaTest, events_arrive_as_literals_and_bad_keys_run_nothing) {
   e["half"] = var(0.5);
   e["flag"] = var(true);
   lua->event(e);
-  EXPECT_EQ(eval("got.value .. '|' .. got.tail .. '|' .. got.half .. '|' .. tostring(got.flag)"), "a?b|x?|0.5|true");
+  EXPECT_EQ(eval("got.value .. '|' .. got.tail .. '|' .. got.half .. '|' .. tostring(got.flag)"), "a?b|x]=|0.5|true");
+  // Every other byte arrives as it was sent: line ends, quotes, escapes and NUL included.
+  const std::string bytes("\nfirst\r\nsecond\rthird\n\r\"q\"\\0\\x41\0" "1\x7f\xff]]", 37);
+  e["value"] = var(bytes);
+  lua->event(e);
+  run("got_bytes = got.value");
+  lua_getglobal(lua->state, "got_bytes");
+  size_t length = 0;
+  const char *got = lua_tolstring(lua->state, -1, &length);
+  EXPECT_EQ(std::string(got ? got : "", length), bytes);
+  lua_pop(lua->state, 1);
 
   run("got = nil");
   e["x=1}) injected=true _event({y"] = var(1);
@@ -199,7 +210,7 @@ TEST_F(ModsLuaTest, require_runs_files_of_the_mod_folder_once) {
 }
 
 TEST_F(ModsLuaTest, a_mod_that_never_returns_is_stopped) {
-  int64_t old = _mods_lua_instruction_limit_set(1000000);
+  int64_t old = _mods_budget_limit_set(1000000);
   for (const char *body : {"while true do end", "while true do pcall(function() while true do end end) end",
                            "while true do coroutine.resume(coroutine.create(function() while true do end end)) end"}) {
     run(std::string("function _loop() ") + body + " end");
@@ -208,7 +219,7 @@ TEST_F(ModsLuaTest, a_mod_that_never_returns_is_stopped) {
     EXPECT_TRUE(console_has("instruction limit exceeded")) << body;
   }
   EXPECT_EQ(eval("1 + 1"), "2");  // the next chunk has its budget again
-  _mods_lua_instruction_limit_set(old);
+  _mods_budget_limit_set(old);
 }
 
 TEST_F(ModsLuaTest, net_send_goes_to_the_hosted_server_unless_addressed_to_it) {
@@ -299,4 +310,50 @@ TEST_F(ModsLuaTest, chat_lines_and_keywords_reach_the_games_chat) {
   EXPECT_EQ(g->chat->lines[0].color, 255) << "the colour is truncated, not rounded";
   EXPECT_EQ(g->chat->lines[0].text, "hello");
   EXPECT_EQ(g->chat->keywords, (std::vector<std::string>{"/kick", "/team"}));
+}
+
+TEST_F(ModsLuaTest, a_pattern_that_would_hang_ends_within_the_budget) {
+  int64_t old = _mods_budget_limit_set(20000000);
+  run("function _loop() string.find(('a'):rep(3000), ('a-'):rep(12) .. 'b') end");
+  lua->loop(0.1f);
+  EXPECT_NE(lua->status, 0);
+  EXPECT_TRUE(console_has("find: instruction limit exceeded"));
+  EXPECT_EQ(eval("select(3, string.find('key=value', '(%w+)='))"), "key") << "the game goes on";
+  _mods_budget_limit_set(old);
+}
+
+TEST_F(ModsLuaTest, memory_past_the_cap_fails_and_the_mod_goes_on) {
+  EXPECT_EQ(lua->memory.cap, (size_t)256 << 20);
+  lua->memory.cap = lua->memory.used + ((size_t)16 << 20);
+  EXPECT_EQ(raised("local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(1e5) .. i end"), "not enough memory")
+      << ::testing::PrintToString(api->console_lines);
+  EXPECT_EQ(raised("local s = ('x'):rep(3.3e9)"), "not enough memory");
+  EXPECT_LE(lua->memory.used, lua->memory.cap);
+  EXPECT_EQ(eval("#(('y'):rep(1e6))"), "1000000");
+}
+
+TEST_F(ModsLuaTest, a_copy_that_cannot_be_allocated_is_a_lua_error) {
+  run("big = ('x'):rep(4 * 1024 * 1024)");
+  failing_new_above(1 << 20);
+  std::string error = raised("w2_param_set('k', big)");
+  std::string printed = raised("print(big)");
+  failing_new_reset();
+  EXPECT_EQ(error, "not enough memory");
+  EXPECT_EQ(printed, "not enough memory");
+  EXPECT_EQ(api->param_get("k").type(), VAR_NONE);
+  run("w2_param_set('k', #big)");
+  EXPECT_EQ(api->param_get("k").number(), 4 * 1024 * 1024) << "the mod goes on";
+}
+
+TEST_F(ModsLuaTest, nul_bytes_in_a_file_or_a_required_name_are_refused) {
+  file("mod/nul.lua", std::string("before_nul = true\0after_nul = true", 34));
+  file("mod/util.lua", "util_ran = true");
+  EXPECT_EQ(raised("require('nul')"), "NUL byte in the file nul.lua");
+  EXPECT_EQ(eval("before_nul"), "nil") << "nothing of the file runs";
+  EXPECT_TRUE(console_has("ModsAPI::require(\"nul\") NUL byte in " + folder + "/mod/nul.lua"));
+  EXPECT_EQ(raised("require('util\\0../../secret')"), "NUL byte in the file name util\\0../../secret");
+  EXPECT_TRUE(console_has("ModsAPI::require(\"util\\0../../secret\") NUL byte in the name"));
+  EXPECT_EQ(eval("util_ran"), "nil");
+  ASSERT_EQ(api->files.size(), 1u) << "the refused file is still watched, so fixing it reloads it";
+  EXPECT_EQ(api->files[0].file, "nul.lua");
 }
