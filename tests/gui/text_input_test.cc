@@ -23,8 +23,6 @@ void type(TextInput &t, const std::string &s) {
   }
 }
 
-int letter(char c) { return KEY_A + (c - 'a'); }
-
 }  // namespace
 
 TEST(TextInput, edits_are_cut_to_the_length_limit_and_filtered_and_enter_submits_a_single_line) {
@@ -138,15 +136,15 @@ TEST_F(GuiFiles, a_long_line_scrolls_the_caret_into_view_until_the_field_loses_f
 TEST_F(GuiGl, copy_and_cut_in_a_password_field_leave_the_clipboard_alone) {
   TextInput t(0, "secret");
   t.on_event(gui_event(EVT_FOCUS));
-  key(t, letter('c'), MOD_CTRL);
+  key(t, KEY_C, MOD_CTRL);
   EXPECT_EQ(driver_clipboard_get(), "secret");
   driver_clipboard_set("kept");
   t.password = 1;
-  key(t, letter('c'), MOD_CTRL);
-  key(t, letter('x'), MOD_CTRL);
+  key(t, KEY_C, MOD_CTRL);
+  key(t, KEY_X, MOD_CTRL);
   EXPECT_EQ(driver_clipboard_get(), "kept");
   EXPECT_EQ(t.text, "") << "cut still deletes";
-  key(t, letter('v'), MOD_CTRL);
+  key(t, KEY_V, MOD_CTRL);
   EXPECT_EQ(t.text, "kept");
 }
 
