@@ -118,7 +118,7 @@ TextInput::TextInput(int f, const char *t) : font(f), text(t ? t : "") {
   focusable = 1;
   max_len = (int32_t)std::clamp(text.size(), (size_t)TEXT_INPUT_MIN_MAX_LEN, (size_t)INT32_MAX);
   _text_display(*this);
-  widget_style_update(style);
+  style.update();
   layout_inner();
   _text_clamp_scroll(*this);
 }

@@ -45,7 +45,7 @@ void ModsAPI::console_build() {
   Table *table = new Table();
   table->id = "table";
   Label *prompt = new Label(font, "> ");
-  widget_style_update(prompt->style);
+  prompt->style.update();
   prompt->layout();
   TextInput *input = new TextInput(font, "");
   input->id = "input";
@@ -57,10 +57,10 @@ void ModsAPI::console_build() {
   table->cur_row = 1;
   table->cur_col = 0;
   table->add_cell(new Label(font, " "), 1, 1);
-  widget_style_update(table->style);
+  table->style.update();
   table->layout();
   console.add_at(table, 0, (int)(game_ui_height() - table->outer_h));
-  widget_style_update(console.style);
+  console.style.update();
   console.layout();
 }
 
@@ -72,7 +72,7 @@ static Widget *_mods_page_frame(Widget *content, float h) {
   Box *page = new Box(content);
   _base(page).width = ui_w - SCROLL_SIDE;
   _base(page).padding_top = _base(page).padding_bottom = PAGE_PADDING;
-  widget_style_update(page->style);
+  page->style.update();
   page->layout();
   Widget *inner = page;
   if (page->outer_h <= h) {
@@ -100,7 +100,7 @@ static Box *_mods_tab_bar(const std::string &tabs, const std::string &state) {
   var style;
   var_dict0(style);
   Box *bar = new Box(gui_build(tabs, style));
-  widget_style_update(bar->style);
+  bar->style.update();
   bar->layout();
   if (bar->outer_w <= SCROLL_SIDE || (state != "tabs" && state != "xtabs" && state != "lobby")) {
     delete bar;

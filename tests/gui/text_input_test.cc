@@ -97,7 +97,7 @@ TEST_F(GuiFiles, up_and_down_keep_the_column_across_a_shorter_line) {
   TextInput t(mono(10), "aaa\na\naaa");
   t.multi_line = 1;
   t.style.records[STYLE_BASE].width = 100;
-  widget_style_update(t.style);
+  t.style.update();
   t.layout();
   t.cursor = t.anchor = 2;
   key(t, KEY_DOWN);
@@ -125,7 +125,7 @@ TEST_F(GuiFiles, indexes_copied_in_from_outside_the_text_are_held_inside_it) {
 TEST_F(GuiFiles, a_long_line_scrolls_the_caret_into_view_until_the_field_loses_focus) {
   TextInput t(mono(10), "aaaa");
   t.style.records[STYLE_BASE].width = 20;
-  widget_style_update(t.style);
+  t.style.update();
   t.layout();
   t.on_event(gui_event(EVT_FOCUS));
   EXPECT_FLOAT_EQ(t.scroll_x, 21) << "the caret's place, held inside the text width of 41";
