@@ -121,6 +121,15 @@ class ModsAPI {
   void gui_paint();
   // Builds the console page: the "> " prompt and the "input" field at the bottom of the screen.
   void console_build();
+
+  // The mods console (mods_console.cc): the mod's log over the screen, a Lua prompt that runs lines in
+  // the mod's state, and the function keys F1 (toggle), F2 (clear) and F5 (restart the mod).
+  // Offers one input event to the console of the game's running mod: 1 when the console consumed it,
+  // 0 when the caller should handle it (always 0 without a mod). It takes the game rather than a
+  // context because F5 replaces the context.
+  static int console_event(Game *game, Event e);
+  // Draws api's console: the shaded page with the log while shown, the header bar once there is a line.
+  static void console_paint(ModsAPI *api);
   // Sets the value of the mod screen's widget of that name; nothing when there is none.
   void gui_set(const std::string &name, const var &value);
   // The value of the mod screen's widget of that name; none when there is none.

@@ -1,6 +1,4 @@
 // The mods console: function keys, the Lua prompt and the log painted over the running mod's screen.
-#include "mods_console.h"
-
 #include <string>
 
 #include "game.h"
@@ -59,7 +57,7 @@ static void _console_shown_event(Game *game, const Event &e) {
   }
 }
 
-int mods_console_event(Game *game, Event e) {
+int ModsAPI::console_event(Game *game, Event e) {
   if (!game->mods) return 0;
   if (_console_function_key(game, e)) return 1;
   if (!game->mods->console_shown) return 0;
@@ -79,7 +77,7 @@ static void _console_paint_lines(ModsAPI *api, int font, float lh, float ui_w) {
   }
 }
 
-void mods_console_paint(ModsAPI *api) {
+void ModsAPI::console_paint(ModsAPI *api) {
   const int font = font_load("font-console", CONSOLE_FONT_SIZE);
   const float lh = font_text_height(font, nullptr, 0);
   const float ui_w = (float)game_ui_width(), ui_h = (float)game_ui_height();

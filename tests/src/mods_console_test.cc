@@ -1,6 +1,4 @@
 // The mods console: its function keys, closing it, and Lua lines typed into it.
-#include "mods_console.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -36,12 +34,12 @@ class ModsConsole : public DataOverrideTest {
   int key(int code) {
     Event e(EVT_KEYDOWN);
     e.key = code;
-    return mods_console_event(g.get(), e);
+    return ModsAPI::console_event(g.get(), e);
   }
   int release(float y) {
     Event e(EVT_UP);
     e.y = y;
-    return mods_console_event(g.get(), e);
+    return ModsAPI::console_event(g.get(), e);
   }
   // Types text into the console's input and submits it with Enter.
   void submit(const char *text) {
