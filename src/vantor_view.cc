@@ -682,7 +682,7 @@ static void view_event_wheel(View *view, const Event &e) {
 
 int view_event(World *world, View *view, int user, Event e, int hud) {
   if (!view->initialised) view_init(view, world, 0);
-  if (hud && hud_event(world, view, user, e)) return 1;  // the slider and percent button go first
+  if (hud && game && hud_event(game, view, e, user)) return 1;  // the slider and percent button go first
   switch (e.type) {
     case EVT_DOWN:
     case EVT_MOVE:
