@@ -40,10 +40,17 @@ struct ModsFile {
 // Particle numbers of ModsAPI::part_init, in record order from life on.
 constexpr int MODS_PART_NUMBERS = 11;
 
+// The root of the mod screen (mods_gui.cc). Its first child is the full-screen backdrop "none": it
+// holds the focus until the player moves it to a control, and the arrow keys never move it back.
+class ModsScreenRoot : public Container {
+ public:
+  var on_event(Event e) override;
+};
+
 // The context of the one running mod. Created by mods start, deleted by mods stop and shutdown.
 class ModsAPI {
  public:
-  Container screen;                        // root of the mod screen
+  ModsScreenRoot screen;                   // root of the mod screen
   Game *game;                              // the owning game; not owned
   var params;                              // the params dict through which the mod and the engine talk
   std::vector<std::string> console_lines;  // newest first, at most 255

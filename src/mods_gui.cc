@@ -1,5 +1,6 @@
 // The mod screen and the console page: pages built from the mod's markup params, the tab bar, the
 // quit and settings icons, and the console's input row. Sizes are in UI units.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,33 @@ static var _mods_action(const char *type) {
   var_dict0(action);
   action["type"] = var(type);
   return action;
+}
+
+static bool _mods_arrow(const Event &e) {
+  return e.type == EVT_KEYDOWN && (e.key == KEY_UP || e.key == KEY_RIGHT || e.key == KEY_DOWN || e.key == KEY_LEFT);
+}
+
+var ModsScreenRoot::on_event(Event e) {
+  Widget *backdrop = items.empty() ? nullptr : items[0];
+  if (!_mods_arrow(e) || !backdrop || backdrop->style.focus) return Container::on_event(e);
+  // The backdrop covers the whole screen, so its centre lies beyond most controls in some direction:
+  // it sits out the focus move an arrow makes from a control. Routing a key rebuilds nothing.
+  backdrop->focusable = 0;
+  var result = Container::on_event(e);
+  backdrop->focusable = 1;
+  return result;
+}
+
+// The control the first Tab on the backdrop leads to: the first enabled focusable widget after it that
+// begins a Tab chain (no widget's Tab leads to it); null when there is none.
+static Widget *_mods_first_control(ModsScreenRoot &screen, const Widget *backdrop) {
+  const std::vector<Widget *> all = screen.children();
+  std::set<const Widget *> linked;
+  for (const Widget *w : all) linked.insert(w->tab_next);
+  for (Widget *w : all) {
+    if (w != backdrop && w->focusable && !w->disabled && !linked.count(w)) return w;
+  }
+  return nullptr;
 }
 
 // Empties a root container: a fresh one through the Widget part, then its children deleted.
@@ -191,6 +219,7 @@ void ModsAPI::gui_build(bool keep_values) {
     constexpr int corner = (int)ICON_SIZE + 2 * ICON_MARGIN;  // the settings icon sits in the bottom right corner
     screen.add_at(_mods_icon("settings", "icon-settings", "settings"), (int)ui_w - corner, (int)ui_h - corner);
   }
+  backdrop->tab_next = _mods_first_control(screen, backdrop);
   var name, value;
   for (var it = kept.iter(); it.next_kv(name, value);) gui_set(name.str(), value);
 }
