@@ -724,6 +724,9 @@ static bool _mods_lua_literal(const var &v, std::string &out) {
       std::string text = str_replace(v.str(), "]=]", "?");
       // A text ending in "]=" would close the bracket early with the closing "]".
       if (text.size() >= 2 && text.compare(text.size() - 2, 2, "]=") == 0) text.replace(text.size() - 2, 2, "?");
+      // Lua drops a line break right after an opening long bracket: a text that begins with one gets
+      // one more of the same kind to drop (a different one would be read as a single two-byte break).
+      if (!text.empty() && (text[0] == '\n' || text[0] == '\r')) text.insert(text.begin(), text[0]);
       out += "[=[" + text + "]=]";
       return true;
     }
