@@ -43,7 +43,7 @@ bool Container::add_at(Widget *child, int x, int y) {
   child->pos_y = (float)y;
   items.push_back(child);
   child->parent = this;
-  widget_style_update(child->style);
+  child->style.update();
   child->layout_inner();
   return true;
 }
@@ -220,7 +220,7 @@ void Container::paint_inner() {
 void Container::layout_inner() {
   double right = 0, bottom = 0;
   for (Widget *w : items) {
-    widget_style_update(w->style);
+    w->style.update();
     w->layout();
     right = std::max(right, (double)w->pos_x + w->outer_w);
     bottom = std::max(bottom, (double)w->pos_y + w->outer_h);

@@ -92,7 +92,7 @@ static void _controls_size(Widget &w, float width, float height) {
 // resolved before the builder reads them.
 static void _controls_settle(Widget &w) {
   w.loop();
-  widget_style_update(w.style);
+  w.style.update();
   w.layout_inner();
 }
 
@@ -250,7 +250,7 @@ MyToggle::MyToggle(int v, int f) : font(f), value(v) {
 void MyToggle::set_int(int v) {
   value = v;
   style.selected = v == 1;
-  widget_style_update(style);
+  style.update();
 }
 
 var MyToggle::get_value() { return var(get_int()); }
@@ -305,7 +305,7 @@ void OptionBox::select_value(const var &v) {
   const std::string text = v.str();
   for (OptionBox *m : leader->members) {
     m->style.selected = m->value.str() == text;
-    widget_style_update(m->style);
+    m->style.update();
   }
 }
 

@@ -118,7 +118,7 @@ TextInput::TextInput(int f, const char *t) : font(f), text(t ? t : "") {
   focusable = 1;
   max_len = (int32_t)std::clamp(text.size(), (size_t)TEXT_INPUT_MIN_MAX_LEN, (size_t)INT32_MAX);
   _text_display(*this);
-  widget_style_update(style);
+  style.update();
   layout_inner();
   _text_clamp_scroll(*this);
 }
@@ -258,16 +258,14 @@ static void _text_erase(TextInput &t, bool before) {
   }
 }
 
-static int _text_letter(char c) { return KEY_A + (c - 'a'); }
-
 // The command shortcuts: undo, redo, cut, copy, paste. false for any other key.
 static bool _text_command(TextInput &t, int key, bool shift) {
   if (key == KEY_Z) {
     shift ? t.redo() : t.undo();
-  } else if (key == _text_letter('x') || key == _text_letter('c')) {
+  } else if (key == KEY_X || key == KEY_C) {
     if (!t.password && t.anchor != t.cursor) driver_clipboard_set(_text_selection(t));
-    if (key == _text_letter('x')) _text_put(t, "");
-  } else if (key == _text_letter('v')) {
+    if (key == KEY_X) _text_put(t, "");
+  } else if (key == KEY_V) {
     _text_put(t, driver_clipboard_get());
   } else {
     return false;

@@ -79,27 +79,27 @@ static int32_t _style_move(int p, int32_t current, int32_t target) {
 // The record of the current state; null for a state word outside 0..4, which then has no record of its
 // own (the word is public, and an index from it must not leave the seven records).
 static const StyleRecord *_style_state_record(const WidgetStyle &s) {
-  int index = s.state + 1;
+  int index = s.state_code + 1;
   if (index < STYLE_PLAIN || index > STYLE_HOVER_FOCUS) return nullptr;
   return &s.records[index];
 }
 
-void widget_style_init(WidgetStyle &s) {
-  for (StyleRecord &r : s.records) {
+void WidgetStyle::init() {
+  for (StyleRecord &r : records) {
     for (int p = 0; p < STYLE_PROPS; p++) _style_set(r, p, _style_unset_bits(p));
   }
-  s.hover = s.focus = s.hover_focus = s.selected = s.state = 0;
+  hover = focus = hover_focus = selected = state_code = 0;
 }
 
-void widget_style_state(WidgetStyle &s) {
-  s.hover_focus = s.hover && s.focus;
-  s.state = s.hover_focus ? 4 : s.focus ? 3 : s.hover ? 2 : 0;
+void WidgetStyle::state() {
+  hover_focus = hover && focus;
+  state_code = hover_focus ? 4 : focus ? 3 : hover ? 2 : 0;
 }
 
-void widget_style_update(WidgetStyle &s) {
-  const StyleRecord *order[3] = {s.selected ? &s.records[STYLE_SELECTED] : nullptr, _style_state_record(s),
-                                 &s.records[STYLE_BASE]};
-  StyleRecord &current = s.records[STYLE_CURRENT];
+void WidgetStyle::update() {
+  const StyleRecord *order[3] = {selected ? &records[STYLE_SELECTED] : nullptr, _style_state_record(*this),
+                                 &records[STYLE_BASE]};
+  StyleRecord &current = records[STYLE_CURRENT];
   for (int p = 0; p < STYLE_PROPS; p++) {
     const int32_t unset = _style_unset_bits(p);
     int32_t target = unset;
@@ -151,7 +151,7 @@ void widget_draw_color(int32_t colour, int32_t alpha) {
   glColor4ub((c >> 16 & 0xFF) * a / 255, (c >> 8 & 0xFF) * a / 255, (c & 0xFF) * a / 255, a);
 }
 
-Widget::Widget() { widget_style_init(style); }
+Widget::Widget() { style.init(); }
 
 Widget *Widget::find(const char *name) { return name && id == name ? this : nullptr; }
 
@@ -205,7 +205,7 @@ static var _widget_key(Widget &w, const Event &e) {
 // Sets a state word and restyles; returns `answer`.
 static var _widget_flag(Widget &w, int32_t &word, int32_t value, const var &answer) {
   word = value;
-  widget_style_state(w.style);
+  w.style.state();
   return answer;
 }
 

@@ -56,7 +56,15 @@ struct WidgetStyle {
   int32_t hover, focus;  // 0 or 1
   int32_t hover_focus;   // hover and focus
   int32_t selected;      // 0 or 1: set by toggles, options and selecting scroll boxes
-  int32_t state;         // 0, 2 (hovered), 3 (focused) or 4 (both)
+  int32_t state_code;    // 0, 2 (hovered), 3 (focused) or 4 (both); set by state()
+
+  // Every property of the seven records unset and the five state words 0.
+  void init();
+  // Recomputes `hover_focus` and `state_code` from `hover` and `focus`.
+  void state();
+  // Moves the current record one transition step toward the values of the selected or state record,
+  // else the base record; a property without any target keeps its current value.
+  void update();
 };
 
 // Margin + border + padding of each side of the current record, unset sides counting 0.
@@ -151,13 +159,6 @@ class Widget {
   var focus_move(int dx, int dy);
 };
 
-// Every property of the seven records unset and the five state words 0.
-void widget_style_init(WidgetStyle &s);
-// Recomputes `hover_focus` and `state` from `hover` and `focus`.
-void widget_style_state(WidgetStyle &s);
-// Moves the current record one transition step toward the values of the selected or state record,
-// else the base record; a property without any target keeps its current value.
-void widget_style_update(WidgetStyle &s);
 // v, or `fallback` when v is unset.
 int32_t widget_style_or(int32_t v, int32_t fallback);
 float widget_style_or_f(float v, float fallback);

@@ -263,7 +263,7 @@ GameIcon::GameIcon(const char *image) {
   b.bg_alpha = CHAT_ICON_ALPHA;
   b.margin_top = b.margin_right = b.margin_bottom = b.margin_left = CHAT_ICON_MARGIN;
   focusable = 1;  // a release becomes a click only on the focused widget
-  widget_style_update(style);
+  style.update();
   layout();
 }
 
@@ -352,7 +352,7 @@ void ChatTable::loop() {
     input->disabled = !shown;
     // Drawn as focused without joining the page's focus path: keys reach it through the chat only.
     input->style.focus = shown;
-    widget_style_state(input->style);
+    input->style.state();
   }
   Table::loop();
 }
@@ -512,7 +512,7 @@ void chat_panel_loop(Game *game, Container *root) {
   const int ui_w = game_ui_width(), ui_h = game_ui_height();
   const bool left = _chat_tab_left(game);
   log->style.records[STYLE_BASE].width = (float)(ui_w - CHAT_BAND);
-  widget_style_update(log->style);
+  log->style.update();
   log->layout();
   log->measure();
   log->scroll_step();

@@ -151,7 +151,7 @@ bool menus_tabs_strip(Container &root, const std::string &text, const std::strin
   strip->action.down = strip->action.up = _menus_action("ignore");
   root.add_at(strip, 0, 0);
   _menus_base_size(strip, (float)game_ui_width(), (float)MENUS_BAR_HEIGHT);
-  widget_style_update(strip->style);
+  strip->style.update();
   strip->layout();
   return true;
 }
@@ -163,7 +163,7 @@ Box *menus_page_box(Widget *content, int height_offset) {
   base.width = (float)(w - MENUS_SCROLL_GUTTER);
   base.padding_top = base.padding_bottom = 5;
   base.padding_left = base.padding_right = 0;
-  widget_style_update(inner->style);
+  inner->style.update();
   inner->layout();
   Box *view;
   if (h >= inner->outer_h) {

@@ -40,10 +40,17 @@ struct ModsFile {
 // Particle numbers of ModsAPI::part_init, in record order from life on.
 constexpr int MODS_PART_NUMBERS = 11;
 
+// The root of the mod screen (mods_gui.cc). Its first child is the full-screen backdrop "none": it
+// holds the focus until the player moves it to a control, and the arrow keys never move it back.
+class ModsScreenRoot : public Container {
+ public:
+  var on_event(Event e) override;
+};
+
 // The context of the one running mod. Created by mods start, deleted by mods stop and shutdown.
 class ModsAPI {
  public:
-  Container screen;                        // root of the mod screen
+  ModsScreenRoot screen;                   // root of the mod screen
   Game *game;                              // the owning game; not owned
   var params;                              // the params dict through which the mod and the engine talk
   std::vector<std::string> console_lines;  // newest first, at most 255
@@ -121,6 +128,15 @@ class ModsAPI {
   void gui_paint();
   // Builds the console page: the "> " prompt and the "input" field at the bottom of the screen.
   void console_build();
+
+  // The mods console (mods_console.cc): the mod's log over the screen, a Lua prompt that runs lines in
+  // the mod's state, and the function keys F1 (toggle), F2 (clear) and F5 (restart the mod).
+  // Offers one input event to the console of the game's running mod: 1 when the console consumed it,
+  // 0 when the caller should handle it (always 0 without a mod). It takes the game rather than a
+  // context because F5 replaces the context.
+  static int console_event(Game *game, Event e);
+  // Draws api's console: the shaded page with the log while shown, the header bar once there is a line.
+  static void console_paint(ModsAPI *api);
   // Sets the value of the mod screen's widget of that name; nothing when there is none.
   void gui_set(const std::string &name, const var &value);
   // The value of the mod screen's widget of that name; none when there is none.

@@ -1,6 +1,4 @@
 // The mods console: function keys, the Lua prompt and the log painted over the running mod's screen.
-#include "mods_console.h"
-
 #include <string>
 
 #include "game.h"
@@ -14,11 +12,8 @@
 #include "widget.h"
 
 constexpr int CONSOLE_FONT_SIZE = 20;
-constexpr float CONSOLE_CLOSE_BAND = 44;         // a release above this closes the console (the tab bar's height)
-constexpr int CONSOLE_SHADE = 170;               // alpha of the black behind the console
-constexpr int CONSOLE_KEY_CLEAR = KEY_F1 + 1;    // F2
-constexpr int CONSOLE_KEY_RECALL = KEY_F1 + 2;   // F3, like UP
-constexpr int CONSOLE_KEY_RESTART = KEY_F1 + 4;  // F5
+constexpr float CONSOLE_CLOSE_BAND = 44;  // a release above this closes the console (the tab bar's height)
+constexpr int CONSOLE_SHADE = 170;        // alpha of the black behind the console
 
 // The function keys: true when the key was one of them. F5 restarts the mod, deleting the context.
 static bool _console_function_key(Game *game, const Event &e) {
@@ -26,8 +21,8 @@ static bool _console_function_key(Game *game, const Event &e) {
   ModsAPI *api = game->mods;
   switch (e.key) {
     case KEY_F1: api->console_shown = !api->console_shown; return true;
-    case CONSOLE_KEY_CLEAR: api->console_lines.clear(); return true;
-    case CONSOLE_KEY_RESTART: mods_start(game); return true;
+    case KEY_F2: api->console_lines.clear(); return true;
+    case KEY_F5: mods_start(game); return true;
     default: return false;
   }
 }
@@ -53,7 +48,7 @@ static void _console_shown_event(Game *game, const Event &e) {
     api->console_shown = 0;
   } else if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) {
     api->console_shown = 0;
-  } else if (e.type == EVT_KEYDOWN && (e.key == KEY_UP || e.key == CONSOLE_KEY_RECALL)) {
+  } else if (e.type == EVT_KEYDOWN && (e.key == KEY_UP || e.key == KEY_F3)) {  // F3 recalls like UP
     Widget *input = api->console.find("input");
     if (input) input->set_value(var(api->console_input));
   } else {
@@ -62,7 +57,7 @@ static void _console_shown_event(Game *game, const Event &e) {
   }
 }
 
-int mods_console_event(Game *game, Event e) {
+int ModsAPI::console_event(Game *game, Event e) {
   if (!game->mods) return 0;
   if (_console_function_key(game, e)) return 1;
   if (!game->mods->console_shown) return 0;
@@ -82,7 +77,7 @@ static void _console_paint_lines(ModsAPI *api, int font, float lh, float ui_w) {
   }
 }
 
-void mods_console_paint(ModsAPI *api) {
+void ModsAPI::console_paint(ModsAPI *api) {
   const int font = font_load("font-console", CONSOLE_FONT_SIZE);
   const float lh = font_text_height(font, nullptr, 0);
   const float ui_w = (float)game_ui_width(), ui_h = (float)game_ui_height();

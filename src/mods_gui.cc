@@ -1,5 +1,6 @@
 // The mod screen and the console page: pages built from the mod's markup params, the tab bar, the
 // quit and settings icons, and the console's input row. Sizes are in UI units.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,33 @@ static var _mods_action(const char *type) {
   return action;
 }
 
+static bool _mods_arrow(const Event &e) {
+  return e.type == EVT_KEYDOWN && (e.key == KEY_UP || e.key == KEY_RIGHT || e.key == KEY_DOWN || e.key == KEY_LEFT);
+}
+
+var ModsScreenRoot::on_event(Event e) {
+  Widget *backdrop = items.empty() ? nullptr : items[0];
+  if (!_mods_arrow(e) || !backdrop || backdrop->style.focus) return Container::on_event(e);
+  // The backdrop covers the whole screen, so its centre lies beyond most controls in some direction:
+  // it sits out the focus move an arrow makes from a control. Routing a key rebuilds nothing.
+  backdrop->focusable = 0;
+  var result = Container::on_event(e);
+  backdrop->focusable = 1;
+  return result;
+}
+
+// The control the first Tab on the backdrop leads to: the first enabled focusable widget after it that
+// begins a Tab chain (no widget's Tab leads to it); null when there is none.
+static Widget *_mods_first_control(ModsScreenRoot &screen, const Widget *backdrop) {
+  const std::vector<Widget *> all = screen.children();
+  std::set<const Widget *> linked;
+  for (const Widget *w : all) linked.insert(w->tab_next);
+  for (Widget *w : all) {
+    if (w != backdrop && w->focusable && !w->disabled && !linked.count(w)) return w;
+  }
+  return nullptr;
+}
+
 // Empties a root container: a fresh one through the Widget part, then its children deleted.
 static void _mods_reset(Container *root) {
   static_cast<Widget &>(*root) = Container();
@@ -45,7 +73,7 @@ void ModsAPI::console_build() {
   Table *table = new Table();
   table->id = "table";
   Label *prompt = new Label(font, "> ");
-  widget_style_update(prompt->style);
+  prompt->style.update();
   prompt->layout();
   TextInput *input = new TextInput(font, "");
   input->id = "input";
@@ -57,10 +85,10 @@ void ModsAPI::console_build() {
   table->cur_row = 1;
   table->cur_col = 0;
   table->add_cell(new Label(font, " "), 1, 1);
-  widget_style_update(table->style);
+  table->style.update();
   table->layout();
   console.add_at(table, 0, (int)(game_ui_height() - table->outer_h));
-  widget_style_update(console.style);
+  console.style.update();
   console.layout();
 }
 
@@ -72,7 +100,7 @@ static Widget *_mods_page_frame(Widget *content, float h) {
   Box *page = new Box(content);
   _base(page).width = ui_w - SCROLL_SIDE;
   _base(page).padding_top = _base(page).padding_bottom = PAGE_PADDING;
-  widget_style_update(page->style);
+  page->style.update();
   page->layout();
   Widget *inner = page;
   if (page->outer_h <= h) {
@@ -100,7 +128,7 @@ static Box *_mods_tab_bar(const std::string &tabs, const std::string &state) {
   var style;
   var_dict0(style);
   Box *bar = new Box(gui_build(tabs, style));
-  widget_style_update(bar->style);
+  bar->style.update();
   bar->layout();
   if (bar->outer_w <= SCROLL_SIDE || (state != "tabs" && state != "xtabs" && state != "lobby")) {
     delete bar;
@@ -191,6 +219,7 @@ void ModsAPI::gui_build(bool keep_values) {
     constexpr int corner = (int)ICON_SIZE + 2 * ICON_MARGIN;  // the settings icon sits in the bottom right corner
     screen.add_at(_mods_icon("settings", "icon-settings", "settings"), (int)ui_w - corner, (int)ui_h - corner);
   }
+  backdrop->tab_next = _mods_first_control(screen, backdrop);
   var name, value;
   for (var it = kept.iter(); it.next_kv(name, value);) gui_set(name.str(), value);
 }

@@ -8,7 +8,6 @@
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "mods_api.h"
-#include "mods_console.h"
 #include "mods_misc.h"
 #include "states_play.h"
 #include "states_scene.h"
@@ -65,7 +64,7 @@ static var _layer_resume() {
 }
 
 void StatesLayer::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   under = states_match_find(under_name);
   if (under && play_key_to_chat(under, e)) return;
   var action = _layer_screen_event(game, e);
@@ -84,7 +83,7 @@ void StatesLayer::event(Event e) {
 }
 
 void StatesPause2::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   var action = _layer_screen_event(game, e);
   if (states_escape(e)) action = _layer_resume();
   if (action.type() != VAR_DICT) return;

@@ -15,7 +15,6 @@
 #include "kez_gfx.h"
 #include "menus.h"
 #include "mods_api.h"
-#include "mods_console.h"
 #include "mods_lua.h"
 #include "mods_misc.h"
 #include "states_pause.h"
@@ -88,7 +87,7 @@ void StatesMatch::world_paint(bool hud) {
 void StatesMatch::deinit() { chat_input_save(game, &root); }
 
 bool StatesMatch::event_to_world(Event e, var &action) {
-  if (mods_console_event(game, e)) return true;  // a shown console takes the keys first
+  if (ModsAPI::console_event(game, e)) return true;  // a shown console takes the keys first
   action = root.on_event(e);
   if (chat_panel_event(game, &root, e, action)) return true;
   if (states_escape(e)) action = states_action("pause");
@@ -173,7 +172,7 @@ void StatesLobby::init() {
 }
 
 void StatesLobby::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   var action = root.on_event(e);
   if (chat_panel_event(game, &root, e, action)) return;
   widget_keep(action, _states_screen_event(game, e));
@@ -212,7 +211,7 @@ void StatesMenu::init() {
 }
 
 void StatesMenu::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   var action = _states_screen_event(game, e);
   if (states_escape(e)) {
     var_dict2(action, "type", "onclick", "value", "resume");
@@ -369,7 +368,7 @@ static bool _play2_half_takes(StatesPlay2 *s, const Event &e, int k) {
 static bool _play2_showing(Game *game) { return strcmp(game->names.current, "states_play2") == 0; }
 
 void StatesPlay2::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   play2_view_switch(this, 0);
   const Event whole = _play2_map(e);
   bool taken = false;
@@ -434,7 +433,7 @@ void StatesPlay2::paint() {
 }
 
 void states_console_paint(Game *game) {
-  if (game->mods) mods_console_paint(game->mods);
+  if (game->mods) ModsAPI::console_paint(game->mods);
 }
 
 // ---- registration

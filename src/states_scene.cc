@@ -12,7 +12,6 @@
 #include "kez_log.h"
 #include "menus.h"
 #include "mods_api.h"
-#include "mods_console.h"
 #include "mods_misc.h"
 #include "vantor_paint.h"
 
@@ -95,7 +94,7 @@ void StatesTabs::init() {
 }
 
 void StatesTabs::event(Event e) {
-  if (mods_console_event(game, e)) return;  // a shown console takes the keys first
+  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   var action = root.on_event(e);
   if (menus_tabs_handle(game, action)) return;
   if (chat_panel_event(game, &root, e, action)) return;

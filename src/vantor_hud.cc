@@ -18,7 +18,7 @@
 #include "vantor_world.h"
 
 static const uint32_t HUD_CYAN = 0x00FFFF;
-static const float HUD_BAND = 44;  // the slider's width, its margins and the button's height
+static const float HUD_BAND = 44;       // the slider's width, its margins and the button's height
 static const int HUD_STATUS_SIZE = 16;  // the status line's text height: it fits the view's top margin
 
 static bool hud_option(const View *view, int word) { return view->ui[word] > 0; }
@@ -67,7 +67,7 @@ static int hud_press(View *view, const GfxRect &r, const Event &e) {
 
 // A drag: inside the column the slider follows; leaving it gives the gesture back to the world as
 // if it had started there, with the percent it had before.
-static int hud_drag(World *world, View *view, int user, const GfxRect &r, const Event &e) {
+static int hud_drag(Game *game, View *view, int user, const GfxRect &r, const Event &e) {
   if (!e.button || !view->slider_saved) return 0;
   if (e.x >= r.x && e.x <= r.x + r.w) {
     if (view->slider_saved > 0) view->percent = _hud_percent_at(r, e.y);
@@ -75,15 +75,15 @@ static int hud_drag(World *world, View *view, int user, const GfxRect &r, const 
   }
   view->percent = std::abs(view->slider_saved);
   view->slider_saved = 0;
-  view_event(world, view, user, view->slider_press, 0);
+  view_event(&game->data.vantor, view, user, view->slider_press, 0);
   return 0;
 }
 
-int hud_event(World *world, View *view, int user, const Event &e) {
+int hud_event(Game *game, View *view, Event e, int user) {
   const GfxRect r = hud_slider_rect(view);
   switch (e.type) {
     case EVT_DOWN: return hud_press(view, r, e);
-    case EVT_MOVE: return hud_drag(world, view, user, r, e);
+    case EVT_MOVE: return hud_drag(game, view, user, r, e);
     case EVT_UP: view->slider_saved = 0; return 0;
   }
   return 0;

@@ -10,6 +10,8 @@
 // Draws one frame of the world through the view's matrices as seen by `user` (the local user's
 // item, 0 none), laying the view out first when it is not initialised. background = 1 draws the
 // backdrop and the star field first. Leaves the screen transform loaded.
+// `user` is an argument of its own on purpose: which planets show their ship counts depends on the
+// viewer, and the two halves of the split screen are painted for two different users.
 void sys_paint(View *view, World *world, int user, int background);
 // Draws every item in item order: rings and lines, images through the batch, and labels; gives
 // planets whose relation to `user` is in the user's ui_ships_show_mask their ship-count label.

@@ -41,7 +41,7 @@ void vantor_step(World *world, float dt, bool age_parts) {
     if (item->has_planet && item->ships_production_enabled) production_step(world, item, dt);
     item->ticks += 1;
   }
-  if (age_parts) vantor_parts_age(world, dt);
+  if (age_parts) parts_age(world, dt);
 }
 
 // Pushes a and b apart when they overlap and either is pushed by the other.

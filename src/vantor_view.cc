@@ -636,6 +636,12 @@ var view_mods_dict(const World *world, const Event &e, float x, float y, float d
   return dict;
 }
 
+int view_mods_pointer(World *world, const Event &e, float x, float y, float dx, float dy) {
+  if (game && game->mods_base) mods_event(game, view_mods_dict(world, e, x, y, dx, dy));
+  // Looked up after the mod had the event: its handler may have added or removed the button.
+  return view_pick_button(world, x, y) ? 1 : 0;
+}
+
 // ---- Input ----
 
 // True while a running mod shows its own screen ("state" is "tabs" or "scene") over the match.
@@ -651,9 +657,7 @@ static int view_event_pointer(World *world, View *view, int user, const Event &e
   view_map(m, e.x, e.y, &x, &y);
   const float dx = m[0] * e.dx + m[1] * e.dy, dy = m[4] * e.dx + m[5] * e.dy;
   if (!std::isfinite(x) || !std::isfinite(y)) return 0;  // a NaN box would hold every ship
-  if (game && game->mods_base) mods_event(game, view_mods_dict(world, e, x, y, dx, dy));
-  // A button item takes the pointer away from the selection rules.
-  if (view_pick_button(world, x, y)) return 1;
+  if (view_mods_pointer(world, e, x, y, dx, dy)) return 1;
   if (view_mod_screen()) return 0;  // the mod's own screen: pointer events are the mod's only
   view_pointer(world, view, user, e, x, y, dx, dy);
   return 1;
@@ -678,7 +682,7 @@ static void view_event_wheel(View *view, const Event &e) {
 
 int view_event(World *world, View *view, int user, Event e, int hud) {
   if (!view->initialised) view_init(view, world, 0);
-  if (hud && hud_event(world, view, user, e)) return 1;  // the slider and percent button go first
+  if (hud && game && hud_event(game, view, e, user)) return 1;  // the slider and percent button go first
   switch (e.type) {
     case EVT_DOWN:
     case EVT_MOVE:

@@ -110,3 +110,7 @@ int view_selection_count(View *view, const World *world);
 // {"type": "ui:down" / "ui:motion" / "ui:up", "b", "n": button item under the point, "x", "y", "dx",
 // "dy", "value": that button's name}; none for other event types.
 var view_mods_dict(const World *world, const Event &e, float x, float y, float dx, float dy);
+// Hands pointer event e at world point (x, y) with world delta (dx, dy) to the running mod as its
+// view_mods_dict; 1 when a button item lies under the point, which keeps the event away from the
+// selection rules, else 0.
+int view_mods_pointer(World *world, const Event &e, float x, float y, float dx, float dy);

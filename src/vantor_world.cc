@@ -83,7 +83,7 @@ Part *vantor_part_alloc(World *world) {
   return part;
 }
 
-void vantor_parts_age(World *world, float dt) {
+void parts_age(World *world, float dt) {
   for (Part &part : world->parts) {
     if (!part.in_use) continue;
     part.age += dt;

@@ -26,7 +26,7 @@ void vantor_ship_free(World *world, Item *ship);
 // Takes the next particle slot round robin (the oldest is overwritten), zero-filled and in use.
 Part *vantor_part_alloc(World *world);
 // Ages every live particle by dt and frees those that reached their life.
-void vantor_parts_age(World *world, float dt);
+void parts_age(World *world, float dt);
 
 // The smaller of a and b; b when they are equal (or either is NaN).
 float float_min(float a, float b);

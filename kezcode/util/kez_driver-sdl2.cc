@@ -249,7 +249,7 @@ int driver_key_map(int32_t k) {
     case SDLK_BACKQUOTE: return KEY_BACKQUOTE;
   }
   if (k >= SDLK_F1 && k <= SDLK_F12) return KEY_F1 + (k - SDLK_F1);
-  if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return KEY_KP_0 + 1 + (k - SDLK_KP_1);
+  if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return KEY_KP_1 + (k - SDLK_KP_1);
   if (k >= SDLK_a && k <= SDLK_z) return KEY_A + (k - SDLK_a);
   if (k >= SDLK_0 && k <= SDLK_9) return KEY_0 + (k - SDLK_0);
   return 0;

@@ -28,7 +28,7 @@ Event pressed(int type, float x, float y, float dx = 0, float dy = 0) {
 void edit_layout(PixArt &p) {
   p.style.records[STYLE_BASE].width = 140;
   p.style.records[STYLE_BASE].height = 180;
-  widget_style_update(p.style);
+  p.style.update();
   p.layout();
 }
 

@@ -70,7 +70,7 @@ TEST_F(GuiFiles, a_slider_without_a_range_or_a_step_never_divides_by_zero) {
     EXPECT_EQ(s->step, 1);
     EXPECT_GT(s->knob_w, 0);
     EXPECT_LE(s->knob_w, 160);
-    widget_style_update(s->style);
+    s->style.update();
     s->layout();
     s->focus();
     s->on_event(press(s->content_w / 2, 10));

@@ -50,7 +50,7 @@ float font_size(const Widget *w) {
 std::string text(const Widget *w) { return dynamic_cast<const Label *>(w) ? static_cast<const Label *>(w)->text : ""; }
 
 void settle(Widget *root) {
-  widget_style_update(root->style);
+  root->style.update();
   root->layout();
 }
 

@@ -25,7 +25,7 @@ Event pressed(int type, float x, float y) {
 // A box of w x h over content of height h_content, laid out.
 ScrollBox *scroll_box(float h_content, int w = 100, int h = 100) {
   ScrollBox *b = new ScrollBox(new Probe(100, h_content, false), w, h);
-  widget_style_update(b->style);
+  b->style.update();
   b->layout();
   return b;
 }
@@ -95,7 +95,7 @@ TEST(VSlider, dragging_past_either_end_gives_high_or_low_and_set_int_clamps_then
   CountingSlider s;
   s.high = 100;
   s.style.records[STYLE_BASE].height = 200;
-  widget_style_update(s.style);
+  s.style.update();
   s.layout();
   s.action.change = var(7);
   s.focus();
@@ -112,7 +112,7 @@ TEST(VSlider, dragging_past_either_end_gives_high_or_low_and_set_int_clamps_then
 
 TEST(ScrollBox2, the_knob_shows_the_visible_fraction_and_the_slider_and_the_content_follow_each_other) {
   ScrollBox2 s(scroll_box(2000, 100, 200));
-  widget_style_update(s.style);
+  s.style.update();
   s.layout();
   EXPECT_EQ(s.slider->knob, 40);
   EXPECT_EQ(s.slider->high, 1800);
@@ -132,7 +132,7 @@ TEST(ScrollBox2, the_knob_shows_the_visible_fraction_and_the_slider_and_the_cont
 
 TEST(ScrollBox2, short_content_gives_a_range_of_one_and_cleared_cells_are_forgotten) {
   ScrollBox2 s(scroll_box(50, 100, 200));
-  widget_style_update(s.style);
+  s.style.update();
   s.layout();
   EXPECT_EQ(s.slider->high, 1);
   s.clear();

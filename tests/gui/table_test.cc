@@ -23,7 +23,7 @@ TEST(Table, its_own_width_and_height_make_an_empty_table_one_cell_of_that_size) 
   Table t;
   t.style.records[STYLE_BASE].width = 300;
   t.style.records[STYLE_BASE].height = 40;
-  widget_style_update(t.style);
+  t.style.update();
   t.layout();
   EXPECT_FLOAT_EQ(t.content_w, 300);
   EXPECT_FLOAT_EQ(t.content_h, 40);
@@ -72,7 +72,7 @@ TEST(Table, spans_and_cells_from_outside_stay_inside_the_grid) {
 TEST(Table, a_cleared_table_gets_a_new_spacer_and_keeps_its_minimum_size) {
   Table t;
   t.style.records[STYLE_BASE].width = 50;
-  widget_style_update(t.style);
+  t.style.update();
   t.add_cell(box_of(10, 10), 1, 1);
   t.clear();
   EXPECT_EQ(t.spacer, nullptr);
@@ -122,13 +122,13 @@ TEST(Box, a_clipping_box_keeps_its_declared_size_and_an_open_one_grows) {
 
 TEST_F(GuiFiles, a_label_is_as_wide_as_its_widest_line_or_wraps_to_its_width) {
   Label l(mono(10), "a a a\naa");
-  widget_style_update(l.style);
+  l.style.update();
   l.layout();
   EXPECT_FLOAT_EQ(l.content_w, 41);  // the font's measure rounds up
   EXPECT_FLOAT_EQ(l.content_h, 20);
   EXPECT_EQ(l.get_text(), nullptr);
   l.style.records[STYLE_BASE].width = 16;
-  widget_style_update(l.style);
+  l.style.update();
   l.layout();
   EXPECT_FLOAT_EQ(l.content_w, 16);
   EXPECT_FLOAT_EQ(l.content_h, 50);

@@ -23,8 +23,6 @@ void type(TextInput &t, const std::string &s) {
   }
 }
 
-int letter(char c) { return KEY_A + (c - 'a'); }
-
 }  // namespace
 
 TEST(TextInput, edits_are_cut_to_the_length_limit_and_filtered_and_enter_submits_a_single_line) {
@@ -99,7 +97,7 @@ TEST_F(GuiFiles, up_and_down_keep_the_column_across_a_shorter_line) {
   TextInput t(mono(10), "aaa\na\naaa");
   t.multi_line = 1;
   t.style.records[STYLE_BASE].width = 100;
-  widget_style_update(t.style);
+  t.style.update();
   t.layout();
   t.cursor = t.anchor = 2;
   key(t, KEY_DOWN);
@@ -127,7 +125,7 @@ TEST_F(GuiFiles, indexes_copied_in_from_outside_the_text_are_held_inside_it) {
 TEST_F(GuiFiles, a_long_line_scrolls_the_caret_into_view_until_the_field_loses_focus) {
   TextInput t(mono(10), "aaaa");
   t.style.records[STYLE_BASE].width = 20;
-  widget_style_update(t.style);
+  t.style.update();
   t.layout();
   t.on_event(gui_event(EVT_FOCUS));
   EXPECT_FLOAT_EQ(t.scroll_x, 21) << "the caret's place, held inside the text width of 41";
@@ -138,15 +136,15 @@ TEST_F(GuiFiles, a_long_line_scrolls_the_caret_into_view_until_the_field_loses_f
 TEST_F(GuiGl, copy_and_cut_in_a_password_field_leave_the_clipboard_alone) {
   TextInput t(0, "secret");
   t.on_event(gui_event(EVT_FOCUS));
-  key(t, letter('c'), MOD_CTRL);
+  key(t, KEY_C, MOD_CTRL);
   EXPECT_EQ(driver_clipboard_get(), "secret");
   driver_clipboard_set("kept");
   t.password = 1;
-  key(t, letter('c'), MOD_CTRL);
-  key(t, letter('x'), MOD_CTRL);
+  key(t, KEY_C, MOD_CTRL);
+  key(t, KEY_X, MOD_CTRL);
   EXPECT_EQ(driver_clipboard_get(), "kept");
   EXPECT_EQ(t.text, "") << "cut still deletes";
-  key(t, letter('v'), MOD_CTRL);
+  key(t, KEY_V, MOD_CTRL);
   EXPECT_EQ(t.text, "kept");
 }
 

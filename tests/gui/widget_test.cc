@@ -11,7 +11,7 @@ namespace {
 int updates_until(WidgetStyle &s, int32_t StyleRecord::*prop, int32_t want) {
   int n = 0;
   while (s.records[STYLE_CURRENT].*prop != want && n < 100) {
-    widget_style_update(s);
+    s.update();
     n++;
   }
   return n;
@@ -26,56 +26,56 @@ TEST(WidgetStyle, target_is_selected_then_state_then_base_and_a_lone_state_value
   r[STYLE_HOVERED].align = 1;
   r[STYLE_HOVERED].valign = 1;
   r[STYLE_SELECTED].align = 0;
-  widget_style_update(w.style);
+  w.style.update();
   EXPECT_EQ(r[STYLE_CURRENT].align, -1);
   EXPECT_EQ(r[STYLE_CURRENT].valign, STYLE_UNSET);
   EXPECT_EQ(r[STYLE_CURRENT].clip, STYLE_UNSET);  // no target anywhere
 
   w.on_event(gui_event(EVT_ENTER));
-  EXPECT_EQ(w.style.state, 2);
-  widget_style_update(w.style);
+  EXPECT_EQ(w.style.state_code, 2);
+  w.style.update();
   EXPECT_EQ(r[STYLE_CURRENT].align, 1);
   EXPECT_EQ(r[STYLE_CURRENT].valign, 1);
 
   w.on_event(gui_event(EVT_LEAVE));
-  widget_style_update(w.style);
+  w.style.update();
   EXPECT_EQ(r[STYLE_CURRENT].align, -1);
   EXPECT_EQ(r[STYLE_CURRENT].valign, 1) << "neither the plain nor the base record sets it";
 
   w.style.selected = 1;
-  widget_style_update(w.style);
+  w.style.update();
   EXPECT_EQ(r[STYLE_CURRENT].align, 0);
 
-  w.style.state = 9;  // a word no state has: only the base record counts
+  w.style.state_code = 9;  // a word no state has: only the base record counts
   w.style.selected = 0;
-  widget_style_update(w.style);
+  w.style.update();
   EXPECT_EQ(r[STYLE_CURRENT].align, -1);
 }
 
 TEST(WidgetStyle, new_values_land_at_once_and_later_changes_step_by_kind) {
   WidgetStyle s;
-  widget_style_init(s);
+  s.init();
   StyleRecord &base = s.records[STYLE_BASE], &cur = s.records[STYLE_CURRENT];
   base.bg_tint = 0x000000;
   base.fg_alpha = 0;
   base.padding_top = 2;
   base.width = 10;
-  widget_style_update(s);
+  s.update();
   EXPECT_EQ(cur.bg_tint, 0);
   EXPECT_FLOAT_EQ(cur.width, 10);
 
   base.bg_tint = (int32_t)0xFFFFFFFF;  // a stray top byte never reaches the current record
   EXPECT_EQ(updates_until(s, &StyleRecord::bg_tint, 0xFFFFFF), 8);
   base.fg_alpha = 255;
-  widget_style_update(s);
+  s.update();
   EXPECT_EQ(cur.fg_alpha, 36);
   base.padding_top = 5;
   EXPECT_EQ(updates_until(s, &StyleRecord::padding_top, 5), 3);
   base.width = 990;
-  widget_style_update(s);
+  s.update();
   EXPECT_FLOAT_EQ(cur.width, 990);
   base.width = 3000;
-  widget_style_update(s);
+  s.update();
   EXPECT_FLOAT_EQ(cur.width, 1990);
 }
 
@@ -85,7 +85,7 @@ TEST(Widget, margins_and_padding_wrap_the_content_box_and_resize_fits_the_outer_
   b.width = b.height = 10;
   b.margin_top = b.margin_right = b.margin_bottom = b.margin_left = 1;
   b.padding_top = b.padding_right = b.padding_bottom = b.padding_left = 4;
-  widget_style_update(w.style);
+  w.style.update();
   w.layout();
   EXPECT_FLOAT_EQ(w.outer_w, 20);
   EXPECT_FLOAT_EQ(w.outer_h, 20);
@@ -101,7 +101,7 @@ TEST(Widget, events_answer_with_their_action_values_in_content_coordinates) {
   w.action.down = var("down");
   w.action.focus = var("focused");
   w.style.records[STYLE_BASE].padding_left = 3;
-  widget_style_update(w.style);
+  w.style.update();
   w.layout();
   EXPECT_TRUE(w.event(gui_event(EVT_CLICK, 10, 0)) == w.action.click);
   EXPECT_FLOAT_EQ(w.got.back().x, 7);
@@ -109,10 +109,10 @@ TEST(Widget, events_answer_with_their_action_values_in_content_coordinates) {
   EXPECT_EQ(w.event(gui_event(EVT_UP)).type(), VAR_NONE);
   EXPECT_EQ(w.event(gui_event(EVT_FOCUS)).str(), "focused");
   EXPECT_TRUE(w.has_focus());
-  EXPECT_EQ(w.style.state, 3);
+  EXPECT_EQ(w.style.state_code, 3);
   EXPECT_EQ(w.event(gui_event(EVT_KEYDOWN, 0, 0, KEY_TAB)).type(), VAR_NONE) << "no tab link";
   EXPECT_EQ(w.event(gui_event(EVT_BLUR)).type(), VAR_NONE);
-  EXPECT_EQ(w.style.state, 0);
+  EXPECT_EQ(w.style.state_code, 0);
 }
 
 TEST(Widget, focus_clears_the_old_path_marks_the_new_one_up_to_the_root_and_tab_follows_the_link) {
@@ -209,7 +209,7 @@ TEST_F(GuiGl, a_widget_paints_border_then_background_then_overlay_then_content_a
   b.bg_tint = 0x0000FF;  // no image: a plain fill
   b.fg_image = red;
   b.fg_alpha = 128;  // the overlay over blue, at half strength
-  widget_style_update(w.style);
+  w.style.update();
   w.layout();
   widget_translate(100, 100);
   w.paint();

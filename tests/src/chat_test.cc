@@ -288,7 +288,7 @@ class ChatGl : public PaintGlTest {
     ChatLog log(cg->g.get(), 0, 0);
     log.fade = fade;
     log.style.records[STYLE_BASE].width = 436;
-    widget_style_update(log.style);
+    log.style.update();
     log.height_set(100);
     log.measure();
     frame();

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "game.h"
+#include "game_video.h"
 #include "kez_driver-steam.h"
 #include "mods_world.h"
 #include "vantor_world.h"
@@ -175,6 +177,17 @@ class ModsScreen : public ModsApi {
     api.reset(new ModsAPI(g.get()));
   }
   bool shows(const char *name) { return api->screen.find(name) != nullptr; }
+  void press(int key) {
+    Event e(EVT_KEYDOWN);
+    e.key = key;
+    api->screen.on_event(e);
+  }
+  Widget *clicked_by(const char *value) {
+    for (Widget *w : api->screen.children()) {
+      if (w->action.click.type() == VAR_DICT && w->action.click["value"].str() == value) return w;
+    }
+    return nullptr;
+  }
 };
 
 }  // namespace
@@ -226,4 +239,55 @@ TEST_F(ModsScreen, tabs_state_shows_the_bar_and_a_long_enough_page_only) {
   EXPECT_FALSE(shows("tabs"));  // the bar shows only in the tabs and lobby states
   api->param_set("state", var("lobby"));
   EXPECT_TRUE(shows("tabs") && shows("htmlbox"));
+}
+
+// A 1280 x 720 window for the test's lifetime, so the screen has a UI area (853 x 480); the record as
+// it was afterwards.
+struct WindowSize {
+  WindowSize() {
+    made = !app_info;
+    if (made) driver_app_create();
+    w = app_info->width;
+    h = app_info->height;
+    app_info->width = 1280;
+    app_info->height = 720;
+  }
+  ~WindowSize() {
+    app_info->width = w;
+    app_info->height = h;
+    if (!made) return;
+    free(app_info);
+    app_info = nullptr;
+  }
+  bool made;
+  int w, h;
+};
+
+TEST_F(ModsScreen, the_first_tab_leaves_the_backdrop_for_the_first_control_and_arrows_never_go_back) {
+  WindowSize window;
+  api->param_set("state", var("scene"));
+  api->param_set("html", var("<table><tr><td><input type='button' value='One' onclick='one' width=200 height=60 />"
+                             "</td></tr><tr><td><input type='button' value='Two' onclick='two' width=200 height=60 />"
+                             "</td></tr></table>"));
+  api->screen.layout();
+  api->screen.loop();  // the first-hover rule gives the focus to the backdrop
+  Widget *backdrop = api->screen.items.front(), *one = clicked_by("one");
+  ASSERT_TRUE(one);
+  ASSERT_TRUE(backdrop->has_focus());
+  press(KEY_TAB);
+  EXPECT_TRUE(one->has_focus());
+  for (int round = 0; round < 2; round++) {
+    for (int key : {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN}) {
+      press(key);
+      EXPECT_FALSE(backdrop->has_focus()) << "arrow " << key;
+    }
+  }
+
+  Event down(EVT_DOWN);
+  down.x = 5;
+  down.y = (float)game_ui_height() / 2;
+  api->screen.on_event(down);
+  EXPECT_TRUE(backdrop->has_focus()) << "a press on empty space still takes the focus off the controls";
+  press(KEY_DOWN);
+  EXPECT_FALSE(backdrop->has_focus()) << "and an arrow leaves it again";
 }

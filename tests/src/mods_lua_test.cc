@@ -173,6 +173,8 @@ TEST_F(ModsLuaTest, events_arrive_as_literals_and_bad_keys_run_nothing) {
   e["tail"] = var("x]=");
   e["half"] = var(0.5);
   e["flag"] = var(true);
+  e["lines"] = var("\nfirst\nsecond");
+  e["blank"] = var("\n");
   lua->event(e);
   EXPECT_EQ(eval("got.value .. '|' .. got.tail .. '|' .. got.half .. '|' .. tostring(got.flag)"), "a?b|x]=|0.5|true");
   // Every other byte arrives as it was sent: line ends, quotes, escapes and NUL included.
@@ -185,6 +187,8 @@ TEST_F(ModsLuaTest, events_arrive_as_literals_and_bad_keys_run_nothing) {
   const char *got = lua_tolstring(lua->state, -1, &length);
   EXPECT_EQ(std::string(got ? got : "", length), bytes);
   lua_pop(lua->state, 1);
+  EXPECT_EQ(eval("tostring(got.lines == '\\nfirst\\nsecond' and got.blank == '\\n')"), "true")
+      << "a leading line feed is kept";
 
   run("got = nil");
   e["x=1}) injected=true _event({y"] = var(1);

@@ -24,24 +24,30 @@ class Hud : public PaintGlTest {
  protected:
   void SetUp() override {
     PaintGlTest::SetUp();
-    world.reset(new World());
-    vantor_world_reset(world.get());
+    g.reset(new Game());  // the HUD hands a gesture leaving the slider back to the game's world
+    game = g.get();
+    world = &g->data.vantor;
+    vantor_world_reset(world);
     const float fixed[4] = {0, 0, 480, 320};
     memcpy(world->view_rect, fixed, sizeof fixed);
-    me = vantor_user_init(world.get(), RED, 0, "red");
-    home = vantor_planet_init(world.get(), me->n, 100, 160, 15, 10);
+    me = vantor_user_init(world, RED, 0, "red");
+    home = vantor_planet_init(world, me->n, 100, 160, 15, 10);
     view = View();
     view.hud_mode = 1;
     view.ui[VIEW_UI_SLIDER] = 1;
-    view_init(&view, world.get(), 1);
+    view_init(&view, world, 1);
     view.percent = 50;
+  }
+  void TearDown() override {
+    g.reset();  // clears the global pointer too
+    PaintGlTest::TearDown();
   }
   int event(int type, float x, float y, int button = 1) {
     Event e(type);
     e.x = x;
     e.y = y;
     e.button = button;
-    return view_event(world.get(), &view, me->n, e, 1);
+    return view_event(world, &view, me->n, e, 1);
   }
   // A gesture in the one pointer slot hovering over item n.
   void hover(int n) {
@@ -59,7 +65,8 @@ class Hud : public PaintGlTest {
     file(std::string(name) + ".fnt", fnt);
   }
 
-  std::unique_ptr<World> world;
+  std::unique_ptr<Game> g;
+  World *world = nullptr;
   View view;
   Item *me, *home;
 };
@@ -98,7 +105,7 @@ TEST_F(Hud, the_slider_reads_100_at_its_top_and_5_at_its_bottom_and_only_when_sh
 }
 
 TEST_F(Hud, a_drag_off_the_slider_restores_the_percent_and_becomes_a_world_gesture_from_its_press) {
-  Item *edge = vantor_planet_init(world.get(), me->n, 460, 100, 15, 10);  // under the slider column
+  Item *edge = vantor_planet_init(world, me->n, 460, 100, 15, 10);  // under the slider column
   view.percent = 30;
   event(EVT_DOWN, 460, 100);
   EXPECT_EQ(view.percent, 80);
@@ -111,13 +118,13 @@ TEST_F(Hud, a_drag_off_the_slider_restores_the_percent_and_becomes_a_world_gestu
 
 TEST_F(Hud, selection_orders_gestures_and_the_box_are_marked_in_cyan) {
   solid("line", WHITE);
-  Item *foe = vantor_planet_init(world.get(), vantor_user_init(world.get(), GREEN, 0, "green")->n, 300, 160, 15, 5);
-  Item *spare = vantor_planet_init(world.get(), me->n, 100, 270, 15, 5);
+  Item *foe = vantor_planet_init(world, vantor_user_init(world, GREEN, 0, "green")->n, 300, 160, 15, 5);
+  Item *spare = vantor_planet_init(world, me->n, 100, 270, 15, 5);
   home->body_r = foe->body_r = spare->body_r = 20;
   view.selection[home->n] = VIEW_SLOT;
   PointerRecord &rec = view.pointers[VIEW_SLOT];
   rec = {1, (int32_t)foe->n, (int32_t)spare->n, 0, 1, 1, 350, 250, 450, 300};
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(100, 160 - 28), CYAN, "ring round the selected planet");
   expect_colour(pixel(200, 160), CYAN, "arrow to the target");
   expect_colour(pixel(300, 160 - 28), CYAN, "ring round the target");
@@ -128,16 +135,16 @@ TEST_F(Hud, selection_orders_gestures_and_the_box_are_marked_in_cyan) {
 
 TEST_F(Hud, the_hovered_planet_is_labelled_on_the_side_towards_the_screen_centre) {
   block_font("font");
-  Item *far = vantor_planet_init(world.get(), me->n, 400, 160, 15, 5);
+  Item *far = vantor_planet_init(world, me->n, 400, 160, 15, 5);
   home->body_r = far->body_r = 20;
   hover(home->n);
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(140, 150), WHITE, "owner's name right of a left-hand planet");
   expect_colour(pixel(140, 170), WHITE, "its production below");
 
   view.pointers[VIEW_SLOT].hover = far->n;
   frame();
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(360, 150), WHITE, "left of a right-hand planet");
   expect_colour(pixel(440, 150), BLACK, "nothing on its right");
 }
@@ -148,60 +155,54 @@ TEST_F(Hud, readouts_show_the_labelled_owners_rank_else_the_users_and_the_percen
   solid("flag3", GREEN);
   solid("slider-dot", RED);
   memcpy(me->user_rank, "3", 2);
-  Item *other = vantor_user_init(world.get(), GREEN, 0, "green");
+  Item *other = vantor_user_init(world, GREEN, 0, "green");
   memcpy(other->user_rank, "#5AB", 4);  // a full field without its NUL
   view.percent = 100;
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(22, 20), GREEN, "the local user's flag");
   expect_colour(pixel(458, 55), RED, "the slider's dot at the top");
   // "100%": four 16-unit glyphs 20 apart from x = 458 - 40 - 5 (+2), in the band from y = 276.
   expect_colour(pixel(417, 298), WHITE, "first glyph, moved left");
   expect_colour(pixel(433, 298), BLACK, "between the first two glyphs");
 
-  hover(vantor_planet_init(world.get(), other->n, 300, 160, 15, 5)->n);
+  hover(vantor_planet_init(world, other->n, 300, 160, 15, 5)->n);
   view.ui[VIEW_UI_LEFTY] = 1;
   frame();
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(22, 20), BLUE, "the hovered planet's owner's flag");
   expect_colour(pixel(40, 298), WHITE, "third glyph, moved right on a lefty screen");
   expect_colour(pixel(6, 298), BLACK, "between the first two glyphs");
 
-  auto g = std::make_unique<Game>();
-  game = g.get();
   snprintf(game->names.current, sizeof game->names.current, "states_pause");
   frame();
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(22, 20), BLACK, "no insignia in pause");
   expect_colour(pixel(40, 298), BLACK, "no percent in pause");
-  game = nullptr;
 }
 
 TEST_F(Hud, the_status_line_is_centred_in_the_top_margin_and_hidden_in_pause) {
   block_font("font-outline");
   view.hud_mode = 0;  // the play screens' margins: 22 units above the world
-  view_init(&view, world.get(), 1);
-  hud_paint(&view, world.get(), me->n);
+  view_init(&view, world, 1);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(240, 11), BLACK, "no status, no line");
 
   // Three glyphs of 12.8 units, 16 apart, centred between the 44-unit bands: from x = 216, y = 3.
   memcpy(world->status, "aaa", 4);
   frame();
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(240, 11), WHITE, "the middle glyph at the top centre");
   expect_colour(pixel(210, 11), BLACK, "left of the line");
   expect_colour(pixel(240, 24), BLACK, "below the line: the world's own band");
 
   memset(world->status, 'a', sizeof world->status);  // a field filled to its end reads as 255 bytes
   frame();
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(247, 11), WHITE, "a long status wraps from the top");
   expect_colour(pixel(460, 11), BLACK, "and keeps off the pause icon's band");
 
-  auto g = std::make_unique<Game>();
-  game = g.get();
   snprintf(game->names.current, sizeof game->names.current, "states_pause");
   frame();
-  hud_paint(&view, world.get(), me->n);
+  hud_paint(&view, world, me->n);
   expect_colour(pixel(240, 11), BLACK, "no status in pause");
-  game = nullptr;
 }

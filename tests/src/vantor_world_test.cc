@@ -158,10 +158,10 @@ TEST(VantorWorld, particles_take_slots_round_robin_and_age_out) {
   first->life = 0.5f;
   for (int i = 1; i < VANTOR_PARTS; i++) vantor_part_alloc(world.get())->life = 10;
   EXPECT_EQ(&world->parts[0], &world->parts[world->part_cursor]);
-  vantor_parts_age(world.get(), 0.25f);
+  parts_age(world.get(), 0.25f);
   EXPECT_EQ(1u, first->in_use);
   EXPECT_EQ(0.25f, first->age);
-  vantor_parts_age(world.get(), 0.25f);
+  parts_age(world.get(), 0.25f);
   EXPECT_EQ(0u, first->in_use);
   EXPECT_EQ(1u, world->parts[2].in_use);
   EXPECT_EQ(first, vantor_part_alloc(world.get()));  // the oldest slot comes round again

@@ -57,6 +57,11 @@ TEST(KeyMap, maps_the_library_keys_and_nothing_else) {
   EXPECT_EQ(driver_key_map(SDLK_f), KEY_F);
   EXPECT_EQ(driver_key_map(SDLK_q), KEY_Q);
   EXPECT_EQ(driver_key_map(SDLK_z), 63);
+  // The names between the ends of each run.
+  EXPECT_EQ(driver_key_map(SDLK_F5), KEY_F5);
+  EXPECT_EQ(driver_key_map(SDLK_KP_5), KEY_KP_5);
+  EXPECT_EQ(driver_key_map(SDLK_m), KEY_M);
+  EXPECT_EQ(driver_key_map(SDLK_5), KEY_5);
   EXPECT_EQ(driver_key_map(SDLK_0), 64);
   EXPECT_EQ(driver_key_map(SDLK_9), 73);
   EXPECT_EQ(driver_key_map(SDLK_PLUS), 74);
