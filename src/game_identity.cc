@@ -4,7 +4,6 @@
 #include <sys/random.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <ctime>
 #include <map>
 
@@ -63,18 +62,16 @@ std::string game_net_id() {
   return id;
 }
 
-static std::string _game_field(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
-
 std::string game_user_uid(const Game *game) {
   const GameSettings &s = game->settings;
-  std::string uid = s.logged_in ? _game_field(s.server_uid, sizeof s.server_uid) : "";
+  std::string uid = s.logged_in ? game_settings_text(s.server_uid, sizeof s.server_uid) : "";
   if (uid.empty()) uid = game_net_id();
   return uid.substr(0, GAME_UID_MAX);
 }
 
 std::string game_user_name(const Game *game) {
   const GameSettings &s = game->settings;
-  std::string name = s.logged_in ? _game_field(s.server_name, sizeof s.server_name) : "";
-  if (name.empty()) name = _game_field(s.display_name, sizeof s.display_name);
+  std::string name = s.logged_in ? game_settings_text(s.server_name, sizeof s.server_name) : "";
+  if (name.empty()) name = game_settings_text(s.display_name, sizeof s.display_name);
   return name.empty() ? "Anonymous" : name;
 }

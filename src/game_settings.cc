@@ -28,6 +28,8 @@ void game_settings_copy_text(char *field, size_t size, const char *text) {
   snprintf(field, size, "%s", text ? text : "");
 }
 
+std::string game_settings_text(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
+
 static void _settings_read_cloud(GameSettings *out) {
   memset(out, 0, sizeof *out);
   std::string bytes = driver_cloud_read_string(SETTINGS_CLOUD);

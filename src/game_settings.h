@@ -57,6 +57,8 @@ extern const int32_t GAME_SETTINGS_VRES[8];
 
 // Copies text into a fixed text field, cut to fit with the NUL kept.
 void game_settings_copy_text(char *field, size_t size, const char *text);
+// The text of a fixed text field, which a record read from a file may leave without its NUL.
+std::string game_settings_text(const char *field, size_t size);
 
 // Loads both settings files, merges them, applies defaults, pulls every word into its range and sets
 // the forced values (nothing headless).

@@ -56,9 +56,6 @@ static void _mods_args_params(Game *game, ModsAPI *api) {
   }
 }
 
-// A fixed text field of a record read from a file, which may lack its NUL.
-static std::string _mods_field_text(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
-
 // The engine's params: identity, version, the first screen and the network address.
 static void _mods_engine_params(Game *game, ModsAPI *api) {
   api->param_set("vinfo", var(VINFO));
@@ -75,7 +72,7 @@ static void _mods_engine_params(Game *game, ModsAPI *api) {
   if (game->port) api->param_store("port", var(game->port));
   if (game->server_name[0]) {
     var pieces;
-    str_split(pieces, _mods_field_text(game->server_name, sizeof game->server_name), ":");
+    str_split(pieces, game_settings_text(game->server_name, sizeof game->server_name), ":");
     api->param_store("host", pieces[0]);
     api->param_store("port", pieces.len() > 1 ? pieces[1] : var());  // no ':': no port
   }
