@@ -25,16 +25,9 @@ local function client_where()
   return util_markup_escape(address.host .. ":" .. address.port)
 end
 
-local function client_button(value, action)
-  return "<tr><td><input type='button' value='" .. value .. "' onclick='" .. action .. "' />"
-end
-
--- A page of a heading, lines of text and buttons ({label, action} pairs).
+-- Shows a page of a heading, lines of text and buttons ({label, action} pairs).
 local function client_page(title, lines, buttons)
-  local html = "<table><tr><td><h1>" .. title .. "</h1>"
-  for _, line in ipairs(lines) do html = html .. "<tr><td><p>" .. line .. "</p>" end
-  for _, b in ipairs(buttons) do html = html .. client_button(b[1], b[2]) end
-  w2_param_set("html", html .. "</table>")
+  w2_param_set("html", util_page(title, lines, buttons))
 end
 
 -- The address form. The join page shows no match, so it is a plain menu screen; the lobby with its
@@ -45,7 +38,7 @@ local function client_join_page(problem)
   html = html .. "<tr><td><p>Server address</p><tr><td><input type='text' name='host' value='"
     .. util_markup_escape(address.host) .. "' />"
   html = html .. "<tr><td><p>Port</p><tr><td><input type='text' name='port' value='" .. address.port .. "' />"
-  html = html .. client_button("Connect", "connect") .. client_button("Back", "leave") .. "</table>"
+  html = html .. util_button("Connect", "connect") .. util_button("Back", "leave") .. "</table>"
   phase = "join"
   w2_param_set("state", "menu")
   w2_param_set("html", html)

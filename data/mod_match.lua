@@ -215,11 +215,6 @@ local function match_result(m)
   return "Nobody wins."
 end
 
--- A result page of that title and lines: play again or leave.
-function match_dialog(title, lines)
-  return util_result_page(title, lines)
-end
-
 -- The result page over the paused match: the result, the mode's own lines, how long it took, and
 -- play again or leave.
 function match_result_page(m, lines)
@@ -261,10 +256,7 @@ end
 -- ---- screens and leaving
 
 -- The pause page: resume or leave.
-MATCH_PAUSE_HTML = "<table><tr><td><h1>Paused</h1>"
-  .. "<tr><td><input type='button' value='Resume' onclick='resume' />"
-  .. "<tr><td><input type='button' value='Restart' onclick='again' />"
-  .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
+MATCH_PAUSE_HTML = util_page("Paused", {}, {{"Resume", "resume"}, {"Restart", "again"}, {"Leave", "leave"}})
 
 -- Leaves the mode: the engine returns to the screen below it, or to the home screen, with the
 -- menus' music.

@@ -48,11 +48,10 @@ end
 -- The lobby page, and the list every client shows; only a windowed host has a Start button.
 local function server_lobby_page()
   local names = server_names()
-  local html = "<table><tr><td><h1>Hosting on port " .. SERVER_PORT .. "</h1>"
-  html = html .. "<tr><td><p>Players: " .. (#names > 0 and util_markup_escape(table.concat(names, ", ")) or "none yet") .. "</p>"
-  if not headless then html = html .. "<tr><td><input type='button' value='Start' onclick='start' />" end
-  html = html .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
-  w2_param_set("html", html)
+  local buttons = headless and {} or {{"Start", "start"}}
+  buttons[#buttons + 1] = {"Leave", "leave"}
+  local players_line = "Players: " .. (#names > 0 and util_markup_escape(table.concat(names, ", ")) or "none yet")
+  w2_param_set("html", util_page("Hosting on port " .. SERVER_PORT, {players_line}, buttons))
   w2_net_send("", "lobby", json_encode(names))
 end
 
@@ -194,7 +193,7 @@ local function server_match_loop(dt)
   if headless then
     clock = SERVER_HEADLESS_AGAIN
   else
-    w2_param_set("html", match_dialog(match.result))
+    w2_param_set("html", util_result_page(match.result))
     w2_param_set("state", "pause")
   end
 end
@@ -210,8 +209,8 @@ end
 -- The page of a windowed host whose port is taken (the engine has said why on its error page).
 local function server_cannot_host()
   w2_param_set("state", "menu")
-  w2_param_set("html", "<table><tr><td><h1>Cannot host</h1><tr><td><p>Port " .. SERVER_PORT
-    .. " is in use by another program.</p><tr><td><input type='button' value='Leave' onclick='leave' /></table>")
+  w2_param_set("html", util_page("Cannot host", {"Port " .. SERVER_PORT .. " is in use by another program."},
+    {{"Leave", "leave"}}))
 end
 
 -- Entry points the engine calls.

@@ -73,11 +73,24 @@ function util_clock(seconds)
   return string.format("%d:%02d", math.floor(whole / 60), whole % 60)
 end
 
+-- Markup: one button row of a page's table, with its label and onclick action.
+function util_button(label, action)
+  return "<tr><td><input type='button' value='" .. label .. "' onclick='" .. action .. "' />"
+end
+
+-- Markup: a page of a heading, lines of text and buttons ({label, action} pairs), one to a row.
+-- Title and lines are markup already: escape what came from outside.
+function util_page(title, lines, buttons)
+  local html = "<table><tr><td><h1>" .. title .. "</h1>"
+  for _, line in ipairs(lines or {}) do html = html .. "<tr><td><p>" .. line .. "</p>" end
+  for _, b in ipairs(buttons or {}) do html = html .. util_button(b[1], b[2]) end
+  return html .. "</table>"
+end
+
 -- The page a game ends on: the result as a heading, lines of text under it, and the two ways on,
 -- "Play again" (onclick "again") and "Leave" (onclick "leave"). Title and lines are plain text.
 function util_result_page(title, lines)
-  local html = "<table><tr><td><h1>" .. util_markup_escape(title) .. "</h1>"
-  for _, line in ipairs(lines or {}) do html = html .. "<tr><td><p>" .. util_markup_escape(line) .. "</p>" end
-  html = html .. "<tr><td><input type='button' value='Play again' onclick='again' />"
-  return html .. "<tr><td><input type='button' value='Leave' onclick='leave' /></table>"
+  local escaped = {}
+  for _, line in ipairs(lines or {}) do escaped[#escaped + 1] = util_markup_escape(line) end
+  return util_page(util_markup_escape(title), escaped, {{"Play again", "again"}, {"Leave", "leave"}})
 end
