@@ -27,6 +27,32 @@ std::string tone_wav() {
          u16(2) + u16(16) + "data" + u32((uint32_t)data.size()) + data;
 }
 
+// A mixer that never mixes (so voices stay as set), the sound registry over it, and a Game for the
+// volumes, which becomes the game most code reads.
+std::unique_ptr<Game> paused_mixer_open() {
+  _driver_audio_init();
+  EXPECT_NE(driver_mixer, nullptr);
+  SDL_PauseAudio(1);
+  sound_init();
+  auto g = std::make_unique<Game>();
+  game = g.get();
+  return g;
+}
+
+void paused_mixer_close() {
+  game = nullptr;
+  sound_deinit();
+  _driver_audio_deinit();
+}
+
+// The mixer's voice of stream or sample id; null when it has none.
+MixerVoice *voice(int id) {
+  for (MixerVoice &v : driver_mixer->voices) {
+    if (v.source == id) return &v;
+  }
+  return nullptr;
+}
+
 // Two tracks in the data folder, a mixer that never mixes (so voices stay as set) and a Game for the
 // volume. Frames of 1/64 s make each fade step an exact 1/32.
 class Music : public DataOverrideTest {
@@ -35,12 +61,8 @@ class Music : public DataOverrideTest {
     override_open("music");
     file("mus-a.wav", tone_wav());
     file("mus-b.wav", tone_wav());
-    _driver_audio_init();
+    g = paused_mixer_open();
     ASSERT_NE(driver_mixer, nullptr);
-    SDL_PauseAudio(1);
-    sound_init();
-    g = std::make_unique<Game>();
-    game = g.get();
     game->settings.music_volume = 100;
     GameAudio::play_music("mus-none");  // fades out whatever an earlier test left playing
     GameAudio::update(1, 0);
@@ -49,20 +71,11 @@ class Music : public DataOverrideTest {
     ASSERT_NE(a, 0);
   }
   void TearDown() override {
-    game = nullptr;
-    sound_deinit();
-    _driver_audio_deinit();
+    paused_mixer_close();
     override_close();
   }
   static void frames(int n) {
     for (int i = 0; i < n; i++) GameAudio::update(1.0f / 64, 0);
-  }
-  // The voice of stream id; null when it has none.
-  static MixerVoice *voice(int id) {
-    for (MixerVoice &v : driver_mixer->voices) {
-      if (v.source == id) return &v;
-    }
-    return nullptr;
   }
 
   std::unique_ptr<Game> g;
@@ -133,12 +146,8 @@ class AudioPage : public PaintGlTest {
     PaintGlTest::SetUp();
     file("mus-a.wav", tone_wav());
     file("sfx-ping.wav", tone_wav());
-    _driver_audio_init();
+    g = paused_mixer_open();
     ASSERT_NE(driver_mixer, nullptr);
-    SDL_PauseAudio(1);
-    sound_init();
-    g = std::make_unique<Game>();
-    game = g.get();
     game->settings.music_volume = game->settings.sound_volume = 80;
     menus_init(game);
     GameAudio::play_music("mus-none");  // an earlier test's "mus-a" would count as playing already
@@ -153,9 +162,7 @@ class AudioPage : public PaintGlTest {
     GameAudio::update(1, 0);
     states_delete_all();
     g.reset();
-    game = nullptr;
-    sound_deinit();
-    _driver_audio_deinit();
+    paused_mixer_close();
     PaintGlTest::TearDown();
   }
   Widget *slider(const char *name) {
@@ -172,13 +179,6 @@ class AudioPage : public PaintGlTest {
     e.type = EVT_UP;
     state_event(game->names.current, e);
   }
-  static MixerVoice *voice(int id) {
-    for (MixerVoice &v : driver_mixer->voices) {
-      if (v.source == id) return &v;
-    }
-    return nullptr;
-  }
-
   std::unique_ptr<Game> g;
   int track = 0;
 };

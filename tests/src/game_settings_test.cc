@@ -31,6 +31,12 @@ class Settings : public GameTest {
     fwrite(bytes, 1, n, f);
     fclose(f);
   }
+  // The record as both files, then loaded.
+  void load_from_both(const GameSettings &record) {
+    write("settings-local.dat", &record, sizeof record);
+    write("settings-cloud.dat", &record, sizeof record);
+    game_settings_load(&s());
+  }
   std::string read(const char *name) { return driver_file_string((folder + name).c_str()); }
   unsigned mode(const char *name) {
     struct stat st;
@@ -173,9 +179,7 @@ TEST_F(Settings, a_damaged_file_loads_every_word_in_its_range) {
   for (int32_t *w = &bad.ui_box; w <= &bad.ui_unnamed[1]; w++) *w = -1000;
   bad.ui_lefty = 1000;
   bad.ui_percent = 5000;
-  write("settings-local.dat", &bad, sizeof bad);
-  write("settings-cloud.dat", &bad, sizeof bad);
-  game_settings_load(&s());
+  load_from_both(bad);
   EXPECT_EQ(s().music_volume, 100);
   EXPECT_EQ(s().sound_volume, 0);
   EXPECT_EQ(s().vres, -1) << "an unlisted window size falls back to automatic";
@@ -188,9 +192,7 @@ TEST_F(Settings, a_damaged_file_loads_every_word_in_its_range) {
   bad.vsize = 500;
   bad.vres = -3;
   bad.ui_percent = 2;
-  write("settings-local.dat", &bad, sizeof bad);
-  write("settings-cloud.dat", &bad, sizeof bad);
-  game_settings_load(&s());
+  load_from_both(bad);
   EXPECT_EQ(s().vsize, 480) << "the nearest listed size";
   EXPECT_EQ(s().vres, -1);
   EXPECT_EQ(s().ui_percent, 5);
@@ -210,9 +212,7 @@ TEST_F(Settings, valid_words_load_exactly_as_stored) {
     for (int32_t vres : GAME_SETTINGS_VRES) {
       good.vsize = size;
       good.vres = vres;
-      write("settings-local.dat", &good, sizeof good);
-      write("settings-cloud.dat", &good, sizeof good);
-      game_settings_load(&s());
+      load_from_both(good);
       ASSERT_EQ(s().vres, vres);
       ASSERT_EQ(s().vsize, size);
     }

@@ -111,6 +111,13 @@ class States : public PaintGlTest {
     frame_run();
   }
   int selected() { return view_selection_count(&game->view, &game->data.vantor); }
+  // The player selects the planet at (100, 100) with a tap and picks a share with a digit key.
+  void select_with_share(char digit) {
+    tap_world(100, 100);
+    Event e = key(0);
+    e.ch = digit;
+    send(e);
+  }
   std::unique_ptr<Game> g;
 };
 
@@ -210,10 +217,7 @@ TEST_F(States, a_wheel_turn_in_play_steps_the_percent) {
 TEST_F(States, a_pause_a_settings_popup_and_a_resize_keep_the_selection_the_percent_and_the_camera) {
   start("play");
   frame_run();
-  tap_world(100, 100);
-  Event three = key(0);
-  three.ch = '3';
-  send(three);
+  select_with_share('3');
   ASSERT_EQ(selected(), 1);
   ASSERT_EQ(game->view.percent, 30);
   const Camera camera(game->view);
@@ -270,10 +274,7 @@ end
 TEST_F(States, a_new_match_starts_with_no_selection_and_the_settings_percent) {
   start("play");
   frame_run();
-  tap_world(100, 100);
-  Event nine = key(0);
-  nine.ch = '9';
-  send(nine);
+  select_with_share('9');
   ASSERT_EQ(selected(), 1);
   game->mods->game_reset();
   game->mods->param_set("state", var("menu"));
