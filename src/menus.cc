@@ -237,13 +237,7 @@ bool menus_tabs_handle(Game *game, var a) {
     }
     if (value == "tab:quit") game->event(Event(EVT_QUIT));
     if (value == "popup:done") {
-      // A page that replaced the screen it was opened from (a tab of the tabs state, a news link) has
-      // nothing below it to pop back to.
-      if (game->names.stack[1][0]) {
-        state_pop(&game->names);
-      } else {
-        mods_home(game);
-      }
+      mods_back(game);
       return true;
     }
   }

@@ -85,7 +85,7 @@ Box *menus_markup_box(const std::string &markup, int width, int height);
 // True when a menu page was opened over a running match or lobby.
 bool menus_is_overlay(Game *game);
 // Turns tab and popup clicks into state changes; true when the action was handled. The bottom bar
-// pops back to the screen below; a page with nothing below it goes home (mods_home).
+// pops back to the screen below; a page with nothing below it goes home (mods_back).
 bool menus_tabs_handle(Game *game, var a);
 // Points the Game's mod file at a data file and starts the mod; false (nothing started) when the
 // path does not fit the mod file field.

@@ -107,22 +107,20 @@ void mods_stop(Game *game) {
 
 static bool _mods_begins(const char *text, const char *prefix) { return strncmp(text, prefix, strlen(prefix)) == 0; }
 
-// Switches to the screen the "state" param names, unless it is showing already; false when it names
-// none.
-static bool _mods_state_follow(Game *game, const std::string &state, int mode) {
+// Switches to the screen the running mod's "state" param names ("play" and "pause" with a second
+// local player lead to the two-player screens), unless it is showing already; false when no mod runs
+// or the param names no screen.
+static bool _mods_state_follow(Game *game) {
+  ModsAPI *api = game->mods;
+  if (!api) return false;
+  const std::string state = api->param_get("state").str();
+  const int mode = api->param_get("player2").number() != 0 ? 2 : 1;
   for (const auto &row : MODS_STATES) {
     if (state != row.state || (row.mode && row.mode != mode)) continue;
     if (strcmp(game->names.current, row.target) != 0) state_change(row.target, &game->names, TRANS_FADE);
     return true;
   }
   return false;
-}
-
-static int _mods_mode(ModsAPI *api) { return api->param_get("player2").number() != 0 ? 2 : 1; }
-
-bool mods_state_follow(Game *game) {
-  ModsAPI *api = game->mods;
-  return api && _mods_state_follow(game, api->param_get("state").str(), _mods_mode(api));
 }
 
 void mods_start_main(Game *game) {
@@ -132,7 +130,7 @@ void mods_start_main(Game *game) {
 
 void mods_home(Game *game) {
   static bool starting;  // set while the main script starts: it may quit at once, from its _init
-  if (mods_state_follow(game)) return;
+  if (_mods_state_follow(game)) return;
   if (starting) {
     // A main script that cannot show the home must not be started over and over.
     state_change("menus_main", &game->names, TRANS_FADE);
@@ -143,11 +141,7 @@ void mods_home(Game *game) {
   starting = false;
 }
 
-// A mod that quits returns to the screen below it; a mod started by a page that it replaced has
-// none, and the player would be left on a screen that can never be left.
-static void _mods_quit(Game *game) {
-  game_net_client_close(game);
-  game_net_server_close(game);
+void mods_back(Game *game) {
   if (game->names.stack[1][0]) {
     state_pop(&game->names);
   } else {
@@ -155,13 +149,18 @@ static void _mods_quit(Game *game) {
   }
 }
 
+static void _mods_quit(Game *game) {
+  game_net_client_close(game);
+  game_net_server_close(game);
+  mods_back(game);
+}
+
 void mods_update(Game *game) {
   ModsAPI *api = game->mods;
   if (!api) return;
   mods_reload_auto(game);
   api->poke.loop();
-  std::string state = api->param_get("state").str();
-  int mode = _mods_mode(api);
+  const std::string state = api->param_get("state").str();
   if (game->headless) {
     if (state == "quit") {
       Event quit = Event();
@@ -174,7 +173,7 @@ void mods_update(Game *game) {
   if (_mods_begins(game->names.current, "menus_settings_") && state != "play") return;
   if (_mods_begins(game->names.current, "menus_error")) return;
   if (state == "exit") game->quit = 1;
-  _mods_state_follow(game, state, mode);
+  _mods_state_follow(game);
   if (state == "quit") _mods_quit(game);
 }
 

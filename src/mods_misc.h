@@ -19,9 +19,9 @@ void mods_start_main(Game *game);
 // Goes home: to the screen the running mod's "state" names; when it names none, the main script
 // starts afresh (or, when the main script quits as it starts, the engine's main menu takes over).
 void mods_home(Game *game);
-// Switches to the screen the running mod's "state" param names, unless it shows already; false when
-// no mod runs or the param names no screen.
-bool mods_state_follow(Game *game);
+// Back to the screen below the current one; a screen that replaced the one it was opened from (a
+// mod or page started from a tab or a link) has none, and the player would be stuck: home instead.
+void mods_back(Game *game);
 // Stops the running mod (nothing without one) and closes the game's network endpoints; the world is
 // reset and data files are looked up in the data folder again.
 void mods_stop(Game *game);
