@@ -36,7 +36,6 @@ ModsAPI *mods_lua_current;
 
 static const char *const PROGRAM_NAME = "vantor2";
 static const char *const REGISTRY_KEY = "w2";  // the context, as a light userdata
-constexpr int64_t PRINT_BYTES_PER_UNIT = 4;
 
 // Keeps only the allowed names in the global table. The library tables are replaced by new tables
 // holding the allowed members, and strings' methods are looked up in the reduced string table too,
@@ -112,7 +111,7 @@ static int _mods_lua_print_values(lua_State *L) {
     size_t length;
     const char *text = lua_tolstring(L, -1, &length);
     if (!text) return luaL_error(L, "'tostring' must return a string to 'print'");
-    mods_budget_charge(L, 1 + (int64_t)length / PRINT_BYTES_PER_UNIT, "print");
+    mods_budget_charge(L, 1 + (int64_t)length / MODS_BUDGET_SCAN_BYTES, "print");
     if (i > 1) mods_lua_print("\t", stdout);
     mods_lua_print(text, stdout);
     lua_pop(L, 1);
@@ -351,11 +350,7 @@ static int w2_fleet_redirect(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 2);
   int fleet = _mods_lua_int(L, 1), to = _mods_lua_int(L, 2);
   if (api->item_lookup(fleet, "fleet_redirect:fleet") && api->item_lookup(to, "fleet_redirect:to")) {
-    if (Net *client = game_net_order_client(api->game)) {
-      vantor_client_redirect(client, _mods_lua_world(api), fleet, to);
-    } else {
-      vantor_fleet_redirect(_mods_lua_world(api), fleet, to);
-    }
+    vantor_order_redirect(game_net_order_client(api->game), _mods_lua_world(api), fleet, to);
   }
   return _mods_lua_end(L, api);
 }

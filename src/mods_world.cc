@@ -51,11 +51,7 @@ int ModsAPI::fleet_init(int owner, int from, int to, float ships) {
 
 int ModsAPI::fleet_send(int percent, int from, int to) {
   if (!item_lookup(from, "fleet_send:from") || !item_lookup(to, "fleet_send:to")) return 0;
-  if (Net *client = game_net_order_client(game)) {  // the fleet arrives with the server's next sync
-    vantor_client_send(client, &game->data.vantor, percent, from, to);
-    return 0;
-  }
-  return vantor_fleet_send(&game->data.vantor, from, to, percent);
+  return vantor_order_send(game_net_order_client(game), &game->data.vantor, percent, from, to);
 }
 
 void ModsAPI::part_init(const std::string &type, const float numbers[MODS_PART_NUMBERS]) {

@@ -169,3 +169,17 @@ bool vantor_client_redirect(Net *client, const World *world, int fleet, int to) 
   client->send("", "redirect", data, NET_RELIABLE);
   return true;
 }
+
+int vantor_order_send(Net *client, World *world, int perc, int from, int to) {
+  if (!client) return vantor_fleet_send(world, from, to, perc);
+  vantor_client_send(client, world, perc, from, to);
+  return 0;
+}
+
+void vantor_order_redirect(Net *client, World *world, int fleet, int to) {
+  if (client) {
+    vantor_client_redirect(client, world, fleet, to);
+  } else {
+    vantor_fleet_redirect(world, fleet, to);
+  }
+}

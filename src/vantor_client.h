@@ -33,6 +33,12 @@ bool vantor_client_handle_delta(World *world, View *view, const std::string &dat
 // local slot that no longer holds the copy.
 bool vantor_client_apply(World *world, View *view, const Item &record);
 
+// An order of this side's player or mod: through client to the match server when there is one (the
+// server's world is the one that counts, and the fleet arrives with its next sync: 0), else carried
+// out on world at once (the new fleet's number, or 0 when refused).
+int vantor_order_send(Net *client, World *world, int perc, int from, int to);
+// Likewise for turning fleet `fleet` towards planet to.
+void vantor_order_redirect(Net *client, World *world, int fleet, int to);
 // Asks the server to send perc percent of planet from's ships to planet to. Returns false, sending
 // nothing, when either item is not in use.
 bool vantor_client_send(Net *client, const World *world, int perc, int from, int to);

@@ -19,7 +19,6 @@
 #include "vantor.h"
 #include "vantor_batch.h"
 #include "vantor_client.h"
-#include "vantor_fleet.h"
 #include "vantor_hud.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
@@ -278,26 +277,8 @@ int view_pick_button(const World *world, float x, float y) {
 
 // ---- Orders ----
 
-// Sends percent of planet from's ships to planet to. A match client only asks the server, whose world
-// is the one that counts.
-static void view_send(World *world, int from, int to, int percent) {
-  Net *client = game ? game->client : nullptr;
-  if (client) {
-    vantor_client_send(client, world, percent, from, to);
-  } else {
-    vantor_fleet_send(world, from, to, percent);
-  }
-}
-
-// Turns fleet towards planet to, locally or through the match server as in view_send.
-static void view_redirect(World *world, int fleet, int to) {
-  Net *client = game ? game->client : nullptr;
-  if (client) {
-    vantor_client_redirect(client, world, fleet, to);
-  } else {
-    vantor_fleet_redirect(world, fleet, to);
-  }
-}
+// The game's client, through which a networked player's orders go (a host's too); null offline.
+static Net *view_client() { return game ? game->client : nullptr; }
 
 void view_order(World *world, View *view, int user, int slot) {
   if (slot < 0 || slot >= VIEW_SLOTS) return;
@@ -310,9 +291,9 @@ void view_order(World *world, View *view, int user, int slot) {
       if (!view_own(world, user, n)) continue;
       const Item &item = world->items[n];
       if (item.has_planet) {
-        view_send(world, n, target, percent);
+        vantor_order_send(view_client(), world, percent, n, target);
       } else if (item.has_fleet) {
-        view_redirect(world, n, target);
+        vantor_order_redirect(view_client(), world, n, target);
       }
     }
   }
