@@ -20,7 +20,7 @@
 // The fixed word every endpoint carries in its packets; no receiver checks it.
 static const char *const NET_TOKEN = "velum";
 
-static bool _game_net_port_ok(int port) { return port >= 0 && port <= UINT16_MAX; }
+bool game_net_port_ok(int port) { return port >= 0 && port <= UINT16_MAX; }
 
 static void _game_net_close(Net **endpoint) {
   if (!*endpoint) return;
@@ -37,7 +37,7 @@ static bool _game_net_lobby(const Game *game) {
 }
 
 bool game_net_join(Game *game, const std::string &host, int port) {
-  if (!_game_net_port_ok(port)) {
+  if (!game_net_port_ok(port)) {
     LOG_PRINTF("game_net_join: invalid port %d", port);
     return false;
   }
@@ -67,7 +67,7 @@ static bool _game_net_host_failed(Game *game, int port) {
 }
 
 bool game_net_host(Game *game, int port) {
-  if (!_game_net_port_ok(port)) {
+  if (!game_net_port_ok(port)) {
     LOG_PRINTF("game_net_host: invalid port %d", port);
     return false;
   }

@@ -10,6 +10,8 @@
 class Net;
 struct Game;
 
+// Whether port can name a UDP port (0..65535; 0 lets a server pick a free one).
+bool game_net_port_ok(int port);
 // Replaces the game's client with one for host:port, named by the user's uid and name: an empty host
 // makes a NetLocal to "localhost", the client of a server in this process. Returns false when the
 // port is outside 0..65535 (nothing changes) or the client cannot start connecting (it stays, closed,

@@ -130,7 +130,7 @@ void ModsAPI::net_join(const std::string &host, int port) { game_net_join(game, 
 
 void ModsAPI::net_poke(const std::string &host, int port, const std::string &title, const std::string &type,
                        const std::string &data) {
-  if (port < 0 || port > UINT16_MAX) {  // cut to 16 bits it would knock on somebody else's door
+  if (!game_net_port_ok(port)) {  // cut to 16 bits it would knock on somebody else's door
     logf("ModsAPI::net_poke: invalid port %d\n", port);
     error_set("invalid port");
     return;
@@ -139,11 +139,7 @@ void ModsAPI::net_poke(const std::string &host, int port, const std::string &tit
   // A poke that never got through must not deliver its message to the next host, nor keep what it heard.
   poke.outgoing.clear();
   poke.incoming.clear();
-  poke.name = "*";
-  poke.title = title;
-  poke.token.clear();
-  poke.host = host;
-  poke.port = (uint16_t)port;
+  poke.setup(host, (uint16_t)port, "*", title, "");
   poke.open();
   poke.send("", type, data, NET_RELIABLE);
   poke.send("", "disconnect", "", NET_RELIABLE);

@@ -135,8 +135,8 @@ class ModsAPI {
   // 0 when the caller should handle it (always 0 without a mod). It takes the game rather than a
   // context because F5 replaces the context.
   static int console_event(Game *game, Event e);
-  // Draws api's console: the shaded page with the log while shown, the header bar once there is a line.
-  static void console_paint(ModsAPI *api);
+  // Draws the console: the shaded page with the log while shown, the header bar once there is a line.
+  void console_paint();
   // Sets the value of the mod screen's widget of that name; nothing when there is none.
   void gui_set(const std::string &name, const var &value);
   // The value of the mod screen's widget of that name; none when there is none.

@@ -77,27 +77,27 @@ static void _console_paint_lines(ModsAPI *api, int font, float lh, float ui_w) {
   }
 }
 
-void ModsAPI::console_paint(ModsAPI *api) {
+void ModsAPI::console_paint() {
   const int font = font_load("font-console", CONSOLE_FONT_SIZE);
   const float lh = font_text_height(font, nullptr, 0);
   const float ui_w = (float)game_ui_width(), ui_h = (float)game_ui_height();
   const float hy = (float)(int)(ui_h - lh);
   const int black = gfx_img_load("black");
-  if (api->console_shown) {
+  if (console_shown) {
     widget_draw_color(0x000000, CONSOLE_SHADE);
     gfx_img_draw(black, 0, 0, ui_w, ui_h);
     widget_draw_color(0xFFFFFF, 255);
-    api->console.layout();
-    api->console.loop();
-    api->console.paint();
+    console.layout();
+    console.loop();
+    console.paint();
   }
-  if (!api->console_lines.empty() || api->console_shown) {
+  if (!console_lines.empty() || console_shown) {
     widget_draw_color(0x000000, CONSOLE_SHADE);
     gfx_img_draw(black, 0, hy, ui_w, lh);
     widget_draw_color(0xFFFFFF, 255);
-    const std::string header = ">> Console(" + std::to_string(api->console_lines.size()) +
+    const std::string header = ">> Console(" + std::to_string(console_lines.size()) +
                                "): F1 = toggle; F2 = clear; F5 = restart; Mods auto-reload.";
     font_draw(font, header.c_str(), 0, hy, 0, -1);
   }
-  if (api->console_shown) _console_paint_lines(api, font, lh, ui_w);
+  if (console_shown) _console_paint_lines(this, font, lh, ui_w);
 }

@@ -433,7 +433,7 @@ void StatesPlay2::paint() {
 }
 
 void states_console_paint(Game *game) {
-  if (game->mods) ModsAPI::console_paint(game->mods);
+  if (game->mods) game->mods->console_paint();
 }
 
 // ---- registration
