@@ -218,8 +218,8 @@ void Game::loop() {
   game_net_server_loop(this);
   game_net_client_loop(this);
   game_web_loop(this);
-  if (!headless) _game_login_event(this);  // a server has no player of its own to post friends for
   if (!headless) {
+    _game_login_event(this);  // a server has no player of its own to post friends for
     gfx_reload();
     font_reload();
     sound_reload();

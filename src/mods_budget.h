@@ -13,6 +13,8 @@ struct lua_State;
 // 16 bytes allocated. Past it the chunk fails with "instruction limit exceeded". Filling the whole
 // memory cap takes a tenth of it, so a chunk that grows too big meets the cap first.
 constexpr int64_t MODS_BUDGET_UNITS = 200000000;
+// Bytes of text a library function scans or copies for one unit (tonumber, print).
+constexpr int64_t MODS_BUDGET_SCAN_BYTES = 4;
 // Bytes a mod runtime may hold; past it an allocation fails as Lua's "not enough memory".
 constexpr size_t MODS_BUDGET_MEMORY = (size_t)256 << 20;
 // Milliseconds mod code may still run once the game is told to quit: a short call ends normally, a

@@ -15,11 +15,7 @@
 #include "mods_budget.h"
 #include "mods_pattern.h"
 
-constexpr int64_t BYTES_PER_UNIT = 4;   // scanning and copying, as the allocator charges it
-
 // ---- strings ----
-
-static bool _mods_library_spend(int64_t steps) { return mods_budget_spend(steps); }
 
 // A 1-based string position, counted from the end when negative; 0 for before the start.
 static size_t _mods_library_position(lua_Integer position, size_t length) {
@@ -71,8 +67,8 @@ static int _mods_library_search(lua_State *L, bool find) {
   }
   ModsPattern m;
   if (find && (lua_toboolean(L, 4) || mods_pattern_is_plain(pattern, pattern_length))) {
-    mods_pattern_init(&m, subject, subject_length, pattern, pattern_length, _mods_library_spend);
-    const char *hit = mods_pattern_find_plain(&m, subject + start - 1, subject_length - start + 1, pattern, pattern_length);
+    mods_pattern_init(&m, subject, subject_length, pattern, pattern_length, mods_budget_spend);
+    const char *hit = mods_pattern_find_plain(&m, subject + start - 1);
     if (!mods_pattern_flush(&m)) return _mods_library_fail(L, &m, function);
     if (!hit) {
       lua_pushnil(L);
@@ -83,7 +79,7 @@ static int _mods_library_search(lua_State *L, bool find) {
     return 2;
   }
   bool anchored = pattern_length > 0 && *pattern == '^';
-  mods_pattern_init(&m, subject, subject_length, pattern + anchored, pattern_length - anchored, _mods_library_spend);
+  mods_pattern_init(&m, subject, subject_length, pattern + anchored, pattern_length - anchored, mods_budget_spend);
   const char *at = subject + start - 1;
   do {
     const char *end = mods_pattern_match(&m, at);
@@ -114,7 +110,7 @@ static int _mods_library_gmatch_next(lua_State *L) {
   size_t next = (size_t)lua_tointeger(L, lua_upvalueindex(3));
   if (next > subject_length) return 0;
   ModsPattern m;
-  mods_pattern_init(&m, subject, subject_length, pattern, pattern_length, _mods_library_spend);
+  mods_pattern_init(&m, subject, subject_length, pattern, pattern_length, mods_budget_spend);
   for (const char *at = subject + next; at <= m.subject_end; at++) {
     const char *end = mods_pattern_match(&m, at);
     if (m.status != MODS_PATTERN_OK) return _mods_library_fail(L, &m, "gmatch");
@@ -199,7 +195,7 @@ static int _mods_library_gsub(lua_State *L) {
                 "string/function/table expected");
   bool anchored = pattern_length > 0 && *pattern == '^';
   ModsPattern m;
-  mods_pattern_init(&m, subject, subject_length, pattern + anchored, pattern_length - anchored, _mods_library_spend);
+  mods_pattern_init(&m, subject, subject_length, pattern + anchored, pattern_length - anchored, mods_budget_spend);
   luaL_Buffer b;
   luaL_buffinit(L, &b);
   const char *at = subject;
@@ -328,7 +324,7 @@ static int64_t _mods_library_tonumber_cost(lua_State *L) {
     luaL_checklstring(L, 1, &length);
     luaL_argcheck(L, 2 <= base && base <= 36, 2, "base out of range");
   }
-  return 1 + (int64_t)length / BYTES_PER_UNIT;
+  return 1 + (int64_t)length / MODS_BUDGET_SCAN_BYTES;
 }
 
 static const ModsLibraryCharged CHARGED[] = {

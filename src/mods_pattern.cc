@@ -287,8 +287,9 @@ bool mods_pattern_is_plain(const char *pattern, size_t length) {
   return true;
 }
 
-const char *mods_pattern_find_plain(ModsPattern *m, const char *haystack, size_t haystack_length, const char *needle,
-                                    size_t needle_length) {
+const char *mods_pattern_find_plain(ModsPattern *m, const char *from) {
+  const char *haystack = from, *needle = m->pattern;
+  const size_t haystack_length = (size_t)(m->subject_end - from), needle_length = (size_t)(m->pattern_end - m->pattern);
   if (needle_length == 0) return haystack;
   if (needle_length > haystack_length) return nullptr;
   const char *last = haystack + (haystack_length - needle_length);

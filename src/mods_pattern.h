@@ -46,6 +46,6 @@ const char *mods_pattern_match(ModsPattern *m, const char *s);
 bool mods_pattern_flush(ModsPattern *m);
 // True when the pattern holds none of the characters that make it more than a plain text.
 bool mods_pattern_is_plain(const char *pattern, size_t length);
-// The first place of needle in haystack, or null; counts a step per 16 bytes compared.
-const char *mods_pattern_find_plain(ModsPattern *m, const char *haystack, size_t haystack_length, const char *needle,
-                                    size_t needle_length);
+// The first place of the pattern, as plain text, in the subject from `from` on, or null; counts a
+// step per 16 bytes compared.
+const char *mods_pattern_find_plain(ModsPattern *m, const char *from);
