@@ -7,7 +7,6 @@
 // Input, repeated: a header byte h (type "AISDR" or another one by h % 6; bit 3 a record or map of
 // exactly the expected size, else a 2-byte size follows; bit 4 pads with 1 bytes instead of 0; bit 5
 // runs a frame afterwards), then the payload bytes, padded to the size when the input runs out.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -15,15 +14,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_util.h"
 #include "game.h"
 #include "net.h"
 #include "vantor_client.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
-
-static void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   if (!freopen("/dev/null", "w", stdout)) abort();  // the reset is logged; the fuzzer reports on stderr

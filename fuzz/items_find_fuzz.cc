@@ -10,16 +10,13 @@
 #include <set>
 #include <string>
 
+#include "fuzz_util.h"
 #include "game.h"
 #include "mods_api.h"
 #include "vantor_world.h"
 
 constexpr int ITEMS_MAX = 40;   // items laid out from the input
 constexpr size_t ITEM_BYTES = 5;
-
-static void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 static ModsAPI *_fuzz_context() {
   static Game *game;

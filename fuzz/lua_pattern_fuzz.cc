@@ -10,12 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_util.h"
 #include "mods_budget.h"
 #include "mods_library.h"
-
-static void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 // Each call on its arguments s, p and r, its results as one text; errors start with "error:".
 static const char *const CALLS =
@@ -56,12 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static lua_State *stock = _fuzz_state(false);
   static bool limited = (_mods_budget_limit_set(2000000), true);
   (void)limited;
-  std::vector<std::string> args(3);
-  size_t part = 0;
-  for (size_t i = 0; i < size; i++) {
-    if (data[i] == 0xFE && part < 2) part++;
-    else args[part] += (char)data[i];
-  }
+  std::vector<std::string> args = fuzz_split(data, size, 3);
   if (args[0].size() > 64 || args[1].size() > 32) return 0;  // Lua's own matcher has no budget
   lua_State *previous = mods_budget_enter(ours);
   std::string mine = _fuzz_run(ours, args);

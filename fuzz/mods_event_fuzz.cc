@@ -11,15 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_util.h"
 #include "game.h"
 #include "game_net.h"
 #include "kez_driver-sdl2.h"
 #include "mods_api.h"
 #include "mods_lua.h"
-
-static void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 static ModsLua *_fuzz_runtime() {
   static ModsLua *lua;
@@ -64,12 +61,7 @@ static std::string _fuzz_field(lua_State *L, const char *key) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   ModsLua *lua = _fuzz_runtime();
   lua_State *L = lua->state;
-  std::vector<std::string> parts(4);
-  size_t part = 0;
-  for (size_t i = 0; i < size; i++) {
-    if (data[i] == 0xFE && part < 3) part++;
-    else parts[part] += (char)data[i];
-  }
+  std::vector<std::string> parts = fuzz_split(data, size, 4);
   lua_pushboolean(L, 0);
   lua_setglobal(L, "got");
   int globals = _fuzz_globals(L);

@@ -5,11 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz_util.h"
 #include "net_packet.h"
-
-static void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 static void read_received(const uint8_t *data, size_t size) {
   NetPacket msg;

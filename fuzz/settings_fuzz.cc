@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz_util.h"
 #include "game.h"
 #include "game_settings.h"
 #include "kez_driver-files.h"
@@ -22,10 +23,6 @@
 #include "kez_log.h"
 
 static std::string user_folder;
-
-static void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 static void remove_user_folder() { std::filesystem::remove_all(std::filesystem::path(user_folder).parent_path()); }
 
