@@ -160,6 +160,13 @@ static Widget *_widget_root(Widget *w) {
   return w;
 }
 
+var widget_action(const char *type) {
+  var action;
+  var_dict0(action);
+  action["type"] = var(type);
+  return action;
+}
+
 var Widget::focus() {
   if (style.focus) return var();
   _widget_root(this)->on_event(Event(EVT_BLUR));  // clears the old focus path

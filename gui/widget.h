@@ -85,6 +85,9 @@ struct WidgetActions {
   var focus;   // EVT_FOCUS
 };
 
+// The action {"type": type}, as pages and states attach it to widgets and compare it.
+var widget_action(const char *type);
+
 class Widget {
  public:
   Container *parent = nullptr;       // the container holding this widget, null for a root; not owning

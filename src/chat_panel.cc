@@ -28,13 +28,6 @@ static const int CHAT_ICON_MARGIN = 5;
 static const int CHAT_ICON_ALPHA = 85;
 static const float CHAT_TIME_COLUMN_TEXT = 880;  // the time font's size x the width of " 88:88 "
 
-static var _chat_type_dict(const char *type) {
-  var dict;
-  var_dict0(dict);
-  dict["type"] = var(type);
-  return dict;
-}
-
 // The "type" of an action dict; empty for anything else.
 static std::string _chat_type(const var &action) {
   if (action.type() != VAR_DICT || !action.has(var("type"))) return "";
@@ -78,7 +71,7 @@ static int _chat_local_user(const World *world) {
 ChatLog::ChatLog(Game *g, int m, int t) : game(g), font(font_load("font", CHAT_FONT_SIZE)), tab(t != 0), mode(m == 1) {
   id = "chat";
   focusable = 1;
-  action.change = _chat_type_dict("chat_scroll");
+  action.change = widget_action("chat_scroll");
   const float stamp_w = font_text_width(font, " 88:88 ");
   time_font = stamp_w > 0 ? font_load("font", std::clamp((int)(CHAT_TIME_COLUMN_TEXT / stamp_w), 1, 880)) : 0;
 }
@@ -307,21 +300,21 @@ var GameIcon::on_event(Event e) {
 }
 
 WPause::WPause() : GameIcon("icon-pause") {
-  action.click = _chat_type_dict("pause");
-  action.down = _chat_type_dict("ignore");
+  action.click = widget_action("pause");
+  action.down = widget_action("ignore");
 }
 
 ChatIcon::ChatIcon() : GameIcon("icon-chat") {
   id = "chat_icon";
-  action.click = _chat_type_dict("chat");
-  action.down = _chat_type_dict("ignore");
+  action.click = widget_action("chat");
+  action.down = widget_action("ignore");
 }
 
 void ChatIcon::loop() {
   const ChatLog *log = _chat_log(_chat_root(this));
   if (!log) return;
   const char *want = log->height() > 1 ? "keyboard" : "expand";
-  if (_chat_type(action.click) != want) action.click = _chat_type_dict(want);
+  if (_chat_type(action.click) != want) action.click = widget_action(want);
 }
 
 // Hands an event to the log as if it happened there. Focus and hover belong to the log's own place
@@ -377,7 +370,7 @@ static ChatTable *_chat_bar(Game *game, int ui_w) {
   chat_input_restore(game, input);
   input->id = "input";
   input->disabled = 1;
-  input->action.change = _chat_type_dict("input");
+  input->action.change = widget_action("input");
   StyleRecord &in = input->style.records[STYLE_BASE];
   in.width = (float)(ui_w - widget_trunc(prompt->content_w + 2 * CHAT_BAND));
   _chat_pad(in, pad);
@@ -476,7 +469,7 @@ static bool _chat_act(Game *game, Container *root, ChatLog *log, var &action) {
   } else if (type == "expand") {
     if (driver_keyboard_active()) driver_keyboard_hide();
     log->height_set(std::max(log->height(), CHAT_OPEN_MIN));
-    action = _chat_type_dict("chat");
+    action = widget_action("chat");
     return false;  // the state opens the panel
   } else if (type == "input") {
     if (input) chat_send(game, input);

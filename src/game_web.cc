@@ -27,15 +27,15 @@ static std::vector<std::unique_ptr<WebRequest>> web_queue;  // in the order the 
 
 #define WEB_LOG(function, ...) log_printf(__FILE__, __LINE__, function, __VA_ARGS__)
 
-static bool _web_host_byte(char c) { return isalnum((unsigned char)c) || c == '.' || c == '-' || c == '_'; }
-
 // "host" or "host:port" into host and port; false for anything else. The host goes into the request's
 // Host header as it is, so it may hold only what host names hold.
 static bool _web_parse(const std::string &spec, std::string &host, int &port) {
   const size_t colon = spec.find(':');
   host = spec.substr(0, colon);
   port = WEB_PORT;
-  if (host.empty() || host.size() > 255 || !std::all_of(host.begin(), host.end(), _web_host_byte)) return false;
+  const auto host_byte = [](char c) { return kez_http_host_byte((unsigned char)c); };
+  if (host.empty() || host.size() > size_t(KEZ_HTTP_HOST_MAX) || !std::all_of(host.begin(), host.end(), host_byte))
+    return false;
   if (colon == std::string::npos) return true;
   const std::string digits = spec.substr(colon + 1);
   if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return false;

@@ -75,13 +75,6 @@ static void _menus_base_size(Widget *w, float width, float height) {
   w->style.records[STYLE_BASE].height = height;
 }
 
-static var _menus_action(const char *type) {
-  var action;
-  var_dict0(action);
-  action["type"] = var(type);
-  return action;
-}
-
 void menus_frame(Game *game, Container &root, bool popup_bar) {
   MenusBG *bg = new MenusBG(game);
   _menus_base_size(bg, (float)game_ui_width(), (float)game_ui_height());
@@ -148,7 +141,7 @@ bool menus_tabs_strip(Container &root, const std::string &text, const std::strin
   Box *strip = new Box(row);
   strip->id = "tabs";
   // Presses on the strip stay off the page and the world beneath it.
-  strip->action.down = strip->action.up = _menus_action("ignore");
+  strip->action.down = strip->action.up = widget_action("ignore");
   root.add_at(strip, 0, 0);
   _menus_base_size(strip, (float)game_ui_width(), (float)MENUS_BAR_HEIGHT);
   strip->style.update();

@@ -26,14 +26,6 @@ constexpr int CONSOLE_FONT_SIZE = 20;
 
 static StyleRecord &_base(Widget *w) { return w->style.records[STYLE_BASE]; }
 
-// The action {"type": type}.
-static var _mods_action(const char *type) {
-  var action;
-  var_dict0(action);
-  action["type"] = var(type);
-  return action;
-}
-
 static bool _mods_arrow(const Event &e) {
   return e.type == EVT_KEYDOWN && (e.key == KEY_UP || e.key == KEY_RIGHT || e.key == KEY_DOWN || e.key == KEY_LEFT);
 }
@@ -78,7 +70,7 @@ void ModsAPI::console_build() {
   TextInput *input = new TextInput(font, "");
   input->id = "input";
   _base(input).width = game_ui_width() - prompt->outer_w;
-  input->action.change = _mods_action("input");
+  input->action.change = widget_action("input");
   table->cur_row = 0;
   table->add_cell(prompt, 1, 1);
   table->add_cell(new Box(input), 1, 1);
@@ -137,7 +129,7 @@ static Box *_mods_tab_bar(const std::string &tabs, const std::string &state) {
   bar->id = "tabs";
   _base(bar).width = game_ui_width();
   _base(bar).height = TAB_BAR_H;
-  bar->action.down = bar->action.up = _mods_action("ignore");  // presses on the bar stay off the page
+  bar->action.down = bar->action.up = widget_action("ignore");  // presses on the bar stay off the page
   return bar;
 }
 
@@ -150,7 +142,7 @@ static Widget *_mods_icon(const char *name, const char *image, const char *click
   b.width = b.height = ICON_SIZE;
   b.bg_image = gfx_img_load(image);
   b.margin_top = b.margin_right = b.margin_bottom = b.margin_left = ICON_MARGIN;
-  icon->action.click = _mods_action(click);
+  icon->action.click = widget_action(click);
   return icon;
 }
 

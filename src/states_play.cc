@@ -39,13 +39,6 @@ void states_screen_ui() {
   gfx_ortho();
 }
 
-var states_action(const char *type) {
-  var action;
-  var_dict0(action);
-  action["type"] = var(type);
-  return action;
-}
-
 bool states_escape(const Event &e) { return e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE; }
 
 // A dict action's "type"; empty for anything else.
@@ -90,7 +83,7 @@ bool StatesMatch::event_to_world(Event e, var &action) {
   if (ModsAPI::console_event(game, e)) return true;  // a shown console takes the keys first
   action = root.on_event(e);
   if (chat_panel_event(game, &root, e, action)) return true;
-  if (states_escape(e)) action = states_action("pause");
+  if (states_escape(e)) action = widget_action("pause");
   if (action.type() == VAR_DICT) return false;
   view_event(&game->data.vantor, &game->view, user, e, 1);
   return true;
@@ -176,7 +169,7 @@ void StatesLobby::event(Event e) {
   var action = root.on_event(e);
   if (chat_panel_event(game, &root, e, action)) return;
   widget_keep(action, _states_screen_event(game, e));
-  if (states_escape(e)) action = states_action("quit");
+  if (states_escape(e)) action = widget_action("quit");
   _states_dispatch(game, action);
 }
 
@@ -383,7 +376,7 @@ void StatesPlay2::event(Event e) {
   if (!_play2_showing(game)) return;
   var action;
   if (e.type == EVT_DOWN || e.type == EVT_MOVE || e.type == EVT_UP || !taken) action = root.on_event(whole);
-  if (states_escape(e)) action = states_action("pause");
+  if (states_escape(e)) action = widget_action("pause");
   if (_states_type(action) == "pause") {
     _states_pause(game, action, "pause");
   } else if (action.type() == VAR_DICT) {

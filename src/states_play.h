@@ -99,8 +99,6 @@ bool play_key_to_chat(StatesMatch *state, const Event &e);
 // The shared pieces of the play-side states.
 // Virtual screen = UI size at no rotation over the whole window, and the screen transform loaded.
 void states_screen_ui();
-// The action {"type": type}.
-var states_action(const char *type);
 // True for a key-down of Escape.
 bool states_escape(const Event &e);
 // The local user's item for player which (0, 1 or 2); 0 unless it is an item in use that is a user.

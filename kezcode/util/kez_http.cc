@@ -90,7 +90,7 @@ static int _http_buffer_grow(HttpBuffer *b, int64_t n) {
   return 0;
 }
 
-static bool _http_host_byte(unsigned char c) {
+bool kez_http_host_byte(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '-' || c == '_';
 }
 
@@ -113,7 +113,7 @@ static const char *_http_check_request(const char *host, int port, const char *p
     fprintf(stderr, "kez_http_open: host missing or longer than %d bytes\n", KEZ_HTTP_HOST_MAX);
     return "the host name is missing or too long";
   }
-  if (!_http_all(host, _http_host_byte)) {
+  if (!_http_all(host, kez_http_host_byte)) {
     fputs("kez_http_open: the host name holds a byte no host name has\n", stderr);
     return "the host name is not valid";
   }

@@ -64,6 +64,9 @@ void kez_net_deinit();
 // does not resolve (failures are not cached).
 const uint32_t *kez_gethostbyname(const char *host);
 
+// Whether c may stand in a host name (letters, digits, '.', '-', '_'): a host goes into the request's
+// Host header as it is.
+bool kez_http_host_byte(unsigned char c);
 // Starts a GET (body_length 0) or a form-encoded POST of `body` to host:port/path; never null. A
 // failure (bad arguments, lookup, socket) leaves the error flag set and the state HTTP_NOT_STARTED.
 // The request line and Host header are written as given, so a host holding anything but letters,
