@@ -390,30 +390,15 @@ static bool _gui_known_tag(const std::string &tag) {
   return std::find_if(std::begin(KNOWN), std::end(KNOWN), [&](const char *k) { return tag == k; }) != std::end(KNOWN);
 }
 
-static bool _gui_name_char(char c) { return isalnum((unsigned char)c) || c == '-' || c == '_'; }
-
-// Reads the tag that starts after the '<' at pos as the parser does: its name is the first run of name
-// characters, a '/' outside quotes closes it, a quote runs to its match, '>' ends it. Returns the
-// position after the tag (the end of the text for an unterminated one).
+// Reads the tag that starts after the '<' at pos as the parser does: its name (empty when it has
+// none) and whether a '/' closed it. Returns the position after the tag.
 static size_t _gui_flow_tag(const std::string &text, size_t pos, std::string &name, bool &closed) {
-  name.clear();
-  closed = false;
-  while (pos < text.size() && text[pos] != '>') {
-    const char c = text[pos];
-    if (c == '"' || c == '\'') {
-      const size_t match = text.find(c, pos + 1);
-      pos = match == std::string::npos ? text.size() : match + 1;
-    } else if (_gui_name_char(c)) {
-      size_t end = pos;
-      while (end < text.size() && _gui_name_char(text[end])) end++;
-      if (name.empty()) name = text.substr(pos, end - pos);
-      pos = end;
-    } else {
-      closed |= c == '/';
-      pos++;
-    }
-  }
-  return pos < text.size() ? pos + 1 : pos;
+  var token;
+  var_dict0(token);
+  pos = markup_read_tag(token, text, pos);
+  name = token.has("tag") ? token["tag"].str() : "";
+  closed = token.has("closed");
+  return pos;
 }
 
 bool gui_markup_is(const std::string &text) {

@@ -56,8 +56,7 @@ static size_t _markup_name_end(const std::string &text, size_t pos) {
   return pos;
 }
 
-// Reads one tag into `token` from just after its '<'; returns the position after its '>' (or the end).
-static size_t _markup_read_tag(const var &token, const std::string &text, size_t pos) {
+size_t markup_read_tag(const var &token, const std::string &text, size_t pos) {
   int phase = MARKUP_WANT_TAG;
   std::string last_name;
   while (pos < text.size()) {
@@ -102,7 +101,7 @@ var markup_parse(const std::string &text) {
       pending.clear();
       var token;
       var_dict0(token);
-      pos = _markup_read_tag(token, text, pos + 1);
+      pos = markup_read_tag(token, text, pos + 1);
       tokens.append(token);
       current = token;
     } else if (c == '&') {

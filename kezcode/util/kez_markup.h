@@ -12,6 +12,9 @@
 
 // The token list of `text`, one dict per tag in text order. Never fails: any bytes give a list.
 var markup_parse(const std::string &text);
+// Reads one tag into the dict `token` ("tag", "closed", its attributes) from just after its '<';
+// returns the position after its '>' (the end of the text for an unterminated tag).
+size_t markup_read_tag(const var &token, const std::string &text, size_t pos);
 // Appends the replacement of the entity whose '&' is at `amp` (reading no further than `end`) to `out`
 // and returns the position after the entity. A name outside the table, also an empty one, gives "?".
 size_t markup_entities_decode(std::string &out, const std::string &text, size_t amp, size_t end);
