@@ -15,7 +15,6 @@ local BRICKS_FIELD_W = 640
 local BRICKS_FIELD_H = 420
 
 local match = nil
-local shown_left = nil  -- the brick count the status line shows
 
 -- The wall: every brick an unowned planet, a bit stronger row by row from the bottom up.
 local function bricks_wall(neutral)
@@ -37,13 +36,10 @@ local function bricks_start()
     player = 1,
   })
   bricks_wall(match.neutral)
-  shown_left = nil
 end
 
--- The status line counts the bricks still standing; it is set only when the count changes.
+-- The status line counts the bricks still standing.
 local function bricks_status(left)
-  if left == shown_left then return end
-  shown_left = left
   w2_param_set("status", "Take every brick before the bot does: " .. left .. " left")
 end
 

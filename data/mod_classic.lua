@@ -27,7 +27,7 @@ local function classic_start()
     seats = seats,
     planets = math.random(CLASSIC_PLANETS_MIN, CLASSIC_PLANETS_MAX),
     player = 1,
-    status = "You against " .. (#seats - 1) .. (#seats == 2 and " bot" or " bots") .. ": take every planet",
+    status = "You against " .. match_bots_text(seats) .. ": take every planet",
   })
 end
 

@@ -224,15 +224,25 @@ function match_result_page(m, lines)
   return util_result_page(m.result, all)
 end
 
--- Ends the match with that result: the status line says it and the result page comes up; lines
--- are kept for the page to show again after a pause.
+-- Shows the result page with these lines, and keeps them for the page to show again after a pause.
+function match_show_result(m, lines)
+  m.lines = lines
+  w2_param_set("html", match_result_page(m, lines))
+end
+
+-- Ends the match with that result: the status line says it and the result page comes up.
 function match_end(m, result, lines)
   m.over = true
   m.result = result
-  m.lines = lines
   w2_param_set("status", result)
-  w2_param_set("html", match_result_page(m, lines))
+  match_show_result(m, lines)
   w2_param_set("state", "pause")
+end
+
+-- "1 bot" or "N bots": the computer players among the seats, all but the player's own.
+function match_bots_text(seats)
+  local bots = #seats - 1
+  return bots .. (bots == 1 and " bot" or " bots")
 end
 
 -- Runs the match clock, counts the survivors now and then, and ends the match once it is decided.

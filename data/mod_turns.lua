@@ -15,16 +15,13 @@ local TURNS_SEATS = {
 }
 
 local match = nil
-local round = {number = 0, planning = false, left = 0, shown = nil}
+local round = {number = 0, planning = false, left = 0}
 
 -- The status line: the round, its phase and the whole seconds the phase has left (counted up, so
--- 0.2 s left still reads 1). It is set only when its text changes.
+-- 0.2 s left still reads 1).
 local function turns_status()
   local what = round.planning and "plan your moves" or "action"
-  local text = "Round " .. round.number .. ": " .. what .. " (" .. math.ceil(round.left) .. " s)"
-  if text == round.shown then return end
-  round.shown = text
-  w2_param_set("status", text)
+  w2_param_set("status", "Round " .. round.number .. ": " .. what .. " (" .. math.ceil(round.left) .. " s)")
 end
 
 -- Switches to a phase: its speed, its length and the status line.
@@ -45,7 +42,6 @@ end
 local function turns_start()
   match = match_start({seats = TURNS_SEATS, planets = TURNS_PLANETS, player = 1})
   round.number = 0
-  round.shown = nil
   turns_phase(true)
 end
 

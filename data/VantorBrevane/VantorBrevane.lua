@@ -34,8 +34,7 @@ local function campaign_start()
     seats = seats,
     planets = CAMPAIGN_PLANETS_BASE + level * CAMPAIGN_PLANETS_STEP,
     player = 1,
-    status = "Level " .. level .. " of " .. CAMPAIGN_LEVELS .. ": " .. (#seats - 1)
-      .. (#seats == 2 and " bot" or " bots") .. " to beat",
+    status = "Level " .. level .. " of " .. CAMPAIGN_LEVELS .. ": " .. match_bots_text(seats) .. " to beat",
   })
   for _, bot in ipairs(match.bots) do
     w2_item_set(bot.user, "ships_production_factor", 1 + (level - 1) * 0.1)
@@ -53,8 +52,7 @@ local function campaign_result()
     lines[2] = "The campaign is won. Play the last level again, or leave."
   end
   w2_param_set("data", tostring(level))
-  match.lines = lines
-  w2_param_set("html", match_result_page(match, lines))
+  match_show_result(match, lines)
 end
 
 -- Entry points the engine calls.
