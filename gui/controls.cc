@@ -11,7 +11,6 @@
 
 static const int SKIN_INSET = 10;       // the skins' 9-slice border
 static const char *FONT_NAME = "font";  // every control's font
-static const int FONT_SIZE = 20;
 
 // How a class of the skin table builds its button.
 enum SkinKind { SKIN_PAIR, SKIN_TAB, SKIN_TAB_PAIR };
@@ -125,7 +124,8 @@ Box *gui_button_tab(const var &click, Widget *content) {
 }
 
 Box *gui_button_by_class(const var &click, Widget *content, const var &token) {
-  if (!content) content = new Label(font_load(FONT_NAME, FONT_SIZE), _controls_attr(token, "value").str().c_str());
+  if (!content)
+    content = new Label(font_load(FONT_NAME, GUI_CONTROL_FONT_SIZE), _controls_attr(token, "value").str().c_str());
   const std::string cls = _controls_attr(token, "class").str();
   for (const SkinEntry &s : SKINS) {
     if (cls != s.cls) continue;
@@ -141,7 +141,7 @@ Box *gui_button_by_class(const var &click, Widget *content, const var &token) {
 }
 
 TextInput *gui_text_input(const char *name, const char *text) {
-  const int font = font_load(FONT_NAME, FONT_SIZE);
+  const int font = font_load(FONT_NAME, GUI_CONTROL_FONT_SIZE);
   TextInput *t = new TextInput(font, text);
   t->id = name ? name : "";
   StyleRecord &b = t->style.records[STYLE_BASE];
@@ -154,7 +154,12 @@ TextInput *gui_text_input(const char *name, const char *text) {
 }
 
 NumSlider::NumSlider(int v, int lo, int hi, int st)
-    : low(lo), high(hi), value(v), step(st != 0 ? st : 1), font(font_load(FONT_NAME, FONT_SIZE)), dragging(0) {
+    : low(lo),
+      high(hi),
+      value(v),
+      step(st != 0 ? st : 1),
+      font(font_load(FONT_NAME, GUI_CONTROL_FONT_SIZE)),
+      dragging(0) {
   _controls_size(*this, 160, 44);
   _controls_sides(style.records[STYLE_BASE], 1, 0);
   text_w = widget_trunc(font_text_width(font, "  888"));
@@ -273,7 +278,7 @@ void MyToggle::paint_inner() {
 }
 
 MyToggle *gui_toggle(const char *name, int value) {
-  MyToggle *t = new MyToggle(value, font_load(FONT_NAME, FONT_SIZE));
+  MyToggle *t = new MyToggle(value, font_load(FONT_NAME, GUI_CONTROL_FONT_SIZE));
   t->id = name ? name : "";
   _controls_size(*t, 80, 44);
   _controls_sides(t->style.records[STYLE_BASE], 4, 1);

@@ -11,6 +11,9 @@
 #include "table.h"
 #include "text_input.h"
 
+// The size every control writes its text at, in UI units.
+constexpr int GUI_CONTROL_FONT_SIZE = 20;
+
 // A horizontal integer slider: a track, a knob and the value printed at the right. Arrow keys move it
 // only while it is held; the page hears of a change through `change` at the release.
 class NumSlider : public Widget {

@@ -3,6 +3,7 @@
 
 #include <net/if.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,13 +65,8 @@ static void _settings_defaults(GameSettings *s) {
   s->ui_multitouch = 1;
 }
 
-static int32_t _settings_clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : v > high ? high : v; }
-
 static bool _settings_vres_listed(int32_t vres) {
-  for (int32_t listed : GAME_SETTINGS_VRES) {
-    if (vres == listed) return true;
-  }
-  return false;
+  return std::find(std::begin(GAME_SETTINGS_VRES), std::end(GAME_SETTINGS_VRES), vres) != std::end(GAME_SETTINGS_VRES);
 }
 
 // The listed UI size nearest to the stored one (the smaller on a tie).
@@ -87,16 +83,16 @@ static int32_t _settings_vsize_nearest(int32_t vsize) {
 // so a volume never becomes a gain above 1 and no window of an unlisted size is tried. Values that
 // are already valid stay exactly as stored.
 static void _settings_clamp_words(GameSettings *s) {
-  s->music_volume = _settings_clamp(s->music_volume, 0, 100);
-  s->sound_volume = _settings_clamp(s->sound_volume, 0, 100);
+  s->music_volume = std::clamp<int32_t>(s->music_volume, 0, 100);
+  s->sound_volume = std::clamp<int32_t>(s->sound_volume, 0, 100);
   if (s->vres != -1 && !_settings_vres_listed(s->vres)) s->vres = -1;
   if (s->vfull != -1) s->vfull = 1;  // only -1 means windowed
   s->vsize = _settings_vsize_nearest(s->vsize);
   s->logged_in = s->logged_in != 0;
   for (int32_t *w = &s->ui_box; w <= &s->ui_unnamed[1]; w++) {
-    if (w != &s->ui_percent) *w = _settings_clamp(*w, -1, 1);  // the option words are tri-states
+    if (w != &s->ui_percent) *w = std::clamp<int32_t>(*w, -1, 1);  // the option words are tri-states
   }
-  s->ui_percent = _settings_clamp(s->ui_percent, 5, 100);  // what an order may send
+  s->ui_percent = std::clamp<int32_t>(s->ui_percent, 5, 100);  // what an order may send
 }
 
 // Text fields read from a file may lack their NUL.

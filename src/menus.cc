@@ -23,9 +23,8 @@
 #include "scroll.h"
 #include "vantor_paint.h"
 
-constexpr int MENUS_BAR_HEIGHT = 44;  // the bottom bar's button keeps its default height; tabs are as high
 constexpr int MENUS_SCROLL_GUTTER = 22;
-constexpr int MENUS_TAB_FONT = 20;        // the controls' font size
+constexpr int MENUS_TAB_FONT = GUI_CONTROL_FONT_SIZE;  // the tabs' labels match every other button
 constexpr int MENUS_TAB_FONT_MIN = 8;     // below this a label is no longer readable at the largest UI size
 constexpr int MENUS_TAB_TEXT_MARGIN = 4;  // kept free at each side of a tab's label
 

@@ -15,6 +15,10 @@
 
 struct Game;
 
+// The height of a page's bottom bar and of a tab strip: the bar's button keeps its default height,
+// and tabs are as high.
+constexpr int MENUS_BAR_HEIGHT = 44;
+
 // The shared menu state: the Game and the root container the page's widgets hang from.
 class MenusState : public State {
  public:

@@ -28,7 +28,7 @@ void MenusNews::init() {
   var style;
   var_dict0(style);
   style["p:max-width"] = var(NEWS_WRAP);
-  root.add_at(menus_page_box(gui_build(markup, style), -44), 0, 0);
+  root.add_at(menus_page_box(gui_build(markup, style), -MENUS_BAR_HEIGHT), 0, 0);
 }
 
 var MenusNews::message(var msg) {
@@ -60,7 +60,8 @@ void MenusNews::event(Event e) {
 }
 
 static std::string _error_markup(const std::string &text) {
-  return "<table class='error'><tr><td height=80><p width=240 align=center name='error:message'>" + text +
+  return "<table class='error'><tr><td height=80><p width=" + std::to_string(ERROR_WRAP) +
+         " align=center name='error:message'>" + text +
          "</p><tr><td><input type='button' value='Continue' onclick='continue'></table>";
 }
 

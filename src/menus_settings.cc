@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <vector>
 
 #include "game.h"
@@ -170,29 +169,22 @@ void MenusSettingsAudio::event(Event e) {
   menus_tabs_handle(game, a);
 }
 
-// The fixed sizes without duplicates, largest area first (equal areas keep list order).
-static std::vector<std::pair<int, int>> _video_sizes() {
-  std::vector<std::pair<int, int>> out;
-  std::set<int> seen;
-  for (int32_t vres : GAME_SETTINGS_VRES) {
-    if (seen.insert(vres).second) out.push_back({vres >> 16, vres & 0xFFFF});
-  }
-  std::stable_sort(out.begin(), out.end(), [](const std::pair<int, int> &a, const std::pair<int, int> &b) {
-    return a.first * a.second > b.first * b.second;
-  });
+// The fixed sizes (width << 16 | height), largest area first (equal areas keep list order).
+static std::vector<int32_t> _video_sizes() {
+  std::vector<int32_t> out(std::begin(GAME_SETTINGS_VRES), std::end(GAME_SETTINGS_VRES));
+  std::stable_sort(out.begin(), out.end(),
+                   [](int32_t a, int32_t b) { return (a >> 16) * (a & 0xFFFF) > (b >> 16) * (b & 0xFFFF); });
   return out;
 }
 
 static std::string _video_resolutions(int cols) {
   std::string out = "<tr><td><input type='option' name='vres' value='-1' title='Auto' />";
   int k = 1;
-  for (const auto &size : _video_sizes()) {
-    if (k >= 24) break;
+  for (int32_t vres : _video_sizes()) {
     if (k % cols == 0) out += "<tr>";
     char title[32];
-    snprintf(title, sizeof title, "%dx%d", size.first, size.second);
-    out += "<td><input type='option' name='vres' value='" + std::to_string(size.first * 65536 + size.second) +
-           "' title='" + title + "' />";
+    snprintf(title, sizeof title, "%dx%d", vres >> 16, vres & 0xFFFF);
+    out += "<td><input type='option' name='vres' value='" + std::to_string(vres) + "' title='" + title + "' />";
     k++;
   }
   return out;

@@ -13,7 +13,7 @@ static const char CLANS_URL[] = "http://www.vantor-brevane.invalid/clans";
 static void _menus_content_box(Game *game, Container &root, const char *markup) {
   menus_page_reset(root);
   menus_frame(game, root, true);
-  root.add_at(menus_page_box(gui_build(markup, var()), -44), 0, 0);
+  root.add_at(menus_page_box(gui_build(markup, var()), -MENUS_BAR_HEIGHT), 0, 0);
 }
 
 void MenusSplash::init() {

@@ -14,14 +14,14 @@
 #include "scroll.h"
 #include "text_input.h"
 
-constexpr float TAB_BAR_H = 44;       // the tab bar's height, and the step the page moves down by
-constexpr float SCROLL_SIDE = 22;     // the room a vertical slider takes beside a page
-constexpr int PAGE_PADDING = 10;      // above and below a page's content
-constexpr int LOBBY_PADDING = 5;      // above and below the lobby's content
-constexpr float LOBBY_H = 276;        // the lobby's height before it follows the match view
-constexpr float ICON_SIZE = 34;       // the quit and settings icons
-constexpr int ICON_MARGIN = 5;        // around each icon
-constexpr size_t TABS_PAGE_MIN = 16;  // a "tabs" page of no more characters shows only the bar
+constexpr float TAB_BAR_H = MENUS_BAR_HEIGHT;  // the tab bar's height, and the step the page moves down by
+constexpr float SCROLL_SIDE = 22;              // the room a vertical slider takes beside a page
+constexpr int PAGE_PADDING = 10;               // above and below a page's content
+constexpr int LOBBY_PADDING = 5;               // above and below the lobby's content
+constexpr float LOBBY_H = 276;                 // the lobby's height before it follows the match view
+constexpr float ICON_SIZE = 34;                // the quit and settings icons
+constexpr int ICON_MARGIN = 5;                 // around each icon
+constexpr size_t TABS_PAGE_MIN = 16;           // a "tabs" page of no more characters shows only the bar
 constexpr int CONSOLE_FONT_SIZE = 20;
 
 static StyleRecord &_base(Widget *w) { return w->style.records[STYLE_BASE]; }

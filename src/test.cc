@@ -24,8 +24,8 @@ constexpr int TRANS_FADE = 2;
 static void _test_drain(Net *net, const char *side, std::vector<std::string> &lines) {
   NetMsg msg;
   while (net->recv(&msg)) {
-    LOG_PRINTF("%s: [%s] %s '%s'\n", side, msg.peer.c_str(), msg.type.c_str(), msg.data.c_str());
     lines.push_back(std::string(side) + ": [" + msg.peer + "] " + msg.type + " '" + msg.data + "'");
+    LOG_PRINTF("%s\n", lines.back().c_str());
   }
 }
 

@@ -162,8 +162,7 @@ void view_screen_set(View *view, World *world, float w, float h) {
   if (!view->initialised) view_init(view, world, 0);
   const float screen[4] = {0, 0, w, h};
   memcpy(view->screen_rect, screen, sizeof(screen));
-  view_margins(view);
-  view_fit(view, world);
+  view_refresh(view, world);
   view_visible_rect(view);
 }
 

@@ -119,19 +119,21 @@ struct Chord {
 struct Score {
   const char *title;        // the Vorbis TITLE tag
   float loop_seconds;
-  float chord_seconds;      // loop_seconds / number of chords
   float sweep_seconds;      // period of the low-pass's slow opening and closing
   float pad_bass, pad_note; // the pad's level for the bass note and for each chord note
   std::vector<Chord> chords;
   std::vector<int> bells;   // sparse high bell notes over the pad; none when empty
   float pulse_bpm;          // the bass pulse and arpeggio in eighths at this tempo; 0 for none
   unsigned seed;
+
+  // Each chord's share of the loop.
+  float chord_seconds() const { return loop_seconds / chords.size(); }
 };
 
 // The menus: D minor, drifting — Dm9, Bbmaj7(#11), Fmaj7, Cadd9 — with bells from the D minor
 // pentatonic.
 const Score kMenuScore = {
-    "Vantor Brevane menu", 64.0f, 16.0f, 32.0f, 0.22f, 0.1f,
+    "Vantor Brevane menu", 64.0f, 32.0f, 0.22f, 0.1f,
     {{38, {50, 57, 60, 64, 65}}, {34, {46, 53, 57, 62, 64}}, {41, {53, 57, 60, 64, 69}}, {36, {48, 55, 62, 64, 67}}},
     {74, 76, 77, 79, 81, 84, 86}, 0.0f, 401,
 };
@@ -139,7 +141,7 @@ const Score kMenuScore = {
 // The match: A minor with more push — Am9, Fmaj7(#11), Dm9, Em9 — at 120 beats a minute, so a
 // chord lasts eight bars and the loop 128 beats.
 const Score kMatchScore = {
-    "Vantor Brevane match", 64.0f, 16.0f, 32.0f, 0.14f, 0.06f,
+    "Vantor Brevane match", 64.0f, 32.0f, 0.14f, 0.06f,
     {{45, {57, 60, 64, 67, 71}}, {41, {53, 57, 60, 64, 71}}, {38, {50, 53, 57, 60, 64}}, {40, {52, 55, 59, 62, 66}}},
     {}, 120.0f, 402,
 };
@@ -228,7 +230,7 @@ void add_pluck(Loop &loop, float start, float note, float amplitude, float decay
 void add_pulse(Loop &loop, const Score &score) {
   constexpr int kFigure[] = {0, 2, 1, 3, 4, 3, 2, 1};
   const float eighth = 30.0f / score.pulse_bpm;
-  const int per_chord = static_cast<int>(std::lround(score.chord_seconds / eighth));
+  const int per_chord = static_cast<int>(std::lround(score.chord_seconds() / eighth));
   for (size_t c = 0; c < score.chords.size(); c++) {
     const Chord &chord = score.chords[c];
     for (int k = 0; k < per_chord; k++) {
@@ -310,8 +312,8 @@ Loop make_music(const Score &score) {
   Rng rng(score.seed);
   for (size_t c = 0; c < score.chords.size(); c++) {
     // Each chord swells in while the last one fades, so the harmony drifts rather than steps.
-    float start = c * score.chord_seconds - kPadFade * 0.5f + score.loop_seconds;  // + a loop: start stays positive
-    float hold = score.chord_seconds;
+    float start = c * score.chord_seconds() - kPadFade * 0.5f + score.loop_seconds;  // + a loop: start stays positive
+    float hold = score.chord_seconds();
     const Chord &chord = score.chords[c];
     add_pad_note(loop, wave, rng, start, hold, static_cast<float>(chord.bass), score.pad_bass, 0.0f);
     for (int note : chord.notes) add_pad_note(loop, wave, rng, start, hold, static_cast<float>(note), score.pad_note, 1.0f);
