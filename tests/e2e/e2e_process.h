@@ -1,8 +1,12 @@
 // Starting the real executable in a test: its own APPDATA, captured output, bounded waits.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,3 +39,22 @@ std::string shell_output(const std::string &command);
 bool x_close_window(unsigned long window);
 // Waits (bounded) until a visible window titled "Vantor Brevane" exists; its X id, or 0.
 unsigned long x_wait_window(int timeout_s);
+
+// A test with a folder of its own for the mod files it hands the game, removed with the test.
+class ModFolderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vantor-e2e-mods-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    folder = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+  // Writes the mod file and returns its path.
+  std::string mod(const std::string &name, const std::string &text) {
+    const std::string path = folder + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  std::string folder;
+};

@@ -2,10 +2,7 @@
 // runs on, and a signal ends the server within two seconds even while a mod is inside a long call.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "e2e_process.h"
@@ -15,23 +12,12 @@ static const int QUIT_MS = 2000;
 
 namespace {
 
-// A mod file in a folder of its own, removed with the test.
-class HostileMod : public testing::Test {
+// Hostile mod files, each run by a real headless server.
+class HostileMod : public ModFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/vantor-hostile-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
-  std::string mod(const std::string &name, const std::string &text) {
-    std::string path = folder + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-  }
   // Starts the server on the mod and waits until its output holds text.
   GameProcess start(const std::string &path, const std::string &text) {
-    GameProcess p = game_start({"-headless", "-port", "27131", "-mod", path});
+    GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", path});
     EXPECT_TRUE(wait_for_text(p.output, text, START_MS)) << file_text(p.output);
     return p;
   }
@@ -43,8 +29,6 @@ class HostileMod : public testing::Test {
     ASSERT_GE(log.size(), 22u);
     EXPECT_EQ(log.substr(log.size() - 22), "\n[_driver_log_deinit]\n");
   }
-
-  std::string folder;
 };
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <filesystem>
-#include <fstream>
 
 #include "e2e_process.h"
 #include "http_test_server.h"
@@ -31,21 +29,13 @@ const char MOD[] =
     "  if string.sub(e.type, 1, 4) == 'api:' then print('api event ' .. e.type .. ' ' .. e.value) end\n"
     "end\n";
 
-class GameWeb : public testing::Test {
+class GameWeb : public ModFolderTest {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/vantor-e2e-web-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    folder = dir;
-    std::ofstream(folder + "/web_mod.lua") << MOD;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
   // A headless server running the mod, pointed at the service.
   GameProcess start(const WebService &service, const char *calls) {
-    return game_start({"-headless", "-mod", folder + "/web_mod.lua", "-calls", calls},
+    return game_start({"-headless", "-mod", mod("web_mod.lua", MOD), "-calls", calls},
                       {{"VANTOR_WEB_HOST", service.host()}});
   }
-  std::string folder;
 };
 
 WebService::Answer echo_service() {
