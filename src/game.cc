@@ -251,11 +251,12 @@ static void _game_recentre_grabbed_window() {
 }
 
 void Game::paint() {
+  if (paint_frame()) frame_wait();
+}
+
+bool Game::paint_frame() {
   // Without a window or GL context there is nothing to draw on: only pace the frame.
-  if (headless || !driver_gl_context()) {
-    frame_wait();
-    return;
-  }
+  if (headless || !driver_gl_context()) return true;
   glBindFramebuffer(GL_FRAMEBUFFER, trans_framebuffer(1));
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   gl_check(0);
@@ -263,7 +264,7 @@ void Game::paint() {
     if (!trans_new_captured()) trans_capture(2, -1, this);
     trans_paint();
     driver_video_swap();
-    return;
+    return false;
   }
   gfx_gl_state_reset();
   gl_check(1);
@@ -276,7 +277,7 @@ void Game::paint() {
   gl_check(5);
   driver_video_swap();
   gl_check(6);
-  frame_wait();
+  return true;
 }
 
 void Game::frame_wait() {

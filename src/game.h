@@ -45,6 +45,8 @@ struct Game {
   void event(Event e);
   void loop();
   void paint();
+  // One frame of paint without the pacing; false when the frame is a transition's, which is not paced.
+  bool paint_frame();
   void deinit();
   void state_reinit();
   void video_apply();

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Runs a command on a private Xvfb server with a 24-bit screen. -displayfd lets the server pick a free
-# display number itself, so tests running in parallel never race for one.
+# Runs a command on a private Xvfb server with a 24-bit screen of VB_SCREEN (1280x720 unless set).
+# -displayfd lets the server pick a free display number itself, so tests running in parallel never race
+# for one.
 set -u
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${VB_SCREEN:-1280x720}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xpid=$!
 read -r num <"$fifo"
 rm -f "$fifo"
 export DISPLAY=":$num"
-# One rendering thread per GL process: many tests draw at once, and the software renderer would
-# otherwise start a thread per core in each of them.
-export LP_NUM_THREADS=1
+# One rendering thread per GL process unless asked otherwise: many tests draw at once, and the software
+# renderer would otherwise start a thread per core in each of them.
+export LP_NUM_THREADS=${LP_NUM_THREADS:-1}
 "$@"
 rc=$?
 kill "$xpid" 2>/dev/null
