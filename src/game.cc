@@ -221,6 +221,7 @@ void Game::loop() {
   if (!headless) {
     _game_login_event(this);  // a server has no player of its own to post friends for
     gfx_reload();
+    if (!trans_running()) gfx_tex_preload_step();  // a transition's frames are the busiest: no upload there
     font_reload();
     sound_reload();
   }
@@ -261,7 +262,7 @@ bool Game::paint_frame() {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   gl_check(0);
   if (trans_running()) {
-    if (!trans_new_captured()) trans_capture(2, -1, this);
+    if (trans_new_due()) trans_capture(2, -1, this);
     trans_paint();
     driver_video_swap();
     return false;

@@ -6,9 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "game.h"
+#include "kez_driver-files.h"
 #include "kez_driver-sdl2.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
@@ -76,6 +81,24 @@ float game_video_rotation() { return gfx_state ? gfx_state->rotation : 0.0f; }
 
 void game_video_pointer(Event &e) { gfx_event_to_virtual(e); }
 
+// The texture names of the data folder's own images, the largest files first: they cost the most
+// to decode when a screen wants them. Variants ("@2x", "~desktop") are found through their base name.
+static std::vector<std::string> _game_data_images() {
+  std::vector<std::pair<uintmax_t, std::string>> files;
+  std::error_code error;
+  for (const auto &entry : std::filesystem::directory_iterator(driver_data_dir(), error)) {
+    const std::filesystem::path path = entry.path();
+    const std::string ext = path.extension().string(), name = path.stem().string();
+    const bool image = ext == ".png" || ext == ".jpg" || ext == ".tga" || ext == ".kez";
+    if (!image || name.find_first_of("@~") != std::string::npos || !entry.is_regular_file(error)) continue;
+    files.push_back({entry.file_size(error), name});
+  }
+  std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+  std::vector<std::string> names;
+  for (const auto &file : files) names.push_back(file.second);
+  return names;
+}
+
 void game_video_reset(int rebuild) {
   if (rebuild) {
     font_deinit();
@@ -96,6 +119,7 @@ void game_video_reset(int rebuild) {
   game_splash_paint();
   driver_video_swap();
   trans_init(game);
+  gfx_tex_preload(_game_data_images());
 }
 
 void state_paint_current() {

@@ -21,7 +21,9 @@ struct TransState {
   int total;
   int remaining;
   bool new_captured;
+  bool old_fresh;  // the old picture was taken in this frame: the new one waits for the next
   float accumulated;
+  float shot_u[3], shot_v[3];  // the share of each framebuffer a picture covers
   uint32_t framebuffer[3];
   uint32_t texture[3];
 };
@@ -30,6 +32,7 @@ static TransState trans;
 
 bool trans_running() { return trans.remaining > 0; }
 bool trans_new_captured() { return trans.new_captured; }
+bool trans_new_due() { return trans.remaining > 0 && !trans.new_captured && !trans.old_fresh; }
 
 uint32_t trans_framebuffer(int which) {
   return trans.made && which >= 1 && which <= 3 ? trans.framebuffer[which - 1] : 0;
@@ -63,12 +66,18 @@ void trans_init(Game *game) {
   trans_capture(1, 2, game);
 }
 
-// Renders the splash (first time) or the current state into picture `which`.
+// Renders the splash (first time) or the current state into picture `which`, at the window's own size
+// where the framebuffer holds it: a larger picture would only cost more pixels to paint.
 static void _trans_render(int which) {
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   glBindFramebuffer(GL_FRAMEBUFFER, trans.framebuffer[which - 1]);
-  glViewport(0, 0, FBO_W, FBO_H);
+  const int w = app_info && app_info->width > 0 && app_info->width < FBO_W ? app_info->width : FBO_W;
+  const int h = app_info && app_info->height > 0 && app_info->height < FBO_H ? app_info->height : FBO_H;
+  trans.shot_u[which - 1] = (float)w / FBO_W;
+  trans.shot_v[which - 1] = (float)h / FBO_H;
+  trans.old_fresh = which == 1;
+  glViewport(0, 0, w, h);
   if (trans.first_time) {
     trans.first_time = false;
     trans.mode = 2;
@@ -115,7 +124,8 @@ static void _trans_picture(int which, float s, float a, const Vec3 &lo, const Ve
   float w = hi.x - lo.x, h = hi.y - lo.y;
   float cx = (lo.x + hi.x) / 2, cy = (lo.y + hi.y) / 2;
   gl_color_premul(1, 1, 1, a);
-  gfx_tex_draw(trans.texture[which - 1], 0, 1, 1, -1, cx - s * w / 2, cy - s * h / 2, s * w, s * h);
+  const float u = trans.shot_u[which - 1], v = trans.shot_v[which - 1];  // drawn upside down: GL counts rows up
+  gfx_tex_draw(trans.texture[which - 1], 0, v, u, -v, cx - s * w / 2, cy - s * h / 2, s * w, s * h);
 }
 
 void trans_paint() {
@@ -127,16 +137,19 @@ void trans_paint() {
   float t = 1.0f - (float)trans.remaining / (float)trans.total;
   Vec3 lo, hi;
   unproject_screen_corners(gfx_state->rotation, &lo, &hi);
+  // Until the new screen is taken (the frame after the old one was), only the old picture shows.
+  const float shown = trans.new_captured ? t : 0;
   if (trans.mode == 1) {
-    _trans_picture(1, 1 + 2 * t, 1 - t, lo, hi);
-    _trans_picture(2, 0.5f + t / 2, t, lo, hi);
+    _trans_picture(1, 1 + 2 * t, 1 - shown, lo, hi);
+    if (trans.new_captured) _trans_picture(2, 0.5f + t / 2, t, lo, hi);
   } else if (trans.mode == 4) {
-    _trans_picture(1, 1 - t / 2, 1 - t, lo, hi);
-    _trans_picture(2, 2 - t, t, lo, hi);
+    _trans_picture(1, 1 - t / 2, 1 - shown, lo, hi);
+    if (trans.new_captured) _trans_picture(2, 2 - t, t, lo, hi);
   } else if (trans.mode == 2) {
     _trans_picture(1, 1, 1, lo, hi);
-    _trans_picture(2, 1, t, lo, hi);
+    if (trans.new_captured) _trans_picture(2, 1, t, lo, hi);
   }
+  trans.old_fresh = false;
   glColor4f(1, 1, 1, 1);
   gfx_state->rotation = rotation;
 }

@@ -7,7 +7,8 @@ struct Game;
 
 // Makes the three framebuffers once and starts a cross-fade from the splash logo.
 void trans_init(Game *game);
-// Makes a 2048 x 1024 colour texture and a framebuffer drawing into it.
+// Makes a 2048 x 1024 colour texture and a framebuffer drawing into it; a picture takes the window's
+// size within it.
 void fbo_create(uint32_t *framebuffer, uint32_t *texture);
 // Forgets the framebuffers (after a new GL context) so that trans_init makes them again.
 void trans_forget();
@@ -21,5 +22,8 @@ void trans_step(float dt);
 bool trans_running();
 // True once the new screen of the running transition has been captured.
 bool trans_new_captured();
-// Draws the blend of the two pictures.
+// True when the new screen is to be captured now: a transition runs without it, and the old screen was
+// not captured in this same frame (two captures and the blend in one frame would stall it).
+bool trans_new_due();
+// Draws the blend of the two pictures (the old one alone until the new one is captured).
 void trans_paint();

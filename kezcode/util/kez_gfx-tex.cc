@@ -6,6 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -266,26 +271,6 @@ void gfx_atlas_load(const char *path, int texture) {
   while (it.next_kv(key, value)) _gfx_atlas_frame(key.str(), value, texture);
 }
 
-GfxUpload driver_tex_load(const char *path) {
-  size_t length = 0;
-  unsigned char *file = driver_file_alloc(path, &length);
-  bool read = file != nullptr;
-  int w = 0, h = 0, channels = 0;
-  unsigned char *rgba =
-      read && length <= INT_MAX ? stbi_load_from_memory(file, (int)length, &w, &h, &channels, 4) : nullptr;
-  free(file);
-  if (!rgba) {
-    const char *why = read ? stbi_failure_reason() : "unreadable file";
-    fprintf(stderr, "stbi_load failed %s - %s\n", path, why ? why : "unknown");
-    return GfxUpload{};
-  }
-  GfxUpload u = driver_tex_upload(rgba, w, h);
-  fprintf(stderr, "loaded %s as %d (%d,%d)->(%d,%d):(%d,%d)\n", path, (int)u.gl, w, h, u.image_w, u.image_h, u.tex_w,
-          u.tex_h);
-  stbi_image_free(rgba);
-  return u;
-}
-
 // The padded side: the smallest power of two from 64 to 4096 that holds n; beyond 4096, n itself.
 static int _gfx_tex_side(int n) {
   for (int side = 64; side <= 4096; side *= 2) {
@@ -368,5 +353,146 @@ GfxUpload driver_tex_upload(unsigned char *rgba, int w, int h) {
   std::vector<unsigned char> padded;
   const unsigned char *pixels = _gfx_tex_prepare(rgba, w, h, driver_is_mobile(), padded, u);
   if (driver_gl_context()) u.gl = _gfx_tex_create(pixels, u.tex_w, u.tex_h);  // a headless server keeps sizes only
+  return u;
+}
+
+// An image file decoded and made ready for upload: premultiplied, padded and, on a small device, halved.
+struct GfxDecoded {
+  std::vector<unsigned char> pixels;  // tex_w x tex_h RGBA; empty when the file did not decode
+  GfxUpload sizes;                    // without a GL name
+};
+
+// Decodes the file into `out`; false (a line on the error stream says why) when it cannot. Runs on the
+// main thread or the preload worker: it touches no GL and no shared state.
+static bool _gfx_decode(const char *path, bool small, GfxDecoded &out) {
+  size_t length = 0;
+  unsigned char *file = driver_file_alloc(path, &length);
+  bool read = file != nullptr;
+  int w = 0, h = 0, channels = 0;
+  unsigned char *rgba =
+      read && length <= INT_MAX ? stbi_load_from_memory(file, (int)length, &w, &h, &channels, 4) : nullptr;
+  free(file);
+  if (!rgba) {
+    const char *why = read ? stbi_failure_reason() : "unreadable file";
+    fprintf(stderr, "stbi_load failed %s - %s\n", path, why ? why : "unknown");
+    return false;
+  }
+  std::vector<unsigned char> padded;
+  const unsigned char *pixels = _gfx_tex_prepare(rgba, w, h, small, padded, out.sizes);
+  if (pixels == padded.data()) {
+    out.pixels = std::move(padded);
+  } else {
+    out.pixels.assign(pixels, pixels + (size_t)out.sizes.tex_w * out.sizes.tex_h * 4);
+  }
+  stbi_image_free(rgba);
+  return true;
+}
+
+// ---- Decoding ahead --------------------------------------------------------------------------
+//
+// One worker thread decodes queued files while the main thread draws; the main thread takes a file's
+// pixels when it loads that texture (waiting only when the worker holds that very file) and uploads the
+// finished ones one a frame. Everything below `lock` is shared with the worker.
+
+struct GfxPreloadJob {
+  std::string name, path;
+};
+
+struct GfxPreload {
+  std::mutex lock;
+  std::condition_variable finished;  // a job left `busy`
+  std::deque<GfxPreloadJob> queue;
+  std::string busy;                            // the path the worker decodes now; empty when idle
+  std::map<std::string, GfxDecoded> decoded;   // by path; a failed decode is kept too (no pixels)
+  std::deque<std::string> ready;               // names whose files are decoded, oldest first
+  bool stop = false;
+  std::thread worker;
+
+  ~GfxPreload() { gfx_tex_preload_stop(); }  // a worker must not outlive the process's statics
+};
+
+static GfxPreload preload;
+
+void gfx_tex_preload_stop() {
+  {
+    std::lock_guard<std::mutex> hold(preload.lock);
+    preload.stop = true;
+    preload.queue.clear();
+  }
+  if (preload.worker.joinable()) preload.worker.join();
+  preload.decoded.clear();
+  preload.ready.clear();
+  preload.stop = false;
+}
+
+static void _gfx_preload_work(bool small) {
+  std::unique_lock<std::mutex> hold(preload.lock);
+  while (!preload.stop && !preload.queue.empty()) {
+    GfxPreloadJob job = preload.queue.front();
+    preload.queue.pop_front();
+    preload.busy = job.path;
+    hold.unlock();
+    GfxDecoded d;
+    _gfx_decode(job.path.c_str(), small, d);
+    hold.lock();
+    preload.decoded[job.path] = std::move(d);
+    preload.ready.push_back(job.name);
+    preload.busy.clear();
+    preload.finished.notify_all();
+  }
+}
+
+void gfx_tex_preload(const std::vector<std::string> &names) {
+  if (!gfx_state) return;
+  gfx_tex_preload_stop();
+  for (const std::string &name : names) {
+    if (gfx_state->texture_names.count(name)) continue;  // loaded, or known to be missing
+    std::string found = _gfx_find(name);
+    if (!found.empty()) preload.queue.push_back({name, driver_data_path(found.c_str())});
+  }
+  if (!preload.queue.empty()) preload.worker = std::thread(_gfx_preload_work, driver_is_mobile());
+}
+
+// The decoded pixels of a file the worker was given, waiting while it decodes that file; false when
+// the worker never had it (or no longer has it), and it is to be decoded here.
+static bool _gfx_preload_take(const std::string &path, GfxDecoded &out) {
+  std::unique_lock<std::mutex> hold(preload.lock);
+  for (auto it = preload.queue.begin(); it != preload.queue.end(); ++it) {
+    if (it->path == path) {
+      preload.queue.erase(it);  // wanted now: decoding it here is sooner than waiting its turn
+      return false;
+    }
+  }
+  preload.finished.wait(hold, [&path] { return preload.busy != path; });
+  auto it = preload.decoded.find(path);
+  if (it == preload.decoded.end()) return false;
+  out = std::move(it->second);
+  preload.decoded.erase(it);
+  return true;
+}
+
+void _gfx_tex_preload_wait() {
+  std::unique_lock<std::mutex> hold(preload.lock);
+  preload.finished.wait(hold, [] { return preload.queue.empty() && preload.busy.empty(); });
+}
+
+void gfx_tex_preload_step() {
+  std::string name;
+  {
+    std::lock_guard<std::mutex> hold(preload.lock);
+    if (preload.ready.empty()) return;
+    name = preload.ready.front();
+    preload.ready.pop_front();
+  }
+  if (gfx_state && !gfx_state->texture_names.count(name)) gfx_tex_load(name.c_str());
+}
+
+GfxUpload driver_tex_load(const char *path) {
+  GfxDecoded d;
+  if (!_gfx_preload_take(path, d)) _gfx_decode(path, driver_is_mobile(), d);
+  if (d.pixels.empty()) return GfxUpload{};
+  GfxUpload u = d.sizes;
+  if (driver_gl_context()) u.gl = _gfx_tex_create(d.pixels.data(), u.tex_w, u.tex_h);
+  fprintf(stderr, "loaded %s as %d (%d,%d):(%d,%d)\n", path, (int)u.gl, u.image_w, u.image_h, u.tex_w, u.tex_h);
   return u;
 }

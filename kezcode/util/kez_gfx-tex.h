@@ -40,8 +40,18 @@ void gfx_atlas_load(const char *path, int texture);
 GfxTexture *gfx_tex_get(int handle);
 GfxImage *gfx_img_get(int handle);
 
-// Decodes an image file and uploads it; all zero when the file is missing or does not decode.
+// Decodes an image file (or takes what the preload worker decoded of it) and uploads it; all zero when the
+// file is missing or does not decode.
 GfxUpload driver_tex_load(const char *path);
+
+// Decoding ahead, so that a page or a match opening later finds its textures ready: a worker thread
+// decodes the files of these texture names (found as gfx_tex_load finds them; names already known are
+// skipped), replacing any earlier list.
+void gfx_tex_preload(const std::vector<std::string> &names);
+// Uploads the texture of one name whose file the worker has decoded, if any: called once a frame.
+void gfx_tex_preload_step();
+// Stops the worker and drops what it decoded and nobody took.
+void gfx_tex_preload_stop();
 // Uploads w x h RGBA pixels (premultiplied and, on small devices, halved in place); all zero for no pixels.
 GfxUpload driver_tex_upload(unsigned char *rgba, int w, int h);
 
@@ -56,6 +66,8 @@ void _gfx_tex_recycle();
 // Module-internal, open to the tests.
 // Replaces the wall clock (seconds) of last use, eviction and hot reload; null restores it.
 void _gfx_tex_clock_set(int64_t (*now)());
+// Blocks until the preload worker has decoded everything it was given.
+void _gfx_tex_preload_wait();
 // Premultiplies `rgba` in place, pads it to the texture size (into `padded` when needed) and halves it on
 // a small device; fills the sizes of `out` and returns the pixels to upload.
 const unsigned char *_gfx_tex_prepare(unsigned char *rgba, int w, int h, bool small, std::vector<unsigned char> &padded,

@@ -49,6 +49,7 @@ void gfx_init() {
 void gfx_deinit() {
   if (!gfx_state) return;
   LOG("gfx_deinit()\n");
+  gfx_tex_preload_stop();
   LOG("_gfx->memused: %.2fM\n", gfx_state->memused / 1048576.0);
   for (size_t i = 1; i < gfx_state->textures.size(); i++) gfx_tex_unload((int)i);
   LOG("_gfx->memused: %.2fM\n", gfx_state->memused / 1048576.0);

@@ -1,7 +1,9 @@
-// Screen transitions: the step count and which captures start or restart one.
+// Screen transitions: the step count, which captures start or restart one, and when the pictures are taken.
 #include "trans.h"
 
 #include <gtest/gtest.h>
+
+#include "vantor_paint_gl.h"
 
 namespace {
 
@@ -53,4 +55,28 @@ TEST(Transition, nothing_is_made_or_drawn_without_a_gl_context) {
   trans_init(nullptr);
   EXPECT_EQ(trans_framebuffer(1), 0u);
   trans_paint();
+}
+
+// With a window: a screen change takes the old screen's picture in the frame of the change and the new
+// one in the next frame, never both captures and the blend in one frame.
+class TransitionGl : public PaintGlTest {
+ protected:
+  void TearDown() override {
+    trans_capture(1, 0, nullptr);
+    trans_forget();
+    PaintGlTest::TearDown();
+  }
+};
+
+TEST_F(TransitionGl, the_new_picture_is_taken_the_frame_after_the_old_one) {
+  trans_init(nullptr);  // the first picture: the splash, then a cross-fade
+  ASSERT_TRUE(trans_running());
+  EXPECT_FALSE(trans_new_due()) << "the old picture was taken in this frame";
+  trans_paint();
+  EXPECT_TRUE(trans_new_due());
+  trans_capture(2, -1, nullptr);
+  EXPECT_FALSE(trans_new_due());
+  trans_capture(1, 2, nullptr);  // a change on a screen that has not been drawn again: no new picture
+  trans_paint();
+  EXPECT_TRUE(trans_new_due());
 }

@@ -173,6 +173,27 @@ TEST_F(GfxTex, a_file_that_does_not_decode_gives_a_texture_without_size) {
   EXPECT_EQ(none.tex_w, 0);
 }
 
+TEST_F(GfxTex, files_decoded_ahead_load_as_from_disk_and_upload_one_a_step) {
+  png("data/wide.png", 100, 50);
+  png("data/small.png", 10, 10);
+  gfx_tex_preload({"wide", "small", "missing"});
+  const GfxImage &small = image("small");  // wanted before its turn: taken from the worker or decoded here
+  EXPECT_EQ(small.sw, 10);
+  EXPECT_EQ(gfx_tex_get(small.texture)->rect.w, 64);
+  _gfx_tex_preload_wait();
+  EXPECT_EQ(gfx_state->texture_names.count("wide"), 0u) << "decoded, not yet uploaded";
+  gfx_tex_preload_step();
+  ASSERT_EQ(gfx_state->texture_names.count("wide"), 1u);
+  const GfxTexture *wide = gfx_tex_get(gfx_state->texture_names["wide"]);
+  EXPECT_EQ(wide->rect.w, 128);
+  EXPECT_EQ(wide->rect.h, 64);
+  EXPECT_EQ(image("wide").sw, 100);
+  const size_t textures = gfx_state->textures.size();
+  gfx_tex_preload_step();
+  gfx_tex_preload_step();
+  EXPECT_EQ(gfx_state->textures.size(), textures) << "a texture already loaded, or a missing file, adds none";
+}
+
 TEST(GfxUploadPrep, pixels_are_premultiplied_then_padded_by_repeating_the_last_column_and_row) {
   unsigned char px[2 * 2 * 4] = {255, 200, 0, 128, 20, 0, 0, 255, 30, 0, 0, 255, 255, 0, 0, 255};
   std::vector<unsigned char> padded;
