@@ -210,7 +210,11 @@ void vantor_hit_sparks(World *world, float x, float y) {
 void vantor_sfx_play(const char *name) {
   if (!game || game->headless) return;
   std::string sample = std::string("sfx-") + name;
-  driver_audio_sample_play(sound_sample_load(sample.c_str()), game->settings.sound_volume / 100.0f, 0.0f);
+  const int id = sound_sample_load(sample.c_str());
+  // A fight lands dozens of hits a second: more of one sound at once would only add up to noise and
+  // push the mix into the limiter.
+  if (driver_audio_voices(id) >= VANTOR_SFX_VOICES) return;
+  driver_audio_sample_play(id, game->settings.sound_volume / 100.0f, 0.0f);
 }
 
 void vantor_ship_steer(World *world, Item *ship, float dt) {

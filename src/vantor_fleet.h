@@ -24,7 +24,10 @@ void vantor_planet_chown(World *world, int planet, int owner);
 void vantor_sparks_spawn(World *world, float x, float y, float r);
 // Sixteen small sparks of a hit at (x, y).
 void vantor_hit_sparks(World *world, float x, float y);
-// Plays the sample "sfx-" + name at the sound-effect volume; silent headless or without a game.
+// At most this many voices of one sound effect play at once.
+constexpr int VANTOR_SFX_VOICES = 3;
+// Plays the sample "sfx-" + name at the sound-effect volume, unless VANTOR_SFX_VOICES of it are playing
+// already; silent headless or without a game.
 void vantor_sfx_play(const char *name);
 
 // The per-ship parts of the simulation step.

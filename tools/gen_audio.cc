@@ -55,7 +55,7 @@ std::vector<float> make_hit() {
     float band = low.step(noise, 5000.0f) - high.step(noise, 900.0f);  // keep roughly 0.9-5 kHz
     s[i] = band * std::exp(-t / kNoiseDecay) + 0.5f * std::sin(kTau * kTickHz * t) * std::exp(-t / kTickDecay);
   }
-  normalise(s, 0.5f);
+  normalise(s, 0.3f);  // several play at once in a fight
   fade_tail(s, 0.01f);
   return s;
 }
@@ -79,7 +79,7 @@ std::vector<float> make_explode() {
     float crackle = crackle_filter.step(spark, 3000.0f) * 6.0f * (1.0f - t / kCrackle);
     s[i] = attack * (2.2f * noise * std::exp(-t / kDecay) + 0.9f * thump + crackle);
   }
-  normalise(s, 0.8f);
+  normalise(s, 0.6f);  // over a fight's hits and the music, still under the mixer's ceiling
   fade_tail(s, 0.15f);
   return s;
 }

@@ -277,6 +277,15 @@ void mixer_voices_remove(int id) {
   SDL_UnlockAudio();
 }
 
+int driver_audio_voices(int id) {
+  if (!driver_mixer) return 0;
+  SDL_LockAudio();
+  const std::vector<MixerVoice> &voices = driver_mixer->voices;
+  const int count = (int)std::count_if(voices.begin(), voices.end(), [id](const MixerVoice &v) { return v.source == id; });
+  SDL_UnlockAudio();
+  return count;
+}
+
 void _driver_audio_memused(int64_t delta) {
   if (!driver_mixer) return;
   driver_mixer->memused = (uint32_t)((int64_t)driver_mixer->memused + delta);
@@ -297,10 +306,10 @@ static void _mixer_add(float *mix, const float *src, int n, float from, float to
   }
 }
 
-// Scales the buffer down to full scale: attacks within this buffer, releases across the next one.
+// Scales the buffer down to the ceiling: attacks within this buffer, releases across the next one.
 static void _mixer_limit(Mixer &m, float *mix, int n) {
-  float peak = 1.0f;
-  for (int i = 0; i < n; i++) peak = std::max(peak, std::fabs(mix[i]));
+  float peak = 1.0f;  // in units of the ceiling: a mix under it is left alone
+  for (int i = 0; i < n; i++) peak = std::max(peak, std::fabs(mix[i]) / AUDIO_CEILING);
   float top = std::max(m.peak, peak);
   if (peak == top && peak != 1.0f) {
     for (int i = 0; i < n; i++) mix[i] *= 1.0f / peak;

@@ -23,6 +23,9 @@ constexpr int AUDIO_RATE = 44100;            // Hz, internal and requested from 
 constexpr int AUDIO_CHANNELS = 2;            // internal and device: interleaved stereo
 constexpr int AUDIO_FRAMES = 1024;           // sample frames per device buffer asked for
 constexpr int AUDIO_VORBIS_PATH_MAX = 1024;  // bytes of a stream's path, with its NUL
+// The limiter holds the mix's peaks at this level, about 1 dB under full scale: a loud moment is turned
+// down, never cut off at the converter's limit.
+constexpr float AUDIO_CEILING = 0.891f;
 
 // A sound the mixer can read: a length and samples, both counted in floats of interleaved stereo.
 class AudioSource {
@@ -99,7 +102,7 @@ struct Mixer {
   SDL_AudioCVT device_cvt;  // internal to obtained, built once when the device opens
   std::vector<std::unique_ptr<AudioSource>> sources;  // index = source id; slot 0 empty
   std::vector<MixerVoice> voices;
-  float peak;        // the limiter's peak of the last buffer
+  float peak;        // the limiter's peak of the last buffer, in units of AUDIO_CEILING
   uint32_t memused;  // bytes held by sources
 };
 
@@ -125,6 +128,8 @@ void driver_audio_stream_stop(int id);
 void driver_audio_gain(int id, float gain);
 // Removes every voice of source id.
 void mixer_voices_remove(int id);
+// How many voices of source id are playing; 0 without a mixer.
+int driver_audio_voices(int id);
 // Adds a signed number of bytes to the mixer's memory count and logs the total.
 void _driver_audio_memused(int64_t delta);
 

@@ -8,12 +8,14 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data_override.h"
 #include "game.h"
 #include "kez_audio.h"
 #include "kez_sound.h"
 #include "menus.h"
+#include "vantor_fleet.h"
 #include "vantor_paint_gl.h"
 
 namespace {
@@ -82,7 +84,39 @@ class Music : public DataOverrideTest {
   int a = 0, b = 0;
 };
 
+// A sound effect in the data folder, the mixer paused and a Game for the volume.
+class Effects : public DataOverrideTest {
+ protected:
+  void SetUp() override {
+    override_open("effects");
+    file("sfx-hit.wav", tone_wav());
+    g = paused_mixer_open();
+    ASSERT_NE(driver_mixer, nullptr);
+    game->settings.sound_volume = 100;
+  }
+  void TearDown() override {
+    paused_mixer_close();
+    override_close();
+  }
+
+  std::unique_ptr<Game> g;
+};
+
 }  // namespace
+
+TEST_F(Effects, a_burst_of_hits_plays_a_few_at_once_and_more_once_those_end) {
+  const int hit = sound_sample_load("sfx-hit");
+  ASSERT_NE(hit, 0);
+  for (int i = 0; i < 50; i++) vantor_sfx_play("hit");
+  EXPECT_EQ(driver_audio_voices(hit), VANTOR_SFX_VOICES);
+  std::vector<float> buffer(2048);
+  SDL_LockAudio();
+  _driver_audio_mix(buffer.data(), (int)buffer.size());  // longer than the sound: its voices end
+  SDL_UnlockAudio();
+  EXPECT_EQ(driver_audio_voices(hit), 0);
+  vantor_sfx_play("hit");
+  EXPECT_EQ(driver_audio_voices(hit), 1);
+}
 
 TEST_F(Music, a_new_track_fades_in_over_half_a_second_while_the_old_one_fades_out_and_stops) {
   GameAudio::play_music("mus-a");

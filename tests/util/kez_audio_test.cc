@@ -143,17 +143,28 @@ TEST_F(AudioMixer, gain_change_ramps_across_the_next_buffer_then_holds) {
   for (float v : mix(2048)) ASSERT_FLOAT_EQ(v, 0.125f);
 }
 
-TEST_F(AudioMixer, limiter_halves_a_doubled_peak_and_releases_over_the_next_buffer) {
-  int a = constant(1.0f, 1 << 16), b = constant(1.0f, 1 << 16);
+TEST_F(AudioMixer, limiter_holds_peaks_under_full_scale_and_releases_over_the_next_buffer) {
+  int a = constant(1.0f, 1 << 16), b = constant(1.0f, 1 << 16), quiet = constant(0.5f, 1 << 16);
+  driver_audio_sample_play(quiet, 1.0f, 0.0f);
+  for (float v : mix(2048)) ASSERT_FLOAT_EQ(v, 0.5f) << "a mix under the ceiling is left alone";
+  mixer_voices_remove(quiet);
   driver_audio_sample_play(a, 1.0f, 0.0f);
   driver_audio_sample_play(b, 1.0f, 0.0f);
-  for (float v : mix(2048)) ASSERT_FLOAT_EQ(v, 1.0f);
+  for (float v : mix(2048)) ASSERT_FLOAT_EQ(v, AUDIO_CEILING) << "a doubled peak is halved and more";
   mixer_voices_remove(b);
   std::vector<float> release = mix(2048);
-  EXPECT_FLOAT_EQ(release[0], 0.5f);
-  EXPECT_NEAR(release[2047], 1.0f, 0.001f);
+  EXPECT_FLOAT_EQ(release[0], AUDIO_CEILING / 2);
+  EXPECT_NEAR(release[2047], AUDIO_CEILING, 0.001f);
   for (int i = 1; i < 2048; i++) ASSERT_GE(release[i], release[i - 1]) << i;
-  for (float v : mix(2048)) ASSERT_FLOAT_EQ(v, 1.0f);
+  for (float v : mix(2048)) ASSERT_FLOAT_EQ(v, AUDIO_CEILING) << "one full-scale voice is held at the ceiling";
+  // What reaches the device stays under its full scale.
+  driver_audio_sample_play(b, 1.0f, 0.0f);
+  std::vector<int16_t> device(2048);
+  SDL_LockAudio();
+  _driver_audio_callback(driver_mixer, (Uint8 *)device.data(), (int)(device.size() * sizeof(int16_t)));
+  SDL_UnlockAudio();
+  for (int16_t v : device) ASSERT_LT(std::abs(v), 32767);
+  EXPECT_GT(device[100], 29000) << "held near the ceiling, not muted";
 }
 
 TEST_F(AudioMixer, one_shot_ends_with_its_source_and_a_loop_restarts) {
