@@ -101,6 +101,7 @@ var VSlider::on_event(Event e) {
 }
 
 void VSlider::paint_inner() {
+  if (disabled) return;  // a slider with nothing to scroll is not shown
   const int w = widget_trunc(content_w), h = widget_trunc(content_h);
   gfx_img_draw_9slice(gfx_img_load("gui-slider1"), 0, 0, w, h, SLIDER_CORNER);
   // An empty range (high == low) has no position to show: the knob stays at the top.
@@ -171,6 +172,9 @@ void ScrollBox2::layout_inner() {
   const Widget *inner = box ? _scroll_first(*box) : nullptr;
   const double inner_h = inner ? inner->outer_h : 0;
   const double range = std::max(1.0, inner_h - content->content_h);
+  const bool fits = inner_h <= content->content_h;
+  slider->disabled = fits;
+  slider->focusable = !fits;
   slider->low = 0;
   slider->high = widget_trunc(range);
   slider->value = _slider_clamp(*slider, slider->value);
@@ -178,4 +182,26 @@ void ScrollBox2::layout_inner() {
   const double shown = H * content->content_h / std::max(1.0, inner_h);  // the visible fraction of H
   slider->knob = widget_trunc(std::max((double)SLIDER_KNOB_MIN, std::min(H, shown)));
   slider->set_int(widget_trunc(content->scroll_y));
+}
+
+// Lays `page` out `width` wide with `gutter` free at its left.
+static void _scroll_page_width(Box *page, int width, int gutter) {
+  StyleRecord &b = page->style.records[STYLE_BASE], &c = page->style.records[STYLE_CURRENT];
+  b.width = (float)width;
+  b.padding_left = gutter;
+  c.width = STYLE_UNSET_F;  // a second layout takes the new values at once, not by transition steps
+  c.padding_left = STYLE_UNSET;
+  page->style.update();
+  page->layout();
+}
+
+ScrollBox2 *scroll_window(Box *page, int width, int height) {
+  _scroll_page_width(page, width - SCROLL_GUTTER, SCROLL_GUTTER);
+  return new ScrollBox2(new ScrollBox(page, width - SCROLL_GUTTER, height));
+}
+
+Widget *scroll_page(Box *page, int width, int height) {
+  _scroll_page_width(page, width, 0);
+  if (page->outer_h <= height) return new Box(page);
+  return scroll_window(page, width, height);
 }

@@ -7,6 +7,8 @@
 
 #include "table.h"
 
+constexpr int SCROLL_GUTTER = 22;  // a VSlider's width: the room a page's slider takes at its right
+
 // A window of its base `width` x `height` onto its first child, the content, which it clips and
 // shifts up by `scroll_y`. The wheel scrolls 30 units a notch, within the content's height.
 class ScrollBox : public Container {
@@ -47,7 +49,8 @@ class VSlider : public Widget {
 
 // A table of two cells: `content` (in practice a ScrollBox) and a VSlider beside it. The slider's
 // range follows the content's scrollable height and its knob the visible fraction; moving the slider
-// scrolls the content.
+// scrolls the content. While the content fits, nothing scrolls and the slider is neither drawn nor
+// reached.
 class ScrollBox2 : public Table {
  public:
   Widget *content;  // a cell, owned through `items`; null once the table no longer holds it
@@ -66,3 +69,10 @@ class ScrollBox2 : public Table {
   // The table layout, then the slider's range, knob and value from the content's scroll.
   void layout_inner() override;
 };
+
+// A page of markup `width` wide in a window `height` high: `page` (a Box round the content) takes the
+// whole width when it fits; otherwise it goes into a ScrollBox2 (see scroll_window).
+Widget *scroll_page(Box *page, int width, int height);
+// `page` in a ScrollBox `height` high beside a slider, all `width` wide. The page keeps SCROLL_GUTTER
+// free at its left as well, so its content stays centred on the width.
+ScrollBox2 *scroll_window(Box *page, int width, int height);

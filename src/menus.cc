@@ -23,7 +23,6 @@
 #include "scroll.h"
 #include "vantor_paint.h"
 
-constexpr int MENUS_SCROLL_GUTTER = 22;
 constexpr int MENUS_TAB_FONT = GUI_CONTROL_FONT_SIZE;  // the tabs' labels match every other button
 constexpr int MENUS_TAB_FONT_MIN = 8;     // below this a label is no longer readable at the largest UI size
 constexpr int MENUS_TAB_TEXT_MARGIN = 4;  // kept free at each side of a tab's label
@@ -152,17 +151,9 @@ Box *menus_page_box(Widget *content, int height_offset) {
   const int w = game_ui_width(), h = game_ui_height() + height_offset;
   Box *inner = new Box(content);
   StyleRecord &base = inner->style.records[STYLE_BASE];
-  base.width = (float)(w - MENUS_SCROLL_GUTTER);
   base.padding_top = base.padding_bottom = 5;
-  base.padding_left = base.padding_right = 0;
-  inner->style.update();
-  inner->layout();
-  Box *view;
-  if (h >= inner->outer_h) {
-    view = new Box(inner);
-  } else {
-    view = new Box(new ScrollBox2(new ScrollBox(inner, w - MENUS_SCROLL_GUTTER, h)));
-  }
+  base.padding_right = 0;
+  Box *view = new Box(scroll_page(inner, w, h));
   _menus_base_size(view, (float)w, (float)h);
   return view;
 }

@@ -15,7 +15,6 @@
 #include "text_input.h"
 
 constexpr float TAB_BAR_H = MENUS_BAR_HEIGHT;  // the tab bar's height, and the step the page moves down by
-constexpr float SCROLL_SIDE = 22;              // the room a vertical slider takes beside a page
 constexpr int PAGE_PADDING = 10;               // above and below a page's content
 constexpr int LOBBY_PADDING = 5;               // above and below the lobby's content
 constexpr float LOBBY_H = 276;                 // the lobby's height before it follows the match view
@@ -90,17 +89,8 @@ static Widget *_mods_page_frame(Widget *content, float h) {
   float ui_w = game_ui_width();
   if (h <= 0) h += game_ui_height();
   Box *page = new Box(content);
-  _base(page).width = ui_w - SCROLL_SIDE;
   _base(page).padding_top = _base(page).padding_bottom = PAGE_PADDING;
-  page->style.update();
-  page->layout();
-  Widget *inner = page;
-  if (page->outer_h <= h) {
-    inner = new Box(page);
-  } else {
-    inner = new ScrollBox2(new ScrollBox(page, (int)(ui_w - SCROLL_SIDE), (int)h));
-  }
-  Box *frame = new Box(inner);
+  Box *frame = new Box(scroll_page(page, (int)ui_w, (int)h));
   _base(frame).width = ui_w;
   _base(frame).height = h;
   return frame;
@@ -122,7 +112,7 @@ static Box *_mods_tab_bar(const std::string &tabs, const std::string &state) {
   Box *bar = new Box(gui_build(tabs, style));
   bar->style.update();
   bar->layout();
-  if (bar->outer_w <= SCROLL_SIDE || (state != "tabs" && state != "xtabs" && state != "lobby")) {
+  if (bar->outer_w <= SCROLL_GUTTER || (state != "tabs" && state != "xtabs" && state != "lobby")) {
     delete bar;
     return nullptr;
   }
@@ -155,9 +145,8 @@ static void _mods_page_add(ModsAPI *api, const std::string &html, const std::str
   int k = bar ? 1 : 0;
   if (state == "lobby") {
     Box *box = new Box(content);
-    _base(box).width = ui_w - SCROLL_SIDE;
     _base(box).padding_top = _base(box).padding_bottom = LOBBY_PADDING;
-    ScrollBox2 *lobby = new ScrollBox2(new ScrollBox(box, (int)(ui_w - SCROLL_SIDE), (int)LOBBY_H));
+    ScrollBox2 *lobby = scroll_window(box, (int)ui_w, (int)LOBBY_H);
     lobby->id = "htmlbox";
     _base(lobby).bg_image = gfx_img_load("lobby-fade");
     _base(lobby).height = api->game->view.screen_rect[3] - 2 * TAB_BAR_H;

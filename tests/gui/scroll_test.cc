@@ -142,3 +142,30 @@ TEST(ScrollBox2, short_content_gives_a_range_of_one_and_cleared_cells_are_forgot
   EXPECT_EQ(s.content, nullptr);
   EXPECT_EQ(s.slider, nullptr);
 }
+
+TEST(ScrollPage, a_page_that_fits_has_no_slider_and_either_way_its_content_stays_centred) {
+  auto centre = [](Widget *page, Widget *content) {  // the content's centre in page units
+    float x = content->pos_x + content->offset_x + content->content_w / 2;
+    for (Widget *w = content->parent; w && w != page->parent; w = w->parent) x += w->pos_x + w->offset_x;
+    return x;
+  };
+  for (float tall : {80.0f, 400.0f}) {
+    SCOPED_TRACE(tall);
+    Probe *content = new Probe(60, tall, false);
+    std::unique_ptr<Widget> page(scroll_page(new Box(content), 300, 200));
+    page->style.update();
+    page->layout();
+    EXPECT_NEAR(centre(page.get(), content), 150, 1);
+    ScrollBox2 *window = dynamic_cast<ScrollBox2 *>(page.get());
+    EXPECT_EQ(window != nullptr, tall > 200) << "only a page taller than its window scrolls";
+  }
+  ScrollBox2 lobby(new ScrollBox(new Box(new Probe(60, 80, false)), 278, 200));  // a window that may grow
+  lobby.style.update();
+  lobby.layout();
+  EXPECT_TRUE(lobby.slider->disabled) << "nothing to scroll: the slider is not shown";
+  EXPECT_FALSE(lobby.slider->focusable);
+  lobby.content->style.records[STYLE_BASE].height = 50;
+  lobby.style.update();
+  lobby.layout();
+  EXPECT_FALSE(lobby.slider->disabled);
+}
