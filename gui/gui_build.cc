@@ -15,6 +15,8 @@
 #include "kez_markup.h"
 
 static const char *FONT_NAME = "font";
+static const float LABEL_MARGIN = 6;  // kept free at each side of a control's label, inside its border
+static const float ICON_SIZE = 28;    // an icon's height beside a button's label
 
 // A token's attribute; none when missing (reading a dict by key would add the key).
 static var _gui_attr(const var &t, const char *key) { return t.type() == VAR_DICT && t.has(key) ? t[key] : var(); }
@@ -255,10 +257,50 @@ static Widget *_gui_toggle(const var &t) {
   return m;
 }
 
+// Tabs share a strip's width between them: they keep the width they are given and show no icon.
+static bool _gui_tab_class(const var &t) { return _gui_str(t, "class").rfind("tab", 0) == 0; }
+
+// A button's label led by the image its "icon" attribute names.
+static Widget *_gui_icon_row(const var &t, Widget *label) {
+  if (!label) label = new Label(font_load(FONT_NAME, GUI_CONTROL_FONT_SIZE), _gui_str(t, "value").c_str());
+  Widget *icon = gui_image_widget(_gui_str(t, "icon"), 0, ICON_SIZE);
+  icon->style.records[STYLE_BASE].margin_right = (int32_t)LABEL_MARGIN;
+  Table *row = new Table();
+  row->cur_row = 0;
+  row->add_cell(icon, 1, 1);
+  row->add_cell(label, 1, 1);
+  return row;
+}
+
+// The width a control's text or content needs; 0 for controls without one.
+static float _gui_label_width(Widget *w) {
+  if (MyToggle *toggle = dynamic_cast<MyToggle *>(w)) return font_text_width(toggle->font, "< OFF >");
+  Box *box = dynamic_cast<Box *>(w);
+  if (!box || box->items.empty() || dynamic_cast<TextInput *>(w)) return 0;
+  Widget *content = box->items[0];
+  content->style.update();
+  content->layout();
+  return content->outer_w;
+}
+
+// A control given a width too narrow for its label grows to keep LABEL_MARGIN beside it, inside its
+// margin, border and padding.
+static void _gui_fit_label(Widget *w, const var &t) {
+  const float text = _gui_label_width(w);
+  if (text <= 0 || _gui_tab_class(t)) return;
+  StyleRecord &b = w->style.records[STYLE_BASE];
+  const float sides = (float)(widget_style_or(b.margin_left, 0) + widget_style_or(b.margin_right, 0) +
+                              widget_style_or(b.padding_left, 0) + widget_style_or(b.padding_right, 0) +
+                              widget_style_or(b.border_left, 0) + widget_style_or(b.border_right, 0));
+  const float need = std::ceil(text + 2 * LABEL_MARGIN + sides);
+  if (b.width != STYLE_UNSET_F && b.width < need) b.width = need;
+}
+
 // The widget of an input of that type; `inner` becomes null when the widget took it.
 static Widget *_gui_input_widget(GuiBuildCtx &ctx, const var &t, const std::string &type, Widget *&inner) {
   Widget *w = nullptr;
   if (type == "button") {
+    if (_gui_has(t, "icon") && !_gui_tab_class(t)) inner = _gui_icon_row(t, inner);
     w = gui_button_by_class(_gui_action("onclick", t, "onclick"), inner, t);
     inner = nullptr;
   } else if (type == "text" || type == "textarea" || type == "password") {
@@ -287,6 +329,7 @@ int gui_build_input(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&
   Widget *w = _gui_input_widget(ctx, t, _gui_str(t, "type"), inner);
   if (inner) _gui_discard(ctx, inner);
   out = gui_apply_attrs(ctx, w, t);
+  _gui_fit_label(out, t);
   return next;
 }
 

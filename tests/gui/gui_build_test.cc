@@ -90,14 +90,22 @@ TEST_F(Build, cells_fill_rows_from_zero_hold_one_element_and_text_cells_share_th
 }
 
 TEST_F(Build, buttons_hold_their_content_or_value_and_a_click_answers_the_onclick_dict) {
+  gl_test_png(folder + "/icon-play.png", 8, 8, [](int, int) { return 0xFFFFFFu; });
+  gfx_init();  // images without a GL context: sizes only
   Page page(gui_build(
       "<table><tr><td><input type='button' class='ibutton1' icon='icon-play' onclick='menus_login' value='Play' "
       "height=66 name='play'><h1>PLAY</h1></input></td><td><input type='button' value='Back' onclick='popup:done' "
       "name='popup:done' width=90 height=$HEIGHT class='tiny1' /></td></tr></table>",
       var()));
   Box *play = static_cast<Box *>(page->find("play")), *back = static_cast<Box *>(page->find("popup:done"));
-  EXPECT_EQ(text(play->items[0]), "PLAY");
-  EXPECT_FLOAT_EQ(font_size(play->items[0]), 32);
+  const Table *icon_row = static_cast<const Table *>(play->items[0]);  // the icon, then the content
+  std::vector<Widget *> row;
+  for (Widget *w : icon_row->items)
+    if (w != icon_row->spacer) row.push_back(w);
+  ASSERT_EQ(row.size(), 2u);
+  EXPECT_NE(base(row[0]).fg_image, 0) << "the icon is drawn";
+  EXPECT_EQ(text(row[1]), "PLAY");
+  EXPECT_FLOAT_EQ(font_size(row[1]), 32);
   EXPECT_FLOAT_EQ(base(play).height, 66);
   EXPECT_EQ(text(back->items[0]), "Back");
   EXPECT_FLOAT_EQ(font_size(back->items[0]), 20);
@@ -113,6 +121,31 @@ TEST_F(Build, buttons_hold_their_content_or_value_and_a_click_answers_the_onclic
   EXPECT_EQ(a.len(), 2);
   EXPECT_EQ(a["type"].str(), "onclick");
   EXPECT_EQ(a["value"].str(), "menus_login");
+  gfx_deinit();
+}
+
+TEST_F(Build, controls_too_narrow_for_their_label_grow_to_keep_a_margin_but_tabs_keep_their_width) {
+  FILE *f = fopen((folder + "/font.fnt").c_str(), "w");  // a 10-unit face: "a" advances 10 units
+  fputs("common lineHeight=10 base=8 scaleW=10 scaleH=10 pages=1\npage id=0 file=\"font.png\"\n"
+        "char id=97 x=0 y=0 width=10 height=10 xoffset=0 yoffset=0 xadvance=10 page=0\n", f);
+  fclose(f);
+  Page page(gui_build(
+      "<table><tr><td><input type='button' value='aaaaaaaaaa' width=100 name='wide' />"
+      "<td><input type='button' value='a' width=100 name='short' />"
+      "<td><input type='option' name='pick' value='1' title='aaaaaaaaaa' />"
+      "<td><input type='button' value='aaaaaaaaaa' width=100 name='tab' class='tab' /></table>",
+      var()));
+  for (const char *name : {"wide", "pick"}) {
+    SCOPED_TRACE(name);
+    Box *control = static_cast<Box *>(page->find(name));
+    ASSERT_TRUE(control);
+    settle(control);
+    const Widget *label = control->items[0];
+    EXPECT_GE(label->pos_x, 6) << "a margin at the left of the label";
+    EXPECT_LE(label->pos_x + label->outer_w, control->content_w - 6) << "and at its right";
+  }
+  EXPECT_FLOAT_EQ(base(page->find("short")).width, 100) << "a label that fits leaves the width alone";
+  EXPECT_FLOAT_EQ(base(page->find("tab")).width, 100);
 }
 
 TEST_F(Build, inputs_and_pictures_take_their_attributes_and_defaults) {
