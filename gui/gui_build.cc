@@ -17,6 +17,8 @@
 static const char *FONT_NAME = "font";
 static const float LABEL_MARGIN = 6;  // kept free at each side of a control's label, inside its border
 static const float ICON_SIZE = 28;    // an icon's height beside a button's label
+static const int32_t HEADING_COLOUR = 0xA8CCFF;
+static const int32_t HEADING_SPACE = 6;  // units above a heading
 
 // A token's attribute; none when missing (reading a dict by key would add the key).
 static var _gui_attr(const var &t, const char *key) { return t.type() == VAR_DICT && t.has(key) ? t[key] : var(); }
@@ -169,8 +171,8 @@ Widget *gui_image_widget(const std::string &src, float width, float height) {
   return w;
 }
 
-// A text label in font "font" at `size` showing the token's content. A paragraph without a width of its
-// own takes the page's "p:max-width".
+// A text label in font "font" at `size` showing the token's content. A paragraph (or a heading of a
+// paragraph's column) without a width of its own takes the page's "p:max-width".
 static Label *_gui_text(GuiBuildCtx &ctx, const var &t, int size, bool paragraph) {
   Label *l = new Label(font_load(FONT_NAME, size), _gui_str(t, "content").c_str());
   gui_apply_attrs(ctx, l, t);
@@ -179,6 +181,13 @@ static Label *_gui_text(GuiBuildCtx &ctx, const var &t, int size, bool paragraph
     width = _gui_size(ctx.style["p:max-width"].number());
   }
   return l;
+}
+
+// Headings stand out from the text under them in a light blue, and a little space before them.
+static void _gui_heading(Label *heading) {
+  StyleRecord &b = heading->style.records[STYLE_BASE];
+  if (b.text_color == STYLE_UNSET) b.text_color = HEADING_COLOUR;
+  if (b.margin_top == STYLE_UNSET) b.margin_top = HEADING_SPACE;
 }
 
 // A backer rank badge: flag, stars and wings images stacked in a 33 x 22 box, chosen by the first three
@@ -370,9 +379,10 @@ int gui_build_table(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&
 
 // The size of a text tag's label; 0 for other tags.
 static int _gui_text_size(const std::string &tag) {
-  if (tag == "p" || tag == "h3") return 20;
+  if (tag == "p") return 20;
   if (tag == "h1") return 32;
-  if (tag == "h2") return 26;
+  if (tag == "h2") return 28;
+  if (tag == "h3") return 24;
   if (tag == "h4") return 16;
   return 0;
 }
@@ -386,7 +396,9 @@ static int _gui_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n, Widg
     if (tag == "td" || tag == "th" || tag == "tr") return j;  // the enclosing table's business
     if (tag == "input") return gui_build_input(ctx, tokens, j, n, out);
     if (const int size = _gui_text_size(tag)) {
-      out = _gui_text(ctx, t, size, tag == "p");
+      Label *text = _gui_text(ctx, t, size, tag != "h1");
+      if (tag[0] == 'h' && tag != "h4") _gui_heading(text);
+      out = text;
       return j + 1;
     }
     if (tag == "img") {

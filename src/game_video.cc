@@ -136,6 +136,14 @@ void game_splash_paint() {
   gfx_img_draw(logo, 0, (float)((game_ui_height() - h) / 2), (float)w, (float)h);
 }
 
+bool game_video_desktop(int *width, int *height) {
+  SDL_DisplayMode mode;
+  const bool known = SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0;
+  *width = known ? mode.w : 0;
+  *height = known ? mode.h : 0;
+  return known;
+}
+
 bool game_video_resize(int width, int height) {
   if (!app_info || (width == applied_width && height == applied_height)) return false;
   applied_width = app_info->width = width;

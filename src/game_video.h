@@ -26,6 +26,8 @@ void game_mouse_grab_key(int key);
 void state_paint_current();
 // Draws the splash logo across the screen's width, centred vertically.
 void game_splash_paint();
+// The desktop's size in pixels; false (both 0) without a video driver.
+bool game_video_desktop(int *width, int *height);
 
 struct Driver {
   // Opens a web page in the system browser and minimizes the window.

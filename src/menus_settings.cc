@@ -169,9 +169,20 @@ void MenusSettingsAudio::event(Event e) {
   menus_tabs_handle(game, a);
 }
 
-// The fixed sizes (width << 16 | height), largest area first (equal areas keep list order).
+// A desktop window size: landscape, at least 640 x 480, and within the desktop when its size is known.
+static bool _video_size_shown(int32_t vres, int desktop_w, int desktop_h) {
+  const int w = vres >> 16, h = vres & 0xFFFF;
+  if (w <= h || w < 640 || h < 480) return false;
+  return desktop_w <= 0 || (w <= desktop_w && h <= desktop_h);
+}
+
+// The sizes offered (width << 16 | height), largest area first (equal areas keep list order).
 static std::vector<int32_t> _video_sizes() {
-  std::vector<int32_t> out(std::begin(GAME_SETTINGS_VRES), std::end(GAME_SETTINGS_VRES));
+  int desktop_w, desktop_h;
+  game_video_desktop(&desktop_w, &desktop_h);
+  std::vector<int32_t> out;
+  for (int32_t vres : GAME_SETTINGS_VRES)
+    if (_video_size_shown(vres, desktop_w, desktop_h)) out.push_back(vres);
   std::stable_sort(out.begin(), out.end(),
                    [](int32_t a, int32_t b) { return (a >> 16) * (a & 0xFFFF) > (b >> 16) * (b & 0xFFFF); });
   return out;
@@ -193,12 +204,12 @@ static std::string _video_resolutions(int cols) {
 static std::string _video_markup() {
   const int cols = std::max(1, (game_ui_width() - 44) / 100);
   std::string markup =
-      "<table><tr><td align=left><h2 class='header'>Mode</h2><tr><td class='box'><table><tr><td><input "
+      "<table><tr><td align=left><h2 class='header'>Mode</h2><tr><td class='box' align=left><table><tr><td><input "
       "type='option' name='vfull' value='1' title='Fullscreen' /><td><input type='option' name='vfull' value='-1' "
       "title='Windowed' /></table><tr><td><p>&nbsp;</p>";
   if (!_settings_phone()) {
     markup +=
-        "<tr><td align=left><h2 class='header'>Font Size</h2><tr><td class='box'><table><tr><td><input "
+        "<tr><td align=left><h2 class='header'>Font Size</h2><tr><td class='box' align=left><table><tr><td><input "
         "type='option' name='vsize' value='320' title='Large' /><td><input type='option' name='vsize' value='480' "
         "title='Medium' />";
     if (cols < 4) markup += "<tr>";
@@ -208,7 +219,7 @@ static std::string _video_markup() {
   }
   markup +=
       "<tr><td><p>&nbsp;</p><tr><td align=left><h2 class='header'>Resolution</h2><tr><td "
-      "class='box'><table>$VRES</table></table>";
+      "class='box' align=left><table>$VRES</table></table>";
   return str_replace(markup, "$VRES", _video_resolutions(cols));
 }
 
