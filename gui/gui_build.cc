@@ -396,8 +396,9 @@ static int _gui_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n, Widg
     if (tag == "td" || tag == "th" || tag == "tr") return j;  // the enclosing table's business
     if (tag == "input") return gui_build_input(ctx, tokens, j, n, out);
     if (const int size = _gui_text_size(tag)) {
-      Label *text = _gui_text(ctx, t, size, tag != "h1");
-      if (tag[0] == 'h' && tag != "h4") _gui_heading(text);
+      const bool heading = tag == "h1" || tag == "h2" || tag == "h3";
+      Label *text = _gui_text(ctx, t, size, tag == "p" || (heading && tag != "h1"));  // a title keeps its width
+      if (heading) _gui_heading(text);
       out = text;
       return j + 1;
     }
