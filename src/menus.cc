@@ -151,7 +151,7 @@ Box *menus_page_box(Widget *content, int height_offset) {
   const int w = game_ui_width(), h = game_ui_height() + height_offset;
   Box *inner = new Box(content);
   StyleRecord &base = inner->style.records[STYLE_BASE];
-  base.padding_top = base.padding_bottom = 5;
+  base.padding_top = base.padding_bottom = MENUS_PAGE_PADDING;
   base.padding_right = 0;
   Box *view = new Box(scroll_page(inner, w, h));
   _menus_base_size(view, (float)w, (float)h);

@@ -18,6 +18,8 @@ struct Game;
 // The height of a page's bottom bar and of a tab strip: the bar's button keeps its default height,
 // and tabs are as high.
 constexpr int MENUS_BAR_HEIGHT = 44;
+// Units above and below a page's content in its page box.
+constexpr int MENUS_PAGE_PADDING = 5;
 
 // The shared menu state: the Game and the root container the page's widgets hang from.
 class MenusState : public State {

@@ -11,6 +11,7 @@
 #include "game_video.h"
 #include "game_web.h"
 #include "gui_build.h"
+#include "scroll.h"
 #include "vantor_fleet.h"
 
 constexpr int TABS_HEIGHT = 44;
@@ -78,8 +79,25 @@ static std::string _login_status(Game *game) {
   return "Signing in with your Vantor Brevane web account is optional: you can play every mode without one.";
 }
 
+// The login page for a room `room` units high: on a short screen (the largest font on a small window)
+// the spacer rows and the name above each field's label go, and the status takes the page's width, so
+// that the buttons stay on screen.
+static std::string _login_markup(const std::string &status, int room) {
+  std::string markup = str_replace(LOGIN_MARKUP, "$STATUS", status);
+  Widget *page = gui_build(markup, var());
+  page->style.update();
+  page->layout();
+  const bool fits = page->outer_h + 2 * MENUS_PAGE_PADDING <= room;
+  delete page;
+  if (fits) return markup;
+  markup = str_replace(markup, "<tr><td><p>&nbsp;</p>", "");
+  markup = str_replace(markup, "Vantor Brevane<br/>", "");
+  return str_replace(markup, "<p width=320 ", "<p width=" + std::to_string(game_ui_width() - 2 * SCROLL_GUTTER) + " ");
+}
+
 void MenusLogin::init() {
-  _settings_layout(this, "account", str_replace(LOGIN_MARKUP, "$STATUS", menus_markup_escape(_login_status(game))));
+  const std::string status = menus_markup_escape(_login_status(game));
+  _settings_layout(this, "account", _login_markup(status, game_ui_height() - 2 * TABS_HEIGHT));
   _settings_set(root, "name", var(game->settings.user_name));
   _settings_set(root, "passwd", var(game->settings.password));
 }
