@@ -256,6 +256,6 @@ void hud_paint(View *view, World *world, int user) {
   gfx_ortho();
   if (hud_paused()) return;
   hud_rank_paint(world, labelled, user);
-  hud_percent_paint(view);
+  if (user) hud_percent_paint(view);  // a spectator (a bot war) sends no fleets: no share to show
   hud_status_paint(view, world);
 }

@@ -149,7 +149,7 @@ TEST_F(Hud, the_hovered_planet_is_labelled_on_the_side_towards_the_screen_centre
   expect_colour(pixel(440, 150), BLACK, "nothing on its right");
 }
 
-TEST_F(Hud, readouts_show_the_labelled_owners_rank_else_the_users_and_the_percent_but_not_in_pause) {
+TEST_F(Hud, readouts_show_the_labelled_owners_rank_else_the_users_and_the_percent_but_not_in_pause_or_to_a_spectator) {
   block_font("font");
   solid("flag5", BLUE);
   solid("flag3", GREEN);
@@ -172,6 +172,10 @@ TEST_F(Hud, readouts_show_the_labelled_owners_rank_else_the_users_and_the_percen
   expect_colour(pixel(22, 20), BLUE, "the hovered planet's owner's flag");
   expect_colour(pixel(40, 298), WHITE, "third glyph, moved right on a lefty screen");
   expect_colour(pixel(6, 298), BLACK, "between the first two glyphs");
+
+  frame();
+  hud_paint(&view, world, 0);
+  expect_colour(pixel(40, 298), BLACK, "a spectator sends no fleets: no percent");
 
   snprintf(game->names.current, sizeof game->names.current, "states_pause");
   frame();
