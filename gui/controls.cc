@@ -54,11 +54,12 @@ static void _controls_sides(StyleRecord &r, int32_t padding, int32_t margin) {
   r.margin_top = r.margin_right = r.margin_bottom = r.margin_left = margin;
 }
 
-// The over image fades in as the pointer or the keyboard reaches the control.
+// The over image fades in as the pointer reaches the control, and fully where the keyboard's focus is:
+// the control that Enter presses must stand out from its neighbours at a glance.
 static void _controls_fade(Widget &w) {
   w.style.records[STYLE_BASE].fg_alpha = 0;
   w.style.records[STYLE_HOVERED].fg_alpha = 0x55;
-  w.style.records[STYLE_FOCUSED].fg_alpha = 0xaa;
+  w.style.records[STYLE_FOCUSED].fg_alpha = 0xff;
   w.style.records[STYLE_HOVER_FOCUS].fg_alpha = 0xff;
   w.focusable = 1;
 }

@@ -2,7 +2,7 @@
 // and three small controls: a horizontal integer slider, an on/off toggle and a one-of-N option box.
 //
 // Every skin is a pair of named images: the normal one as the background and the over one as an overlay
-// that fades in with hover (85), focus (170) and both (255). All text is in the font "font".
+// that fades in with hover (85), and fully with focus (255). All text is in the font "font".
 #pragma once
 
 #include <cstdint>

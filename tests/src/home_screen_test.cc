@@ -356,6 +356,22 @@ void expect_labels_fit(Container &root, const std::string &where) {
 
 }  // namespace
 
+TEST_F(Home, tab_lights_the_control_that_enter_presses) {
+  home();
+  Widget *help = button("help");
+  ASSERT_TRUE(help);
+  key(KEY_TAB);
+  key(KEY_TAB);
+  for (int i = 0; i < 8; i++) frame();  // the look's transition steps
+  EXPECT_TRUE(help->style.focus);
+  EXPECT_EQ(help->style.records[STYLE_CURRENT].fg_alpha, 255) << "the focused control is lit as brightly as can be";
+  Event enter(EVT_KEYUP);
+  enter.key = KEY_ENTER;
+  state_event(game->names.current, enter);
+  frame();
+  EXPECT_TRUE(button("home")) << "Enter pressed it: the rules page, with its way back";
+}
+
 TEST_F(Home, every_page_fits_every_window_at_every_ui_size) {
   const char *const PAGES[] = {"menus_main",
                                "menus_login",
