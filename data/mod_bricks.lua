@@ -36,6 +36,9 @@ local function bricks_start()
     player = 1,
   })
   bricks_wall(match.neutral)
+  -- The camera takes in the whole field, not just the planets: the bot's corner would pull the wall
+  -- off the middle of the screen.
+  w2_view_set(0, 0, BRICKS_FIELD_W, BRICKS_FIELD_H)
 end
 
 -- The status line counts the bricks still standing.

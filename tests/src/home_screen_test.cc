@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "test.h"
 #include "test_magnetset.h"
 #include "vantor_paint_gl.h"
+#include "vantor_view.h"
 
 namespace {
 
@@ -370,6 +372,22 @@ TEST_F(Home, tab_lights_the_control_that_enter_presses) {
   state_event(game->names.current, enter);
   frame();
   EXPECT_TRUE(button("home")) << "Enter pressed it: the rules page, with its way back";
+}
+
+TEST_F(Home, the_bricks_wall_stands_in_the_middle_of_the_field_the_view_fits) {
+  home();
+  ASSERT_TRUE(menus_mod_start_data(game, "mod_bricks.lua"));
+  frame();
+  float left = 1e9f, right = -1e9f;  // the bricks: every planet but the two homes
+  for (const Item &item : game->data.vantor.items) {
+    if (!item.in_use || !item.has_planet || item.ships_production >= 100) continue;
+    left = std::min(left, item.position_x);
+    right = std::max(right, item.position_x);
+  }
+  ASSERT_LT(left, right);
+  float bounds[4];
+  view_world_bounds(&game->data.vantor, bounds);
+  EXPECT_NEAR(bounds[0] + bounds[2] / 2, (left + right) / 2, 1) << "the view centres what it fits, at any size";
 }
 
 TEST_F(Home, every_page_fits_every_window_at_every_ui_size) {
