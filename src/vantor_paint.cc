@@ -258,7 +258,11 @@ void background_paint(const World *world) {
   glTranslatef((float)((int)w / 2), (float)((int)h / 2), 0);
   glRotatef((float)(t % 86400) / 240, 0, 0, 1);
   glScalef(k, k, 1);
+  // The backdrop is the first layer on a cleared screen: drawn without blending, the renderer need not
+  // read the pixels it covers (over black, the blend would give the same colours).
+  glDisable(GL_BLEND);
   gfx_img_draw(gfx_img_load(name), -r, -r, 2 * r, 2 * r);
+  glEnable(GL_BLEND);
   glPopMatrix();
 }
 
