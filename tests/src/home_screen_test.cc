@@ -247,6 +247,21 @@ TEST_F(Home, play_practice_and_the_campaign_start_their_mode_and_leaving_it_rest
   }
 }
 
+TEST_F(Home, the_two_player_pauses_gear_opens_the_settings_over_it_as_the_one_player_pauses_does) {
+  home();
+  click("tab:mods");
+  click("mod_dual.lua");
+  ASSERT_STREQ(game->names.current, "states_play2");
+  key(KEY_ESCAPE);
+  ASSERT_STREQ(game->names.current, "states_pause2");
+  Widget *settings = game->mods->screen.find("settings");
+  ASSERT_TRUE(settings);
+  click_on(settings);
+  EXPECT_EQ(stack(), "menus_settings_audio,states_pause2");
+  click("popup:done");
+  EXPECT_STREQ(game->names.current, "states_pause2");
+}
+
 TEST_F(Home, the_mods_page_starts_every_listed_mode_and_a_file_of_the_players_own) {
   home();
   click("tab:mods");
