@@ -111,7 +111,7 @@ void MenusLogin::loop(float) {
 }
 
 void MenusLogin::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
   if (menus_tabs_handle(game, a)) return;
   if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
   const std::string value = a["value"].str();
@@ -161,7 +161,7 @@ void MenusSettingsAudio::loop(float) {
 }
 
 void MenusSettingsAudio::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
   if (a.type() == VAR_DICT && a["type"].str() == "onchange" && a["value"].str() == "sfx") {
     _settings_sfx_copy(game, root);  // a tap or an arrow key changes it before the next frame's copy
     vantor_sfx_play("ping");

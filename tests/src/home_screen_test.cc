@@ -306,39 +306,98 @@ TEST_F(Home, the_mods_page_starts_every_listed_mode_and_a_file_of_the_players_ow
   EXPECT_STREQ(game->names.current, "states_play");
 }
 
-TEST_F(Home, news_links_reach_the_side_pages_the_classic_menu_and_the_developer_screens) {
-  for (const char *page : {"menus_stats", "menus_clans", "menus_store"}) {
-    home();
-    click("tab:news");
-    click(std::string("state:") + page);
-    EXPECT_STREQ(game->names.current, page);
-    bar_leads_home(page);
+TEST_F(Home, news_links_open_their_pages_over_the_news_and_the_bar_and_escape_lead_back_to_it) {
+  const struct {
+    const char *page;
+    bool bar;  // the developer screens have Escape (and the layouts their quit button) only
+  } LINKS[] = {{"menus_stats", true}, {"menus_clans", true}, {"menus_store", true},
+               {"menus_main", true},  {"test", false},       {"test_magnetset", false}};
+  for (const auto &link : LINKS) {
+    SCOPED_TRACE(link.page);
+    for (bool by_escape : {false, true}) {
+      if (!by_escape && !link.bar) continue;
+      home();
+      click("tab:news");
+      click(std::string("state:") + link.page);
+      EXPECT_EQ(stack(), std::string(link.page) + ",menus_news");
+      if (by_escape) {
+        key(KEY_ESCAPE);
+      } else {
+        click("popup:done");
+      }
+      EXPECT_STREQ(game->names.current, "menus_news");
+      key(KEY_ESCAPE);
+      EXPECT_STREQ(game->names.current, "states_tabs") << "the news page leads home";
+      EXPECT_TRUE(main_running()) << "with the home's tabs";
+    }
   }
 
   home();
   click("tab:news");
-  click("state:menus_main");
-  EXPECT_STREQ(game->names.current, "menus_main");
-  EXPECT_FALSE(game->mods) << "the classic menu runs no mod";
-
-  home();
-  click("tab:news");
-  click("state:test");
-  EXPECT_STREQ(game->names.current, "test");
-  key(KEY_ESCAPE);
-  EXPECT_STREQ(game->names.current, "menus_splash");
-  state_loop("menus_splash", 1.0f);
-  EXPECT_STREQ(game->names.current, "states_play") << "the splash hands over to the quick match";
-
-  home();
-  click("tab:news");
   click("state:test_magnetset");
-  EXPECT_STREQ(game->names.current, "test_magnetset");
   Widget *quit = root().find("quit");
   ASSERT_TRUE(quit);
   frame();
   click_on(quit);
-  EXPECT_STREQ(game->names.current, "menus_splash") << "its quit button, not a running mod, decides";
+  EXPECT_STREQ(game->names.current, "menus_news") << "the layouts' quit button leads back too";
+}
+
+TEST_F(Home, the_classic_menu_from_the_news_runs_no_mod_and_its_match_and_pages_lead_back_to_it) {
+  home();
+  click("tab:news");
+  click("state:menus_main");
+  EXPECT_FALSE(game->mods) << "the classic menu runs no mod";
+  click("menus_lite");
+  ASSERT_STREQ(game->names.current, "states_play");
+  key(KEY_ESCAPE);
+  click("leave");
+  EXPECT_EQ(stack(), "menus_main,menus_news") << "a match started from the classic menu returns to it";
+  click("menus_mods");
+  key(KEY_ESCAPE);
+  EXPECT_STREQ(game->names.current, "menus_main");
+  click("menus_settings");
+  EXPECT_EQ(stack(), "menus_login,menus_main,menus_news");
+  click("popup:done");
+  EXPECT_STREQ(game->names.current, "menus_main");
+  click("popup:done");
+  EXPECT_STREQ(game->names.current, "menus_news");
+  click("popup:done");
+  EXPECT_STREQ(game->names.current, "states_tabs");
+  EXPECT_TRUE(main_running()) << "the home's tabs are back";
+}
+
+TEST_F(Home, escape_leaves_every_settings_and_menu_page_as_its_bar_does) {
+  for (const char *tab : {"tab:mods", "tab:news", "tab:settings", "tab:brevane"}) {
+    SCOPED_TRACE(tab);
+    home();
+    click(tab);
+    key(KEY_ESCAPE);
+    EXPECT_STREQ(game->names.current, "states_tabs");
+  }
+  home();
+  click("tab:settings");
+  for (const char *page : {"audio", "video", "controls", "options"}) {
+    SCOPED_TRACE(page);
+    click(std::string("tab:settings:") + page);
+    key(KEY_ESCAPE);
+    EXPECT_STREQ(game->names.current, "states_tabs");
+    home();
+    click("tab:settings");
+  }
+
+  home();
+  click("tab:lite");
+  key(KEY_ESCAPE);
+  ASSERT_STREQ(game->names.current, "states_pause");
+  click_on(game->mods->screen.find("settings"));
+  ASSERT_STREQ(game->names.current, "menus_settings_audio");
+  key(KEY_ESCAPE);
+  EXPECT_STREQ(game->names.current, "states_pause") << "the settings over a pause go back to it";
+
+  menus_error_show(game, "trouble");
+  ASSERT_STREQ(game->names.current, "menus_error");
+  key(KEY_ESCAPE);
+  EXPECT_STREQ(game->names.current, "states_pause") << "Escape is the error page's Continue";
 }
 
 namespace {
