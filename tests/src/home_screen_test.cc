@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "chat.h"
+#include "chat_panel.h"
 #include "game.h"
+#include "game_net.h"
 #include "game_video.h"
 #include "kez_driver-files.h"
 #include "kez_font.h"
@@ -27,6 +30,7 @@
 #include "states_scene.h"
 #include "test.h"
 #include "test_magnetset.h"
+#include "text_input.h"
 #include "vantor_paint_gl.h"
 
 namespace {
@@ -260,6 +264,46 @@ TEST_F(Home, the_two_player_pauses_gear_opens_the_settings_over_it_as_the_one_pl
   EXPECT_EQ(stack(), "menus_settings_audio,states_pause2");
   click("popup:done");
   EXPECT_STREQ(game->names.current, "states_pause2");
+}
+
+// Tab in the chat input completes what the keywords hold from its first letters.
+static void expect_tab_completes(Container &root, const std::string &word) {
+  TextInput *input = dynamic_cast<TextInput *>(root.find("input"));
+  ASSERT_TRUE(input);
+  input->set_text(str_lower(word.substr(0, 2)).c_str());
+  input->set_cursor(true, true);
+  Event tab(EVT_KEYDOWN);
+  tab.key = KEY_TAB;
+  tab.ch = '\t';
+  var action;
+  chat_panel_event(game, &root, tab, action);
+  EXPECT_EQ(input->text, word);
+}
+
+TEST_F(Home, the_online_modes_give_the_chat_the_players_names_and_tab_completes_them) {
+  home();
+  click("tab:mods");
+  click("mod_server.lua");
+  for (int i = 0; i < 300 && !(game->chat && !game->chat->keywords.empty()); i++) {
+    game_net_server_loop(game);  // the pumps of the game's frame: the host joins its own server
+    game_net_client_loop(game);
+    frame();
+  }
+  ASSERT_TRUE(game->chat);
+  ASSERT_EQ(game->chat->keywords.size(), 1u) << "the hosting player, once joined";
+  const std::string host = game->chat->keywords[0];
+  EXPECT_NE(game->mods->param_get("html").str().find(host), std::string::npos) << "the name the lobby shows";
+  ASSERT_STREQ(game->names.current, "states_lobby");
+  expect_tab_completes(root(), host);
+
+  home();
+  click("tab:mods");
+  click("mod_client.lua");
+  chat_start(game);  // as joining a server makes it
+  var lobby;
+  var_dict2(lobby, "type", "net:lobby", "value", "[\"Quinn\", \"Rosalind\"]");
+  mods_event(game, lobby);
+  EXPECT_EQ(game->chat->keywords, (std::vector<std::string>{"Quinn", "Rosalind"}));
 }
 
 TEST_F(Home, the_mods_page_starts_every_listed_mode_and_a_file_of_the_players_own) {
