@@ -401,12 +401,10 @@ TEST_F(Home, the_classic_menu_from_the_news_runs_no_mod_and_its_match_and_pages_
   EXPECT_STREQ(game->names.current, "menus_main");
   click("menus_settings");
   EXPECT_EQ(stack(), "menus_login,menus_main,menus_news");
-  click("popup:done");
-  EXPECT_STREQ(game->names.current, "menus_main");
-  click("popup:done");
-  EXPECT_STREQ(game->names.current, "menus_news");
-  click("popup:done");
-  EXPECT_STREQ(game->names.current, "states_tabs");
+  for (const char *back : {"menus_main", "menus_news", "states_tabs"}) {
+    click("popup:done");
+    EXPECT_STREQ(game->names.current, back);
+  }
   EXPECT_TRUE(main_running()) << "the home's tabs are back";
 }
 
