@@ -4,9 +4,12 @@
 #include <GL/glew.h>
 #include <SDL.h>
 #include <signal.h>
+#include <sys/random.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "chat.h"
 #include "game_audio.h"
@@ -111,6 +114,17 @@ static void _game_app_record() {
   snprintf(app->icon, sizeof app->icon, "%s", driver_data_path("icon.png"));
 }
 
+// One seed per run for the C generator, which the match, the particles and the mods' math.random all
+// draw from: without it every launch would deal the same random map. The kernel's entropy first;
+// when it has none to give, the time and the process id still differ between two runs.
+static void _game_seed_random() {
+  unsigned seed;
+  if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != (ssize_t)sizeof seed) {
+    seed = (unsigned)time(nullptr) ^ (unsigned)getpid() << 16 ^ (unsigned)clock();
+  }
+  srand(seed);
+}
+
 // The command-line name and password are copied before the settings load overwrites the record.
 struct GameArgIdentity {
   char user_name[64];
@@ -119,6 +133,7 @@ struct GameArgIdentity {
 
 void Game::init() {
   game = this;
+  _game_seed_random();
   menus_init(this);
   states_init(this);
   tests_init(this);
