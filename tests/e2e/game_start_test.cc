@@ -42,12 +42,12 @@ TEST(GameStart, port_gives_long_log_lines_and_no_port_the_short_form) {
   EXPECT_EQ(game_wait(p, WAIT_MS), 255);
   std::string log = game_log(p);
   std::regex long_form(
-      R"(\[27015\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[game\.cc:Game::init:\d+\] sizeof\(game\) = \d+k)");
+      R"(\[27015\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[game:Game::init:\d+\] sizeof\(game\) = \d+k)");
   EXPECT_TRUE(std::regex_search(log, long_form)) << log;
 
   GameProcess q = game_start({"-headless"});
   EXPECT_EQ(game_wait(q, WAIT_MS), 255);
-  std::regex short_form(R"(\n\[game\.cc:Game::init:\d+\] sizeof\(game\) = \d+k)");
+  std::regex short_form(R"(\n\[game:Game::init:\d+\] sizeof\(game\) = \d+k)");
   EXPECT_TRUE(std::regex_search(game_log(q), short_form)) << game_log(q);
 }
 
