@@ -115,19 +115,23 @@ SDL_Surface *driver_window_icon(const char *path) {
   return icon;
 }
 
-void _driver_video_resize() {
-  if (!sdl_window) return;
-  int w = 0, h = 0, dw = 0, dh = 0;
-  SDL_GetWindowSize(sdl_window, &w, &h);
-  SDL_GL_GetDrawableSize(sdl_window, &dw, &dh);
+void _driver_video_sizes(int w, int h, int dw, int dh) {
   LOG("window: %d x %d. drawable: %d x %d\n", w, h, dw, dh);
   if (sdl_context) glViewport(0, 0, dw, dh);
   if (!app_info) return;
   app_info->width = w;
   app_info->height = h;
   app_info->aspect = h ? (float)w / (float)h : 1.0f;
-  app_info->scale = w ? (float)(dw / w) : 1.0f;  // a window of width 0 must not divide by zero
+  app_info->scale = w ? (float)dw / (float)w : 1.0f;  // fractional on a 1.5x screen; no division by a 0 width
   app_info->resized = 0.0f;
+}
+
+void _driver_video_resize() {
+  if (!sdl_window) return;
+  int w = 0, h = 0, dw = 0, dh = 0;
+  SDL_GetWindowSize(sdl_window, &w, &h);
+  SDL_GL_GetDrawableSize(sdl_window, &dw, &dh);
+  _driver_video_sizes(w, h, dw, dh);
 }
 
 static void _driver_gl_attributes() {

@@ -175,6 +175,8 @@ void _sdl2_create_context(SDL_Window *window);
 SDL_Surface *driver_window_icon(const char *path);
 // Reads the window and drawable sizes into the application record and sets the viewport.
 void _driver_video_resize();
+// Module-internal, open to the tests: the same for sizes given in window and drawable pixels.
+void _driver_video_sizes(int w, int h, int dw, int dh);
 // Takes one event into e; 1 when an event was taken (even of type 0), 0 when none is pending.
 int driver_event_poll(Event &e);
 // Library key code of an SDL keycode, 0 for keys without one.

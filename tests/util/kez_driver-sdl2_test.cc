@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -240,4 +241,18 @@ TEST(Headless, window_calls_do_nothing_without_a_window) {
   EXPECT_EQ(driver_window_icon(nullptr), nullptr);
   EXPECT_EQ(driver_window_icon(""), nullptr);
   EXPECT_EQ(driver_window_icon("/no/such/icon.png"), nullptr);
+}
+
+TEST(PixelScale, follows_the_drawable_size_in_fractions) {
+  ASSERT_TRUE(driver_app_create());
+  _driver_video_sizes(1280, 720, 1920, 1080);
+  EXPECT_FLOAT_EQ(app_info->scale, 1.5f) << "a 1.5x screen";
+  EXPECT_FLOAT_EQ(app_info->aspect, 1280.0f / 720.0f);
+  _driver_video_sizes(1000, 800, 1250, 1000);
+  EXPECT_FLOAT_EQ(app_info->scale, 1.25f);
+  EXPECT_EQ(app_info->width, 1000);
+  _driver_video_sizes(0, 0, 0, 0);
+  EXPECT_FLOAT_EQ(app_info->scale, 1.0f) << "a window of no width keeps scale 1";
+  free(app_info);
+  app_info = nullptr;
 }
