@@ -163,7 +163,8 @@ extern AppInfo *app_info;
 // Creates the zero-filled application record with aspect and scale 1 (once).
 AppInfo *driver_app_create();
 
-// Starts SDL's video subsystem and logs the SDL versions.
+// Starts SDL's video subsystem, logs the SDL versions and starts the joysticks, opening every one present
+// (later ones open as they are plugged in and close as they are pulled out).
 void _driver_video_init();
 // Opens or adapts the window (0 x 0 = automatic size) and its GL context.
 void driver_video_init(int width, int height, int fullscreen);
