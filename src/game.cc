@@ -129,6 +129,7 @@ void Game::init() {
   driver_app_create();
   _game_app_record();
   _driver_log_init();
+  driver_user_sweep();
   SDL_Init(SDL_INIT_TIMER);
   _game_signals();
   if (!headless) {

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <regex>
+#include <set>
 
 #include "e2e_process.h"
 
@@ -41,8 +46,7 @@ TEST(GameStart, port_gives_long_log_lines_and_no_port_the_short_form) {
   GameProcess p = game_start({"-headless", "-port", "27015"});
   EXPECT_EQ(game_wait(p, WAIT_MS), 255);
   std::string log = game_log(p);
-  std::regex long_form(
-      R"(\[27015\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[game:Game::init:\d+\] sizeof\(game\) = \d+k)");
+  std::regex long_form(R"(\[27015\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[game:Game::init:\d+\] sizeof\(game\) = \d+k)");
   EXPECT_TRUE(std::regex_search(log, long_form)) << log;
 
   GameProcess q = game_start({"-headless"});
@@ -86,4 +90,29 @@ TEST(GameStart, command_line_account_survives_the_settings_load) {
   EXPECT_STREQ(cloud.data() + 263 * 4, "bob");
   EXPECT_STREQ(cloud.data() + 311 * 4, "g:bob");
   EXPECT_STREQ(cloud.data() + 327 * 4, "bob");
+}
+
+TEST(GameStart, start_removes_the_temporary_copies_an_interrupted_save_left) {
+  char dir[] = "/tmp/vantor-e2e-leftovers-XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string folder = std::string(dir) + "/Vantor Brevane";
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  auto put = [&](const std::string &name, mode_t mode) {
+    std::ofstream(folder + "/" + name) << "bytes";
+    chmod((folder + "/" + name).c_str(), mode);
+  };
+  put("settings-local.dat", 0600);
+  put("settings-local.dat.Ab12Cd", 0600);
+  put("mods-quorvex.bin.x9Y8z7", 0600);
+  put("settings-cloud.dat.backup", 0644);  // the player's own copy, not one the game made
+  put("notes.Qw34Er", 0600);               // no user file of the game is named without an extension
+  GameProcess p = game_start({"-headless"}, {{"APPDATA", dir}});
+  EXPECT_EQ(game_wait(p, WAIT_MS), 255);
+  std::set<std::string> left;
+  for (const auto &entry : std::filesystem::directory_iterator(folder)) left.insert(entry.path().filename());
+  EXPECT_EQ(left,
+            (std::set<std::string>{"kezcode.log", "settings-local.dat", "settings-cloud.dat.backup", "notes.Qw34Er"}));
+  EXPECT_NE(file_text(folder + "/kezcode.log").find("settings-local.dat.Ab12Cd, left by an interrupted save"),
+            std::string::npos);
+  std::filesystem::remove_all(dir);
 }
