@@ -116,3 +116,39 @@ TEST(GameStart, start_removes_the_temporary_copies_an_interrupted_save_left) {
             std::string::npos);
   std::filesystem::remove_all(dir);
 }
+
+TEST(GameStart, a_hang_up_ends_a_first_run_cleanly_with_its_settings_saved) {
+  GameProcess p = game_start({});
+  ASSERT_NE(x_wait_window(20), 0u) << file_text(p.output);
+  kill(p.pid, SIGHUP);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0) << file_text(p.output);
+  for (const char *name : {"settings-local.dat", "settings-cloud.dat"})
+    EXPECT_EQ(file_text(p.appdata + "/Vantor Brevane/" + name).size(), 2848u) << name;
+  std::string log = game_log(p);
+  ASSERT_GE(log.size(), 22u);
+  EXPECT_EQ(log.substr(log.size() - 22), "\n[_driver_log_deinit]\n");
+}
+
+TEST(GameStart, a_server_started_under_nohup_keeps_ignoring_hang_ups) {
+  struct sigaction ignore = {}, old = {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGHUP, &ignore, &old), 0);  // inherited by the game, as nohup hands it on
+  GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "server.lua"});
+  sigaction(SIGHUP, &old, nullptr);
+  ASSERT_TRUE(wait_for_text(p.output, "sizeof(PlanetStyleOverlay)", WAIT_MS)) << file_text(p.output);
+  std::string status = file_text("/proc/" + std::to_string(p.pid) + "/status");
+  size_t at = status.find("SigIgn:\t");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(std::stoull(status.substr(at + 8, 16), nullptr, 16) & (1ull << (SIGHUP - 1)), 1ull << (SIGHUP - 1));
+  kill(p.pid, SIGTERM);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0);
+}
+
+TEST(GameStart, a_server_runs_on_when_its_log_reaches_the_file_size_limit) {
+  const rlim_t limit = 1024;  // less than the start-up lines alone
+  GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "server.lua"}, {}, limit);
+  // The console lines go out one at a time, so the output file is the first to reach the limit.
+  ASSERT_TRUE(wait_for_size(p.output, limit, WAIT_MS)) << file_text(p.output);
+  kill(p.pid, SIGTERM);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0) << "a write past the limit fails; it does not end the game";
+}
