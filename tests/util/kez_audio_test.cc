@@ -107,8 +107,15 @@ class AudioMixer : public testing::Test {
 
 }  // namespace
 
-TEST(AudioNoMixer, every_call_is_a_no_op) {
+TEST(AudioNoMixer, a_device_that_cannot_open_is_logged_and_every_call_is_a_no_op) {
+  setenv("SDL_AUDIODRIVER", "no-such-device", 1);
+  testing::internal::CaptureStdout();
+  _driver_audio_init();
+  std::string log = testing::internal::GetCapturedStdout();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
   ASSERT_EQ(driver_mixer, nullptr);
+  EXPECT_NE(log.find("_mixer: error in audio_init\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("_mixer: no sound this run: "), std::string::npos) << log;
   EXPECT_EQ(driver_audio_sample_load(kMusic.c_str()), 0);
   EXPECT_EQ(driver_audio_stream_load(kMusic.c_str()), 0);
   driver_audio_sample_play(1, 1.0f, 0.0f);
