@@ -133,7 +133,7 @@ TEST(GameStart, a_server_started_under_nohup_keeps_ignoring_hang_ups) {
   struct sigaction ignore = {}, old = {};
   ignore.sa_handler = SIG_IGN;
   ASSERT_EQ(sigaction(SIGHUP, &ignore, &old), 0);  // inherited by the game, as nohup hands it on
-  GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "server.lua"});
+  GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "mod_server.lua"});
   sigaction(SIGHUP, &old, nullptr);
   ASSERT_TRUE(wait_for_text(p.output, "sizeof(PlanetStyleOverlay)", WAIT_MS)) << file_text(p.output);
   std::string status = file_text("/proc/" + std::to_string(p.pid) + "/status");
@@ -145,8 +145,9 @@ TEST(GameStart, a_server_started_under_nohup_keeps_ignoring_hang_ups) {
 }
 
 TEST(GameStart, a_server_runs_on_when_its_log_reaches_the_file_size_limit) {
-  const rlim_t limit = 1024;  // less than the start-up lines alone
-  GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "server.lua"}, {}, limit);
+  const rlim_t limit = 512;  // less than the start-up lines alone
+  GameProcess p =
+      game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "mod_server.lua"}, {}, limit);
   // The console lines go out one at a time, so the output file is the first to reach the limit.
   ASSERT_TRUE(wait_for_size(p.output, limit, WAIT_MS)) << file_text(p.output);
   kill(p.pid, SIGTERM);
