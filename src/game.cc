@@ -40,8 +40,9 @@ Game *game;                  // the pointer most code reads, set by Game::init
 static Game *game_instance;  // the owner, set by game_create
 static volatile sig_atomic_t game_signalled;
 
-// A dedicated server is stopped with SIGINT or SIGTERM: finish the frame and shut down cleanly. A
-// mod inside a long call is told too, or the frame would not end.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal, a logout) end the game as a quit does: finish the
+// frame and shut down cleanly, settings saved. A mod inside a long call is told too, or the frame
+// would not end.
 static void _game_on_signal(int) {
   game_signalled = 1;
   mods_budget_quit();
@@ -53,7 +54,11 @@ static void _game_signals() {
   sa.sa_handler = _game_on_signal;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  struct sigaction hangup;
+  // A server started under nohup was asked to outlive the terminal: its ignored hang-up stays ignored.
+  if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);  // a peer that went away must not kill the process on send
+  signal(SIGXFSZ, SIG_IGN);  // a write past the file-size limit then fails like any other failed write
 }
 
 static void _game_banner() {
@@ -144,6 +149,7 @@ void Game::init() {
   driver_app_create();
   _game_app_record();
   _driver_log_init();
+  driver_user_sweep();
   SDL_Init(SDL_INIT_TIMER);
   _game_signals();
   if (!headless) {
