@@ -154,6 +154,7 @@ local function client_players(value)
   if type(names) == "table" then
     for _, name in ipairs(names) do players[#players + 1] = tostring(name) end
   end
+  w2_chat_keywords(json_encode(players))  -- Tab in the chat completes the players' names
   if phase == "lobby" then client_lobby_page() end
 end
 

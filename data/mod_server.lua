@@ -82,6 +82,11 @@ local function server_seat_color(uid)
   return SERVER_CHAT_PLAYER_COLOR
 end
 
+-- Tab in the chat completes the joined players' names; the server knows no chat commands to add.
+local function server_chat_keywords()
+  w2_chat_keywords(json_encode(server_names()))
+end
+
 -- Whether a player may say one more line now: a flood would fill everybody's chat.
 local function server_chat_allowed(uid)
   local recent = {}
@@ -123,6 +128,7 @@ local function server_join(e)
   local is_host = not headless and e.uid == (w2_param_get("uid") or "") and not host_seen
   if is_host then host_seen = true end
   players[#players + 1] = {uid = e.uid, name = name, host = is_host}
+  server_chat_keywords()
   server_chat(SERVER_CHAT_COLOR, name .. " joined.")
   if headless and not clock and not match then clock = SERVER_WAIT end
   if not match then
@@ -138,6 +144,7 @@ local function server_leave(e)
   if not k then return end
   server_chat(SERVER_CHAT_COLOR, players[k].name .. " left.")
   table.remove(players, k)
+  server_chat_keywords()
   -- A dedicated server whose players have all gone stops playing to an empty room.
   if headless and match and #players == 0 then server_lobby() end
   if not match then server_lobby_page() end

@@ -11,24 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_mods.h"
 #include "fuzz_util.h"
-#include "game.h"
 #include "game_net.h"
-#include "kez_driver-sdl2.h"
-#include "mods_api.h"
-#include "mods_lua.h"
 
+// The runtime with the mod that keeps the event it got.
 static ModsLua *_fuzz_runtime() {
   static ModsLua *lua;
   if (!lua) {
-    if (!app_info) driver_app_create();
-    Game *game = new Game();
-    game->headless = 1;
-    ModsAPI *api = new ModsAPI(game);
-    lua = new ModsLua(api);
-    game->mods = api;
-    game->mods_base = lua;
-    lua->open();
+    lua = fuzz_mods_runtime();
     lua->script("function _event(e) got = e end", "fuzz");
   }
   return lua;

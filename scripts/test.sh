@@ -7,6 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 jobs=$(nproc)
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+FUZZ_INPUT_SECONDS=${FUZZ_INPUT_SECONDS:-5}
 
 section() { printf '\n==== %s ====\n' "$*"; }
 
@@ -31,17 +32,36 @@ if [ -d "$root/build/ci/bench" ]; then
   done
 fi
 
+# Runs one fuzz target from a copy of its corpus for FUZZ_SECONDS. An input that takes longer than
+# FUZZ_INPUT_SECONDS counts as a hang, and the whole run is cut off a minute after its time; a failure
+# prints the reproducer, which belongs in fuzz/corpus/NAME/ as a regression input once mended.
+fuzz_target() {
+  local f=$1 name
+  name=$(basename "$f" _fuzz)
+  local work
+  work=$(mktemp -d)
+  mkdir "$work/corpus" "$work/artifacts"
+  cp -r "$root/fuzz/corpus/$name/." "$work/corpus/" 2>/dev/null || true
+  local status=0
+  timeout -k 10 $((FUZZ_SECONDS + 60)) "$f" -max_total_time="$FUZZ_SECONDS" -timeout="$FUZZ_INPUT_SECONDS" \
+    -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus" 2>&1 | tail -n 200 >"$work/log" ||
+    status=${PIPESTATUS[0]}
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$work/log"
+    echo "fuzz target $name failed (status $status); reproducers, base64:"
+    for a in "$work"/artifacts/*; do [ -f "$a" ] && { echo "$(basename "$a"):"; base64 "$a"; }; done
+    rm -rf "$work"
+    return 1
+  fi
+  tail -n 3 "$work/log"
+  rm -rf "$work"
+}
+
 if [ -f "$root/fuzz/CMakeLists.txt" ]; then
-  section "fuzzing (${FUZZ_SECONDS}s per target)"
+  section "fuzzing (${FUZZ_SECONDS}s per target, ${FUZZ_INPUT_SECONDS}s per input)"
   cmake -S "$root" -B "$root/build/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVB_FUZZ=ON -DVB_TESTS=OFF >/dev/null
   cmake --build "$root/build/fuzz" -j"$jobs" --target fuzz_all
-  for f in "$root"/build/fuzz/fuzz/*_fuzz; do
-    name=$(basename "$f" _fuzz)
-    corpus=$(mktemp -d)
-    cp -r "$root/fuzz/corpus/$name/." "$corpus/" 2>/dev/null || true
-    "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
-    rm -rf "$corpus"
-  done
+  for f in "$root"/build/fuzz/fuzz/*_fuzz; do fuzz_target "$f"; done
 fi
 section "all tests passed"

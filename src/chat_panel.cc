@@ -27,6 +27,7 @@ static const int CHAT_ICON_SIZE = 34;
 static const int CHAT_ICON_MARGIN = 5;
 static const int CHAT_ICON_ALPHA = 85;
 static const float CHAT_TIME_COLUMN_TEXT = 880;  // the time font's size x the width of " 88:88 "
+static const int CHAT_OVER_MATCH_ALPHA = 150;     // a line's opacity over the match
 
 // The "type" of an action dict; empty for anything else.
 static std::string _chat_type(const var &action) {
@@ -195,12 +196,13 @@ static void _chat_fade_end(float w, float h) {
   _chat_alpha_write("white", w, h);
 }
 
-// One line with its top at y: the text in the text column, the time centred in the time column.
+// One line with its top at y: the text in the text column, the time centred in the time column. A
+// log over a match (one without the chat tab) draws it faint, so the planets under it still show.
 static void _chat_paint_line(const ChatLog &log, const ChatLine &line, float y, float h) {
   const bool left = _chat_tab_left(log.game);
   const float text_w = std::max(0.0f, log.content_w - CHAT_BAND);
   const uint32_t colour = color_readable(color_remap((uint32_t)line.color & 0xFFFFFF));
-  widget_draw_color((int32_t)colour, 255);
+  widget_draw_color((int32_t)colour, log.tab ? 255 : CHAT_OVER_MATCH_ALPHA);
   font_draw(log.font, line.text.c_str(), left ? CHAT_BAND : 0, y, text_w, -1);
   const std::string stamp = _chat_time_text(line.time);
   const float stamp_w = font_text_width(log.time_font, stamp.c_str());
@@ -223,12 +225,14 @@ static void _chat_paint_lines(const ChatLog &log) {
   widget_draw_color(0xFFFFFF, 255);
 }
 
+// The tab tops its column, where it covers only the oldest lines' stamps (under the fade); a log
+// shorter than the tab shows it standing on the chat bar.
 static void _chat_paint_tab(const ChatLog &log) {
   const float a = std::min(1.0f, log.lines_height() / CHAT_OPEN_MIN) * CHAT_ICON_ALPHA / 255;
   const float h = 2 * _chat_line_h(log.font);
   glColor4f(a, a, a, a);
-  gfx_img_draw(gfx_img_load("chat-tab"), _chat_tab_left(log.game) ? 0 : log.content_w - CHAT_BAND, log.content_h - h,
-               CHAT_BAND, h);
+  gfx_img_draw(gfx_img_load("chat-tab"), _chat_tab_left(log.game) ? 0 : log.content_w - CHAT_BAND,
+               std::min(0.0f, log.content_h - h), CHAT_BAND, h);
   glColor4f(1, 1, 1, 1);
 }
 
@@ -362,10 +366,10 @@ static ChatTable *_chat_bar(Game *game, int ui_w) {
   bar->disabled = 1;
   Label *prompt = new Label(font_load("font-console", CHAT_FONT_SIZE), "> ");
   prompt->layout_inner();
+  // Both cells fill the 44-unit row with the same padding above their line of text, so the prompt
+  // stands on the input text's baseline.
   const int pad = (CHAT_BAND - widget_trunc(prompt->content_h)) / 2;
-  StyleRecord &p = prompt->style.records[STYLE_BASE];
-  _chat_pad(p, pad);
-  p.margin_top = p.margin_bottom = -pad;
+  _chat_pad(prompt->style.records[STYLE_BASE], pad);
   TextInput *input = new TextInput(font_load("font", CHAT_FONT_SIZE), "");
   chat_input_restore(game, input);
   input->id = "input";

@@ -24,7 +24,8 @@ class ChatLog : public Widget {
   Game *game;                  // reaches the Chat through it; not owned
   int32_t font;                // font "font" at size 20
   int32_t fade = 1;            // the oldest visible lines fade out toward the top
-  int32_t tab;                 // draws the chat tab and lets it resize the log
+  int32_t tab;                 // draws the chat tab and lets it resize the log; a log without it lies
+                               // over a match and draws its lines faint
   float scroll = 0;            // units the lines are moved down (0 shows the newest line at the bottom)
   float speed = 0;             // fling speed, units per frame
   std::vector<float> heights;  // laid-out height of each line, oldest first, from the last measure

@@ -4,9 +4,12 @@
 #include <GL/glew.h>
 #include <SDL.h>
 #include <signal.h>
+#include <sys/random.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "chat.h"
 #include "game_audio.h"
@@ -37,8 +40,9 @@ Game *game;                  // the pointer most code reads, set by Game::init
 static Game *game_instance;  // the owner, set by game_create
 static volatile sig_atomic_t game_signalled;
 
-// A dedicated server is stopped with SIGINT or SIGTERM: finish the frame and shut down cleanly. A
-// mod inside a long call is told too, or the frame would not end.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal, a logout) end the game as a quit does: finish the
+// frame and shut down cleanly, settings saved. A mod inside a long call is told too, or the frame
+// would not end.
 static void _game_on_signal(int) {
   game_signalled = 1;
   mods_budget_quit();
@@ -50,7 +54,11 @@ static void _game_signals() {
   sa.sa_handler = _game_on_signal;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  struct sigaction hangup;
+  // A server started under nohup was asked to outlive the terminal: its ignored hang-up stays ignored.
+  if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);  // a peer that went away must not kill the process on send
+  signal(SIGXFSZ, SIG_IGN);  // a write past the file-size limit then fails like any other failed write
 }
 
 static void _game_banner() {
@@ -111,6 +119,17 @@ static void _game_app_record() {
   snprintf(app->icon, sizeof app->icon, "%s", driver_data_path("icon.png"));
 }
 
+// One seed per run for the C generator, which the match, the particles and the mods' math.random all
+// draw from: without it every launch would deal the same random map. The kernel's entropy first;
+// when it has none to give, the time and the process id still differ between two runs.
+static void _game_seed_random() {
+  unsigned seed;
+  if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != (ssize_t)sizeof seed) {
+    seed = (unsigned)time(nullptr) ^ (unsigned)getpid() << 16 ^ (unsigned)clock();
+  }
+  srand(seed);
+}
+
 // The command-line name and password are copied before the settings load overwrites the record.
 struct GameArgIdentity {
   char user_name[64];
@@ -119,6 +138,7 @@ struct GameArgIdentity {
 
 void Game::init() {
   game = this;
+  _game_seed_random();
   menus_init(this);
   states_init(this);
   tests_init(this);
@@ -129,6 +149,7 @@ void Game::init() {
   driver_app_create();
   _game_app_record();
   _driver_log_init();
+  driver_user_sweep();
   SDL_Init(SDL_INIT_TIMER);
   _game_signals();
   if (!headless) {

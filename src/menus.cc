@@ -36,7 +36,14 @@ void MenusState::paint() {
   root.paint_inner();
 }
 
-void MenusState::event(Event e) { menus_tabs_handle(game, root.on_event(e)); }
+void MenusState::event(Event e) { menus_tabs_handle(game, menus_page_action(root, e)); }
+
+var menus_page_action(Container &root, const Event &e) {
+  var a = root.on_event(e);
+  if (e.type != EVT_KEYDOWN || e.key != KEY_ESCAPE) return a;
+  const Widget *bar = root.find("popup:done");
+  return bar ? bar->action.click : a;
+}
 
 void MenusState::loop(float) { root.loop(); }
 
@@ -80,9 +87,9 @@ void menus_frame(Game *game, Container &root, bool popup_bar) {
   if (popup_bar) menus_bottom_bar(game, root);
 }
 
-void menus_bottom_bar(Game *game, Container &root) {
+void menus_bottom_bar(Game *game, Container &root, const char *label) {
   const int w = game_ui_width(), h = game_ui_height();
-  const char *label = menus_is_overlay(game) ? "Back" : "Main Menu";
+  if (!label) label = menus_is_overlay(game) ? "Back" : "Main Menu";
   std::string markup = std::string("<table width='100%'><tr><td><input type='button' value='") + label +
                        "' onclick='popup:done' name='popup:done'  width=$WIDTH  height=$HEIGHT class='tiny1' />" +
                        "</tr></table>";

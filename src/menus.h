@@ -74,7 +74,10 @@ void menus_page_reset(Container &root);
 // Appends the background and, when popup_bar is set, the "Main Menu" (or "Back") bar at the bottom.
 void menus_frame(Game *game, Container &root, bool popup_bar);
 // Appends the full-width "Main Menu" (or "Back") bar along the bottom edge; its click is "popup:done".
-void menus_bottom_bar(Game *game, Container &root);
+// A label, when given, replaces either.
+void menus_bottom_bar(Game *game, Container &root, const char *label = nullptr);
+// The root's action for the event; Escape presses the page's bottom bar, when it has one.
+var menus_page_action(Container &root, const Event &e);
 // The tabs of a "tabs" list: entries separated by ",", each "name" or "name=Label" (the label is the
 // name when none is given), spaces around either dropped, empty entries skipped. False, with no tabs,
 // for a text that lists none, and for markup (a text beginning with '<'), which mods build themselves.

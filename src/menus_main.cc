@@ -23,12 +23,16 @@ void MenusMain::init() {
   GameAudio::play_music("mus-menu");
   menus_page_reset(root);
   menus_frame(game, root, false);
+  // Opened over another page (the news links here), the menu has the way back to it.
+  const bool below = game->names.stack[1][0] != 0;
+  if (below) menus_bottom_bar(game, root, "Back");
   // At the largest UI size the menu is a little taller than a wide screen: it scrolls there.
-  root.add_at(menus_page_box(gui_build(MAIN_MARKUP, var()), 0), 0, 0);
+  root.add_at(menus_page_box(gui_build(MAIN_MARKUP, var()), below ? -MENUS_BAR_HEIGHT : 0), 0, 0);
 }
 
 void MenusMain::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
+  if (menus_tabs_handle(game, a)) return;
   if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
   const std::string v = a["value"].str();
   if (v == "quit") {

@@ -3,12 +3,14 @@
 
 #include "menus.h"
 
-// "menus_main": each showing stops the running mod and starts the menu music.
+// "menus_main": each showing stops the running mod and starts the menu music. Opened over another
+// page, it has a "Back" bar.
 class MenusMain : public MenusState {
  public:
   using MenusState::MenusState;
   // Builds the page.
   void init() override;
-  // Quit ends the program; every other button pushes the page it names over the menu.
+  // The bar (and Escape) go back; Quit ends the program; every other button pushes the page it names
+  // over the menu.
   void event(Event e) override;
 };

@@ -42,7 +42,7 @@ var MenusNews::message(var msg) {
 }
 
 void MenusNews::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
   if (menus_tabs_handle(game, a)) return;
   if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
   const std::string value = a["value"].str();
@@ -54,9 +54,10 @@ void MenusNews::event(Event e) {
     Driver::weblink(value.c_str(), 0);
   } else if (scheme == "state") {
     // The name comes from the web service: a page that does not exist would leave a blank screen.
+    // The page opens over the news, so that its way back leads here.
     const std::string name = parts.len() > 1 ? parts[1].str() : std::string();
     if (state_find(name.c_str())) {
-      state_change(name.c_str(), &game->names, 2);
+      state_push(&game->names, name.c_str());
     } else {
       LOG_PRINTF("no page named '%s'\n", name.c_str());
     }
@@ -116,5 +117,6 @@ void MenusError::paint() {
 void MenusError::event(Event e) {
   var a = root.on_event(e);
   if (menus_tabs_handle(game, a)) return;
-  if (a.type() == VAR_DICT && a["type"].str() == "onclick") state_pop(&game->names);
+  const bool escape = e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE;  // the page's Continue
+  if (escape || (a.type() == VAR_DICT && a["type"].str() == "onclick")) state_pop(&game->names);
 }

@@ -69,7 +69,7 @@ void MenusMods::init() {
 }
 
 void MenusMods::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
   if (menus_tabs_handle(game, a)) return;
   if (a.type() != VAR_DICT || !a.has("value")) return;
   const std::string value = a["value"].str();

@@ -70,13 +70,20 @@ static const char LOGIN_MARKUP[] =
     "<input type='button' value='New Account' onclick='new' width=120 tabindex=-1 /><td><input type='button' "
     "value='Sign In' onclick='login' width=120 tabindex=30 class='button2' /></table></table>";
 
-// The sentence above the fields: whether signing in is possible, and whom it signed in.
+// The sentence above the fields: what an account is for, whether signing in is possible, and whom it
+// signed in. The Campaign tab lands here too while nobody is signed in, so it says what the campaign
+// needs.
 static std::string _login_status(Game *game) {
   const GameSettings &s = game->settings;
   if (s.logged_in) return std::string("Signed in as ") + (s.server_name[0] ? s.server_name : s.user_name) + ".";
-  if (!game_web_configured()) return GAME_WEB_NO_SERVICE;
+  if (!game_web_configured()) {
+    return "The campaign needs an account on a web service, and this game has none: whoever runs it sets "
+           "VANTOR_WEB_HOST to the service's host or host:port before starting it. Every other mode plays "
+           "without an account.";
+  }
   if (game_web_login_pending()) return "Signing in...";  // an answer can take up to the request's timeout
-  return "Signing in with your Vantor Brevane web account is optional: you can play every mode without one.";
+  return "The campaign needs your Vantor Brevane web account: sign in to play it. Every other mode plays "
+         "without one.";
 }
 
 // The login page for a room `room` units high: on a short screen (the largest font on a small window)
@@ -129,7 +136,7 @@ void MenusLogin::loop(float) {
 }
 
 void MenusLogin::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
   if (menus_tabs_handle(game, a)) return;
   if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
   const std::string value = a["value"].str();
@@ -179,7 +186,7 @@ void MenusSettingsAudio::loop(float) {
 }
 
 void MenusSettingsAudio::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
   if (a.type() == VAR_DICT && a["type"].str() == "onchange" && a["value"].str() == "sfx") {
     _settings_sfx_copy(game, root);  // a tap or an arrow key changes it before the next frame's copy
     vantor_sfx_play("ping");

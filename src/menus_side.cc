@@ -45,7 +45,7 @@ void MenusClans::init() {
 }
 
 void MenusClans::event(Event e) {
-  var a = root.on_event(e);
+  var a = menus_page_action(root, e);
   if (menus_tabs_handle(game, a)) return;
   if (a.type() == VAR_DICT && a["type"].str() == "onclick" && a["value"].str() == "moustache") {
     Driver::weblink(CLANS_URL, 0);

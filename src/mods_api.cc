@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <cfloat>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -178,6 +179,8 @@ int32_t mods_number_int(double v) {
   if (v >= (double)INT32_MAX) return INT32_MAX;
   return (int32_t)v;
 }
+
+bool mods_number_finite(double v) { return v >= -FLT_MAX && v <= FLT_MAX; }
 
 std::string mods_bin_name(const std::string &name) {
   std::string out;

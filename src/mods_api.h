@@ -166,6 +166,9 @@ class ModsAPI {
 // A mod's number as a 32-bit integer, truncated toward zero. NaN gives 0 and numbers beyond the
 // ends give the ends: no number from a mod becomes an undefined conversion.
 int32_t mods_number_int(double v);
+// True when a mod's number fits a finite float: the world holds no NaN or infinite position,
+// amount or size, which no step, sync or drawing could make sense of.
+bool mods_number_finite(double v);
 
 // Saved mod data: one cloud file per mod of at most MODS_BIN_MAX bytes.
 constexpr size_t MODS_BIN_MAX = 65536;

@@ -221,6 +221,11 @@ void ModsAPI::item_set(int n, const std::string &key, const var &value) {
     error_set("invalid key");
     return;
   }
+  if (record->type == KEY_FLOAT && !mods_number_finite(value.number())) {
+    logf("ModsAPI::item_set(%d,\"%s\",%g) not a finite number\n", n, key.c_str(), value.number());
+    error_set("not a finite number");
+    return;
+  }
   if (record->ranged) {
     int32_t v = _mods_field_int(*record, value);
     if (v < record->low || v > record->high) {

@@ -220,8 +220,15 @@ void mods_lua_push_var(lua_State *L, const var &v) {
 // An id, port, colour or team: the number rounded to the nearest integer, ties to even.
 static int _mods_lua_int(lua_State *L, int index) { return mods_number_int(std::nearbyint(lua_tonumber(L, index))); }
 
-// A coordinate or amount, narrowed to a float.
-static float _mods_lua_float(lua_State *L, int index) { return (float)lua_tonumber(L, index); }
+// A coordinate, amount or size, narrowed to a float; a number no float holds raises.
+static float _mods_lua_float(lua_State *L, int index) {
+  double v = lua_tonumber(L, index);
+  if (!mods_number_finite(v)) {
+    lua_pushfstring(L, "argument %d is not a finite number", index);
+    lua_error(L);
+  }
+  return (float)v;
+}
 
 // A text argument as a byte string (it may hold NUL bytes).
 static std::string _mods_lua_bytes(const char *text, size_t length) { return std::string(text, length); }

@@ -63,10 +63,9 @@ static var _layer_resume() {
   return action;
 }
 
-void StatesLayer::event(Event e) {
-  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
-  under = states_match_find(under_name);
-  if (under && play_key_to_chat(under, e)) return;
+// The mod screen's answer to the event (Escape: "resume"), carried out the same way by every layer:
+// the quit and settings icons and the console are the engine's, the rest goes to the mod.
+static void _layer_screen_act(Game *game, const Event &e) {
   var action = _layer_screen_event(game, e);
   if (states_escape(e)) action = _layer_resume();
   if (action.type() != VAR_DICT) return;
@@ -82,16 +81,16 @@ void StatesLayer::event(Event e) {
   }
 }
 
+void StatesLayer::event(Event e) {
+  if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
+  under = states_match_find(under_name);
+  if (under && play_key_to_chat(under, e)) return;
+  _layer_screen_act(game, e);
+}
+
 void StatesPause2::event(Event e) {
   if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
-  var action = _layer_screen_event(game, e);
-  if (states_escape(e)) action = _layer_resume();
-  if (action.type() != VAR_DICT) return;
-  if (action.has(var("type")) && action["type"].str() == "quit") {
-    states_quit_event(game, action);
-  } else {
-    mods_event(game, action);
-  }
+  _layer_screen_act(game, e);
 }
 
 // The part of a layer's frame every layer shares: the mod screen, the mod step, and the match only

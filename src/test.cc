@@ -10,6 +10,7 @@
 #include "game.h"
 #include "game_video.h"
 #include "kez_log.h"
+#include "mods_misc.h"
 #include "net_client.h"
 #include "net_server.h"
 #include "test_magnetset.h"
@@ -18,7 +19,6 @@ constexpr int TEST_PASSES = 100;
 constexpr int TEST_PASS_HELLO = 25;  // the client greets the server
 constexpr int TEST_PASS_DELTA = 50;  // the server answers every client
 constexpr int TEST_PASS_CLOSE = 75;  // the client leaves
-constexpr int TRANS_FADE = 2;
 
 // Logs and drops every message the endpoint received; each log line is also kept for the screen.
 static void _test_drain(Net *net, const char *side, std::vector<std::string> &lines) {
@@ -67,7 +67,10 @@ void Test::init() {
 }
 
 void Test::event(Event e) {
-  if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) state_change("menus_splash", &game->names, TRANS_FADE);
+  if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) {
+    mods_back(game);  // to the page the screen was opened from
+    return;
+  }
   if (e.type == EVT_KEYDOWN && e.key == KEY_SPACE) init();
   root.on_event(e);
 }

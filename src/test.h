@@ -13,7 +13,8 @@ class Test : public MenusState {
   using MenusState::MenusState;
   // Runs the loopback exchange; the screen freezes while it runs.
   void init() override;
-  // Escape returns to the splash page, space runs the exchange again; then the page gets the event.
+  // Escape goes back to the page below (home when there is none), space runs the exchange again; then
+  // the page gets the event.
   void event(Event e) override;
 };
 

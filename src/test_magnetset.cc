@@ -28,7 +28,6 @@ constexpr float MAGNET_BORDER = 40;        // planets keep this far from the scr
 constexpr int MAGNET_SPAWN_MARGIN = 100;   // planets start this far from the screen's edges
 constexpr int MAGNET_MARK_CUT = 20;        // a marked neutral planet produces this much less
 constexpr float MAGNET_ICON = 34;
-constexpr int TRANS_FADE = 2;
 
 static const char *const MAGNET_AURA = "planet-aura";
 
@@ -182,11 +181,15 @@ void TestMagnetSet::paint() {
 }
 
 void TestMagnetSet::event(Event e) {
-  if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) state_change("menus_splash", &game->names, TRANS_FADE);
+  // Escape and the quit button lead back to the page the screen was opened from.
+  if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) {
+    mods_back(game);
+    return;
+  }
   if (e.type == EVT_KEYDOWN && e.key == KEY_SPACE) init();
   var action = root.on_event(e);
   if (action.type() == VAR_DICT && action["type"].str() == "quit") {
-    state_change("menus_splash", &game->names, TRANS_FADE);
+    mods_back(game);
     return;
   }
   World *world = &game->data.vantor;

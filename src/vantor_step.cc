@@ -14,8 +14,28 @@
 static const int COLLIDE_CAPACITY = 16384;
 static uint32_t collide_list[COLLIDE_CAPACITY];
 static uint32_t collide_passes;
+static uint64_t collide_work;
 // A leaf resolves at most this many items, so a pass costs at most 32 * 31 / 2 tests per leaf.
 static const int COLLIDE_LEAF = 32;
+// The split stops this deep whatever the cells hold: the 4-unit floor of a field clamped to
+// +-COLLIDE_FAR is reached after 38 levels.
+static const int COLLIDE_DEPTH = 48;
+// Item bounds are clamped to this far beyond the items' centres, and those to +-COLLIDE_FAR, before
+// cells are split: an item far larger than the field then adds a few levels, not hundreds, and no
+// overlap is lost (clamping keeps the order of bounds). No ordinary item comes near either.
+static const float COLLIDE_MARGIN = 4096;
+static const float COLLIDE_FAR = 1e6f;
+// Work a pass may spend per item (entries classified and pairs tested). Items larger than their
+// cells are copied into both halves at every level; once this is spent, the cells still to come
+// resolve as leaves, so a pass ends within this plus one leaf per level. The most crowded ordinary
+// matches spend under half of it.
+static const int COLLIDE_WORK_PER_ITEM = 32 * COLLIDE_LEAF;
+
+// One collision pass: its world and the work it may still spend.
+struct CollidePass {
+  World *world;
+  int64_t work;
+};
 
 static void production_step(World *world, Item *planet, float dt) {
   const Item &owner = vantor_item_get(world, planet->owner_n);
@@ -44,6 +64,14 @@ void vantor_step(World *world, float dt, bool age_parts) {
   if (age_parts) parts_age(world, dt);
 }
 
+// Moves a pushed item, unless the push leaves the finite plane (an infinite radius or mass pushes
+// nothing: the pair still meets).
+static void collide_move(Item *item, float x, float y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
+  item->position_x = x;
+  item->position_y = y;
+}
+
 // Pushes a and b apart when they overlap and either is pushed by the other.
 static void collide_pair(World *world, uint32_t an, uint32_t bn) {
   Item &a = world->items[an];
@@ -68,39 +96,34 @@ static void collide_pair(World *world, uint32_t an, uint32_t bn) {
   }
   float cx = (b.mass * b.position_x + a.mass * a.position_x) / m;
   float cy = (b.mass * b.position_y + a.mass * a.position_y) / m;
-  if (a_moves) {
-    a.position_x = cx - b.mass * r * dx / (m * d);
-    a.position_y = cy - b.mass * r * dy / (m * d);
-  }
-  if (b_moves) {
-    b.position_x = cx + a.mass * r * dx / (m * d);
-    b.position_y = cy + a.mass * r * dy / (m * d);
-  }
+  if (a_moves) collide_move(&a, cx - b.mass * r * dx / (m * d), cy - b.mass * r * dy / (m * d));
+  if (b_moves) collide_move(&b, cx + a.mass * r * dx / (m * d), cy + a.mass * r * dy / (m * d));
 }
 
-static void collide_resolve(World *world, uint32_t *list, int count) {
+static void collide_resolve(CollidePass *pass, uint32_t *list, int count) {
   if (count < 2) return;
   if (count > COLLIDE_LEAF) {
     list += rand() % (count - COLLIDE_LEAF);
     count = COLLIDE_LEAF;
   }
+  pass->work -= (int64_t)count * (count - 1) / 2;
   for (int i = 0; i < count; i++) {
-    for (int j = i + 1; j < count; j++) collide_pair(world, list[i], list[j]);
+    for (int j = i + 1; j < count; j++) collide_pair(pass->world, list[i], list[j]);
   }
 }
 
 // Splits a cell of the list on one axis (0 x, 1 y) and recurses on the other; box is min x, min y,
 // max x, max y. An item overlapping the middle goes to both halves.
-static void collide_split(World *world, uint32_t *list, int count, int capacity, const float box[4], int axis) {
+static void collide_split(CollidePass *pass, uint32_t *list, int count, int capacity, const float box[4], int axis,
+                          int depth) {
   if (count < 2) return;
-  if (count <= COLLIDE_LEAF || capacity < 2 * count) {
-    collide_resolve(world, list, count);
+  bool small = box[3] - box[1] < 4 && box[2] - box[0] < 4;
+  bool spent = pass->work < 2 * count;  // a split reads count entries and may write as many
+  if (count <= COLLIDE_LEAF || capacity < 2 * count || small || depth >= COLLIDE_DEPTH || spent) {
+    collide_resolve(pass, list, count);
     return;
   }
-  if (box[3] - box[1] < 4 && box[2] - box[0] < 4) {
-    collide_resolve(world, list, count);
-    return;
-  }
+  const World *world = pass->world;
   float mid = (box[axis] + box[axis + 2]) / 2;
   int low = 0, high = 0;
   for (int i = 0; i < count; i++) {
@@ -109,35 +132,68 @@ static void collide_split(World *world, uint32_t *list, int count, int capacity,
     if (item.bounds[axis] < mid) list[low++] = n;
     if (item.bounds[axis + 2] > mid) list[count + high++] = n;
   }
+  pass->work -= count + high;
   memmove(list + low, list + count, high * sizeof(uint32_t));
   float high_box[4] = {box[0], box[1], box[2], box[3]};
   float low_box[4] = {box[0], box[1], box[2], box[3]};
   high_box[axis] = mid;
   low_box[axis + 2] = mid;
-  collide_split(world, list + low, high, capacity - low, high_box, 1 - axis);
-  collide_split(world, list, low, capacity - low, low_box, 1 - axis);
+  collide_split(pass, list + low, high, capacity - low, high_box, 1 - axis, depth + 1);
+  collide_split(pass, list, low, capacity - low, low_box, 1 - axis, depth + 1);
+}
+
+// Only items with a finite position and a radius take part: nothing else can overlap anything.
+static bool collide_member(const Item &item) {
+  return item.in_use && item.has_collide && std::isfinite(item.position_x) && std::isfinite(item.position_y) &&
+         !std::isnan(item.collide_r);
+}
+
+static float collide_clamp(float v, float low, float high) { return v < low ? low : v > high ? high : v; }
+
+// The box of the members' centres, within +-COLLIDE_FAR and grown by COLLIDE_MARGIN.
+static void collide_field(const World *world, float field[4]) {
+  field[0] = field[1] = COLLIDE_FAR;
+  field[2] = field[3] = -COLLIDE_FAR;
+  for (const Item &item : world->items) {
+    if (!collide_member(item)) continue;
+    float x = collide_clamp(item.position_x, -COLLIDE_FAR, COLLIDE_FAR);
+    float y = collide_clamp(item.position_y, -COLLIDE_FAR, COLLIDE_FAR);
+    field[0] = std::fmin(field[0], x);
+    field[1] = std::fmin(field[1], y);
+    field[2] = std::fmax(field[2], x);
+    field[3] = std::fmax(field[3], y);
+  }
+  for (int k = 0; k < 2; k++) field[k] -= COLLIDE_MARGIN;
+  for (int k = 2; k < 4; k++) field[k] += COLLIDE_MARGIN;
 }
 
 void vantor_collide(World *world) {
   collide_passes++;
+  float field[4];
+  collide_field(world, field);
   float box[4] = {HUGE_VALF, HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
   int count = 0;
   for (int n = 1; n < VANTOR_ITEMS; n++) {
     Item &item = world->items[n];
-    if (!item.in_use || !item.has_collide) continue;
+    if (!collide_member(item)) continue;
     float r = item.collide_r;
-    item.bounds[0] = item.position_x - r;
-    item.bounds[1] = item.position_y - r;
-    item.bounds[2] = item.position_x + r;
-    item.bounds[3] = item.position_y + r;
+    item.bounds[0] = collide_clamp(item.position_x - r, field[0], field[2]);
+    item.bounds[1] = collide_clamp(item.position_y - r, field[1], field[3]);
+    item.bounds[2] = collide_clamp(item.position_x + r, field[0], field[2]);
+    item.bounds[3] = collide_clamp(item.position_y + r, field[1], field[3]);
     for (int k = 0; k < 2; k++) box[k] = std::fmin(box[k], item.bounds[k]);
     for (int k = 2; k < 4; k++) box[k] = std::fmax(box[k], item.bounds[k]);
     collide_list[count++] = n;
   }
-  collide_split(world, collide_list, count, COLLIDE_CAPACITY, box, 0);
+  const int64_t budget = (int64_t)COLLIDE_WORK_PER_ITEM * count;
+  CollidePass pass = {world, budget};
+  collide_split(&pass, collide_list, count, COLLIDE_CAPACITY, box, 0, 0);
+  collide_work += (uint64_t)(budget - pass.work);
 }
 
 uint32_t vantor_collide_passes() { return collide_passes; }
+
+uint64_t vantor_collide_work() { return collide_work; }
 
 void vantor_fleet_bounds(World *world) {
   for (Item &fleet : world->items) {
@@ -288,14 +344,20 @@ static void settle_pad(World *world, float pad) {
   }
 }
 
+// Raises v to low, then lowers it to high; a bound that is not finite (a radius or rectangle beyond
+// what a float holds) is not applied, so no position leaves the finite plane.
+static float settle_limit(float v, float low, float high) {
+  if (std::isfinite(low) && v < low) v = low;
+  if (std::isfinite(high) && v > high) v = high;
+  return v;
+}
+
 static void settle_clamp(World *world, float x, float y, float w, float h) {
   for (Item &item : world->items) {
     if (!item.in_use || !item.has_collide) continue;
     float r = item.collide_r;
-    if (item.position_x < x + r) item.position_x = x + r;
-    if (item.position_x > x + w - r) item.position_x = x + w - r;
-    if (item.position_y < y + r) item.position_y = y + r;
-    if (item.position_y > y + h - r) item.position_y = y + h - r;
+    item.position_x = settle_limit(item.position_x, x + r, x + w - r);
+    item.position_y = settle_limit(item.position_y, y + r, y + h - r);
   }
 }
 

@@ -48,22 +48,22 @@ void make_plain() {
 
 // ---- Sprites -------------------------------------------------------------------------------
 
-// A fleet ship: a dart pointing right, lit from the ridge, with a faint halo that keeps tiny ships
-// visible on the dark field.
+// A fleet ship: a dart with its nose up, lit from the ridge, with a faint halo that keeps tiny ships
+// visible on the dark field. Nose up because the game turns a ship's picture by its heading + pi/2.
 void make_ship() {
   constexpr int kSize = 64;
   constexpr float kHalo = 0.22f;  // halo opacity
   Image im(kSize, kSize);
   float s = kSize * 0.5f;
   auto at = [s](float x, float y) { return Vec2{s + x * s, s + y * s}; };
-  std::vector<Vec2> dart = {at(0.86f, 0.0f), at(-0.70f, -0.62f), at(-0.36f, 0.0f), at(-0.70f, 0.62f)};
+  std::vector<Vec2> dart = {at(0.0f, -0.86f), at(0.62f, 0.70f), at(0.0f, 0.36f), at(-0.62f, 0.70f)};
   auto body = [&dart](Vec2 p) { return sdf_polygon(p, dart); };
   img_paint(im, [&](Vec2 p) {
     float d = body(p);  // pixels outside the dart
     return rgba_fade(kWhite, d > 0.0f ? kHalo * std::exp(-d / (kSize * 0.06f)) : 0.0f);
   });
   img_fill(im, body, [&](Vec2 p) {
-    float ridge = 1.0f - std::fabs(p.y - s) / (0.62f * s);  // 1 on the centre line
+    float ridge = 1.0f - std::fabs(p.x - s) / (0.62f * s);  // 1 on the centre line
     float v = 0.72f + 0.28f * ridge;
     return Rgba{v, v, v, 1.0f};
   });

@@ -352,30 +352,52 @@ void _driver_audio_mix(float *mix, int n) {
   if (driver_mixer) _mixer_mix(*driver_mixer, mix, n);
 }
 
-// Converts n internal samples to the device format into stream (len bytes); what the conversion does
-// not fill stays silent.
-static void _mixer_convert(const Mixer &m, const float *mix, int n, Uint8 *stream, int len) {
-  SDL_AudioCVT cvt = m.device_cvt;  // a fresh copy: conversion moves the copy's own state along
-  cvt.len = n * (int)sizeof(float);
-  cvt.buf = (Uint8 *)malloc((size_t)cvt.len * std::max(cvt.len_mult, 1));
-  if (!cvt.buf) return;
-  memcpy(cvt.buf, mix, (size_t)cvt.len);
-  if (SDL_ConvertAudio(&cvt) == 0) memcpy(stream, cvt.buf, (size_t)std::min(len, cvt.len_cvt));
-  free(cvt.buf);
+// One device buffer's worth of frames at the internal rate: what the callback mixes in one step, so
+// that a voice's gain ramp spans about one device buffer whatever the device's rate.
+static int _mixer_step_samples(const Mixer &m) {
+  int64_t frames = (int64_t)m.obtained.samples * AUDIO_RATE / std::max(m.obtained.freq, 1);
+  return (int)std::min<int64_t>(std::max<int64_t>(frames, 1), AUDIO_FRAMES * 64) * AUDIO_CHANNELS;
 }
 
+// The device is fed from a conversion stream that keeps its resampler's state from one buffer to the
+// next: whatever rate, channels and format were granted, mixed sound leaves at its own pitch and speed,
+// and what does not fit this buffer waits for the next one instead of being dropped.
 void _driver_audio_callback(void *userdata, Uint8 *stream, int len) {
   Mixer *m = (Mixer *)userdata;
   if (!m || len <= 0) return;
   memset(stream, m->obtained.silence, (size_t)len);
-  int bytes = SDL_AUDIO_BITSIZE(m->obtained.format) / 8;
-  if (bytes <= 0) return;
-  int n = len / bytes;  // samples of all channels
-  float *mix = (float *)calloc((size_t)n, sizeof(float));
+  if (!m->device_stream) return;
+  const int n = _mixer_step_samples(*m);
+  float *mix = (float *)malloc((size_t)n * sizeof(float));
   if (!mix) return;
-  _mixer_mix(*m, mix, n);
-  _mixer_convert(*m, mix, n, stream, len);
+  // Each step gives about one device buffer; the spare steps cover the resampler's own delay. The bound
+  // keeps a stream that stopped giving sound from holding the audio thread.
+  const int buffer_bytes = std::max(SDL_AUDIO_BITSIZE(m->obtained.format) / 8 * m->obtained.channels, 1) *
+                           std::max((int)m->obtained.samples, 1);
+  for (int steps = len / buffer_bytes + 4; steps > 0 && SDL_AudioStreamAvailable(m->device_stream) < len; steps--) {
+    memset(mix, 0, (size_t)n * sizeof(float));
+    _mixer_mix(*m, mix, n);
+    if (SDL_AudioStreamPut(m->device_stream, mix, n * (int)sizeof(float)) < 0) break;
+  }
   free(mix);
+  SDL_AudioStreamGet(m->device_stream, stream, len);  // a short read leaves the rest silent
+}
+
+// Feeds the device through a new conversion stream to the granted format; false when SDL has none.
+static bool _mixer_device(Mixer &m, const SDL_AudioSpec &granted) {
+  if (m.device_stream) SDL_FreeAudioStream(m.device_stream);
+  m.obtained = granted;
+  const SDL_AudioSpec &in = m.internal, &out = m.obtained;
+  m.device_stream = SDL_NewAudioStream(in.format, in.channels, in.freq, out.format, out.channels, out.freq);
+  return m.device_stream != nullptr;
+}
+
+bool _driver_audio_device(const SDL_AudioSpec &granted) {
+  if (!driver_mixer) return false;
+  SDL_LockAudio();
+  bool ok = _mixer_device(*driver_mixer, granted);
+  SDL_UnlockAudio();
+  return ok;
 }
 
 // ---- Device ----------------------------------------------------------------------------------
@@ -392,6 +414,11 @@ static SDL_AudioSpec _driver_audio_spec(SDL_AudioFormat format, Uint16 frames, M
   return spec;
 }
 
+static void _mixer_free(Mixer *m) {
+  if (m->device_stream) SDL_FreeAudioStream(m->device_stream);
+  delete m;
+}
+
 void _driver_audio_init() {
   if (driver_mixer) return;
   SDL_Init(SDL_INIT_AUDIO);
@@ -402,19 +429,19 @@ void _driver_audio_init() {
   m->peak = 1.0f;
   // SDL picks its sample converters on first use without guarding against a second thread, so the
   // device conversion is built here, before the audio thread first runs and loads convert alongside it.
-  const SDL_AudioSpec &in = m->internal, &out = m->obtained;
-  bool open = SDL_OpenAudio(&m->desired, &m->obtained) == 0;
-  if (!open ||
-      SDL_BuildAudioCVT(&m->device_cvt, in.format, in.channels, in.freq, out.format, out.channels, out.freq) < 0) {
+  SDL_AudioSpec granted;
+  bool open = SDL_OpenAudio(&m->desired, &granted) == 0;
+  if (!open || !_mixer_device(*m, granted)) {
     LOG("_mixer: error in audio_init\n");
+    LOG("_mixer: no sound this run: %s\n", SDL_GetError());
     if (open) SDL_CloseAudio();
-    delete m;
+    _mixer_free(m);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return;
   }
+  driver_mixer = m;
   LOG("_mixer: freq=%d, channels=%d, samples=%d\n", m->obtained.freq, m->obtained.channels, m->obtained.samples);
   LOG("_mixer: audio_init: OK\n");
-  driver_mixer = m;
   SDL_PauseAudio(0);
 }
 
@@ -424,7 +451,7 @@ void _driver_audio_deinit() {
   SDL_CloseAudio();  // the callback has stopped for good: no lock needed from here
   std::vector<std::unique_ptr<AudioSource>> &sources = driver_mixer->sources;
   for (size_t id = sources.size() - 1; id >= 1; id--) sources[id].reset();
-  delete driver_mixer;
+  _mixer_free(driver_mixer);
   driver_mixer = nullptr;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   LOG("_mixer: audio_deinit: OK\n");

@@ -96,10 +96,10 @@ struct MixerVoice {
 
 // The process's one mixer.
 struct Mixer {
-  SDL_AudioSpec internal;   // 44100 Hz, AUDIO_F32LSB, 2 channels
-  SDL_AudioSpec desired;    // 44100 Hz, AUDIO_S16LSB, 2 channels, 1024 frames, the mix callback
-  SDL_AudioSpec obtained;   // what SDL granted
-  SDL_AudioCVT device_cvt;  // internal to obtained, built once when the device opens
+  SDL_AudioSpec internal;          // 44100 Hz, AUDIO_F32LSB, 2 channels
+  SDL_AudioSpec desired;           // 44100 Hz, AUDIO_S16LSB, 2 channels, 1024 frames, the mix callback
+  SDL_AudioSpec obtained;          // what SDL granted
+  SDL_AudioStream *device_stream;  // internal to obtained, made when the device opens; audio thread only
   std::vector<std::unique_ptr<AudioSource>> sources;  // index = source id; slot 0 empty
   std::vector<MixerVoice> voices;
   float peak;        // the limiter's peak of the last buffer, in units of AUDIO_CEILING
@@ -135,6 +135,9 @@ void _driver_audio_memused(int64_t delta);
 
 // Module-internal, open to the tests: the device callback (SDL holds the audio lock while it runs).
 void _driver_audio_callback(void *userdata, Uint8 *stream, int len);
+// Module-internal, open to the tests: takes the device format SDL granted and builds the conversion to
+// it; false when SDL cannot convert to it.
+bool _driver_audio_device(const SDL_AudioSpec &granted);
 // Module-internal, open to the tests: adds n samples of every voice into mix, advances and retires the
 // voices and runs the limiter; the caller holds the audio lock.
 void _driver_audio_mix(float *mix, int n);

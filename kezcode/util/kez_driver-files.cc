@@ -2,14 +2,17 @@
 #include "kez_driver-files.h"
 
 #include <GL/gl.h>
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "kez_driver-sdl2.h"
 #include "kez_driver-steam.h"
@@ -167,6 +170,35 @@ bool driver_user_write(const char *name, const void *bytes, size_t length) {
   if (driver_file_replace(path.c_str(), bytes, length)) return true;
   DRIVER_LOG_PRINTF("cannot write %s: %s", path.c_str(), strerror(errno));
   return false;
+}
+
+// A temporary copy driver_file_replace made of a user file and never renamed: "<name>.<ext>.XXXXXX"
+// (every user file has an extension), a regular file of this user's, owner-only as mkstemp makes it.
+// A copy the player made keeps the mode their tool gave it, and a name without the extension is not ours.
+static bool _driver_replace_leftover(const std::string &folder, const char *name) {
+  size_t len = strlen(name);
+  if (len < 10 || name[len - 7] != '.') return false;
+  for (size_t i = len - 6; i < len; i++)
+    if (!isalnum((unsigned char)name[i])) return false;
+  if (!memchr(name + 1, '.', len - 9)) return false;  // the user file's own extension, not empty
+  struct stat st;
+  return lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == getuid() &&
+         (st.st_mode & 0777) == 0600;
+}
+
+void driver_user_sweep() {
+  if (!app_info || !app_info->app_name[0]) return;  // without a folder of our own, "." is the player's
+  const std::string folder = driver_user_dir();
+  DIR *dir = opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> leftovers;
+  while (struct dirent *entry = readdir(dir))
+    if (_driver_replace_leftover(folder, entry->d_name)) leftovers.push_back(entry->d_name);
+  closedir(dir);
+  for (const std::string &name : leftovers) {
+    const std::string path = folder + "/" + name;
+    if (unlink(path.c_str()) == 0) DRIVER_LOG_PRINTF("removed %s, left by an interrupted save", path.c_str());
+  }
 }
 
 std::string driver_cloud_read_string(const char *name) {

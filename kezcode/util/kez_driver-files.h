@@ -28,6 +28,9 @@ std::string driver_data_string(const char *name);
 bool driver_file_replace(const char *path, const void *bytes, size_t length);
 // driver_file_replace of the file of that name in the user folder; a failure is also logged.
 bool driver_user_write(const char *name, const void *bytes, size_t length);
+// Removes the temporary copies of user files that a save cut short left in the user folder, logging
+// each; nothing without a user folder of the game's own.
+void driver_user_sweep();
 // The whole cloud file of that name, empty when it is missing or empty.
 std::string driver_cloud_read_string(const char *name);
 

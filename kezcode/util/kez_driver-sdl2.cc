@@ -46,6 +46,36 @@ AppInfo *driver_app_create() {
 SDL_Window *driver_window() { return sdl_window; }
 bool driver_gl_context() { return sdl_context != nullptr; }
 
+// Opens the joystick at a device index unless it is open already.
+static void _driver_joystick_open(int index) {
+  SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
+  if (id >= 0 && SDL_JoystickFromInstanceID(id)) return;
+  SDL_Joystick *joystick = SDL_JoystickOpen(index);
+  if (!joystick) {
+    LOG("joystick %d: cannot open: %s\n", index, SDL_GetError());
+    return;
+  }
+  const char *name = SDL_JoystickName(joystick);
+  LOG("joystick %d: opened %s\n", (int)SDL_JoystickInstanceID(joystick), name ? name : "");
+}
+
+// Closes a joystick that was unplugged; its axis values stay behind, unread, under an id SDL never reuses.
+static void _driver_joystick_close(SDL_JoystickID id) {
+  SDL_Joystick *joystick = SDL_JoystickFromInstanceID(id);
+  if (!joystick) return;
+  SDL_JoystickClose(joystick);
+  LOG("joystick %d: unplugged\n", (int)id);
+}
+
+// Joystick events only come from open devices: every one present now is opened, later ones as plugged in.
+static void _driver_joystick_init() {
+  if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
+    LOG("joysticks: %s\n", SDL_GetError());
+    return;
+  }
+  for (int i = 0; i < SDL_NumJoysticks(); i++) _driver_joystick_open(i);
+}
+
 void _driver_video_init() {
   if (app_info) snprintf(app_info->device, sizeof app_info->device, "%s", "desktop");
   SDL_Init(SDL_INIT_VIDEO);
@@ -53,6 +83,7 @@ void _driver_video_init() {
   SDL_GetVersion(&linked);
   LOG("SDL Runtime Version: %u.%u.%u\n", linked.major, linked.minor, linked.patch);
   LOG("SDL Compile Version: %u.%u.%u\n", 2, 0, 3);
+  _driver_joystick_init();
 }
 
 // GLEW's entry points belong to one context: load them again after every new context.
@@ -115,19 +146,23 @@ SDL_Surface *driver_window_icon(const char *path) {
   return icon;
 }
 
-void _driver_video_resize() {
-  if (!sdl_window) return;
-  int w = 0, h = 0, dw = 0, dh = 0;
-  SDL_GetWindowSize(sdl_window, &w, &h);
-  SDL_GL_GetDrawableSize(sdl_window, &dw, &dh);
+void _driver_video_sizes(int w, int h, int dw, int dh) {
   LOG("window: %d x %d. drawable: %d x %d\n", w, h, dw, dh);
   if (sdl_context) glViewport(0, 0, dw, dh);
   if (!app_info) return;
   app_info->width = w;
   app_info->height = h;
   app_info->aspect = h ? (float)w / (float)h : 1.0f;
-  app_info->scale = w ? (float)(dw / w) : 1.0f;  // a window of width 0 must not divide by zero
+  app_info->scale = w ? (float)dw / (float)w : 1.0f;  // fractional on a 1.5x screen; no division by a 0 width
   app_info->resized = 0.0f;
+}
+
+void _driver_video_resize() {
+  if (!sdl_window) return;
+  int w = 0, h = 0, dw = 0, dh = 0;
+  SDL_GetWindowSize(sdl_window, &w, &h);
+  SDL_GL_GetDrawableSize(sdl_window, &dw, &dh);
+  _driver_video_sizes(w, h, dw, dh);
 }
 
 static void _driver_gl_attributes() {
@@ -320,6 +355,8 @@ static void _driver_translate(Event &e, const SDL_Event &s) {
       e.raw_dy = (float)-s.wheel.y;
       break;
     }
+    case SDL_JOYDEVICEADDED: _driver_joystick_open(s.jdevice.which); break;
+    case SDL_JOYDEVICEREMOVED: _driver_joystick_close(s.jdevice.which); break;
     case SDL_JOYAXISMOTION: _driver_joy_axis(e, s.jaxis); break;
     case SDL_JOYBUTTONDOWN:
     case SDL_JOYBUTTONUP:

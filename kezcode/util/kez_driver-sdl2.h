@@ -163,7 +163,8 @@ extern AppInfo *app_info;
 // Creates the zero-filled application record with aspect and scale 1 (once).
 AppInfo *driver_app_create();
 
-// Starts SDL's video subsystem and logs the SDL versions.
+// Starts SDL's video subsystem, logs the SDL versions and starts the joysticks, opening every one present
+// (later ones open as they are plugged in and close as they are pulled out).
 void _driver_video_init();
 // Opens or adapts the window (0 x 0 = automatic size) and its GL context.
 void driver_video_init(int width, int height, int fullscreen);
@@ -175,6 +176,8 @@ void _sdl2_create_context(SDL_Window *window);
 SDL_Surface *driver_window_icon(const char *path);
 // Reads the window and drawable sizes into the application record and sets the viewport.
 void _driver_video_resize();
+// Module-internal, open to the tests: the same for sizes given in window and drawable pixels.
+void _driver_video_sizes(int w, int h, int dw, int dh);
 // Takes one event into e; 1 when an event was taken (even of type 0), 0 when none is pending.
 int driver_event_poll(Event &e);
 // Library key code of an SDL keycode, 0 for keys without one.

@@ -29,9 +29,13 @@ static std::string _log_vformat(const char *format, va_list ap) {
   return out;
 }
 
-static const char *_log_basename(const char *file) {
+// "src/game_settings.cc" -> "game_settings": a line names its module, not where its file lies.
+static std::string _log_module(const char *file) {
   const char *slash = strrchr(file, '/');
-  return slash ? slash + 1 : file;
+  std::string name = slash ? slash + 1 : file;
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
 }
 
 // "void Game::init()" -> "Game::init": the text before the parameter list, after the return type.
@@ -94,7 +98,7 @@ static void _log_emit(const std::string &line) {
 
 static std::string _log_short(const char *file, int line, const char *function, const std::string &message) {
   char head[512];
-  snprintf(head, sizeof head, "[%s:%s:%d] ", _log_basename(file), _log_function(function).c_str(), line);
+  snprintf(head, sizeof head, "[%s:%s:%d] ", _log_module(file).c_str(), _log_function(function).c_str(), line);
   return head + message + _log_end(message);
 }
 
@@ -114,7 +118,7 @@ void log_printf(const char *file, int line, const char *function, const char *fo
   localtime_r(&now, &t);
   char head[640];
   snprintf(head, sizeof head, "[%s][%04d-%02d-%02d %02d:%02d:%02d][%s:%s:%d] ", id, t.tm_year + 1900, t.tm_mon + 1,
-           t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, _log_basename(file), _log_function(function).c_str(), line);
+           t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, _log_module(file).c_str(), _log_function(function).c_str(), line);
   _log_emit(head + message + _log_end(message));
 }
 

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,7 +35,7 @@ static void _game_no_driver_leak_check() {
 }
 
 GameProcess game_start(const std::vector<std::string> &args,
-                       const std::vector<std::pair<std::string, std::string>> &env) {
+                       const std::vector<std::pair<std::string, std::string>> &env, rlim_t file_limit) {
   GameProcess p;
   char dir[] = "/tmp/vantor-e2e-XXXXXX";
   p.appdata = mkdtemp(dir) ? dir : "/tmp";
@@ -51,6 +52,11 @@ GameProcess game_start(const std::vector<std::string> &args,
     int fd = open(p.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, 1);
     dup2(fd, 2);
+    if (file_limit != RLIM_INFINITY) {
+      signal(SIGXFSZ, SIG_DFL);  // whatever this test process does with it, the game starts from the default
+      struct rlimit cap = {file_limit, file_limit};
+      setrlimit(RLIMIT_FSIZE, &cap);
+    }
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(exe.c_str()));
     for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
@@ -86,6 +92,15 @@ std::string file_text(const std::string &path) {
 bool wait_for_text(const std::string &path, const std::string &text, int timeout_ms) {
   for (int waited = 0; waited < timeout_ms; waited += 20) {
     if (file_text(path).find(text) != std::string::npos) return true;
+    usleep(20000);  // re-check the file: the process writes it at its own pace
+  }
+  return false;
+}
+
+bool wait_for_size(const std::string &path, size_t bytes, int timeout_ms) {
+  for (int waited = 0; waited < timeout_ms; waited += 20) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && (size_t)st.st_size >= bytes) return true;
     usleep(20000);  // re-check the file: the process writes it at its own pace
   }
   return false;

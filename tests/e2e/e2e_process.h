@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <cstdlib>
@@ -20,9 +21,11 @@ struct GameProcess {
 
 // Starts the game binary with the arguments in a fresh APPDATA and with the environment entries given
 // (no VANTOR_WEB_HOST otherwise, whatever the test's own environment holds); the working folder is the
-// build folder so that ./data is found.
+// build folder so that ./data is found. A file_limit caps every file the game writes at that many bytes
+// (as `ulimit -f` does), with SIGXFSZ at its default action.
 GameProcess game_start(const std::vector<std::string> &args,
-                       const std::vector<std::pair<std::string, std::string>> &env = {});
+                       const std::vector<std::pair<std::string, std::string>> &env = {},
+                       rlim_t file_limit = RLIM_INFINITY);
 // Waits for the process to end; its exit status, or -1000 when it did not end in time (it is killed).
 int game_wait(GameProcess &p, int timeout_ms);
 // The text of a file, empty when it is missing.
@@ -31,6 +34,8 @@ std::string file_text(const std::string &path);
 std::string game_log(const GameProcess &p);
 // Waits (bounded) until the file holds the text; false when it did not in time.
 bool wait_for_text(const std::string &path, const std::string &text, int timeout_ms);
+// Waits (bounded) until the file is at least that many bytes long; false when it was not in time.
+bool wait_for_size(const std::string &path, size_t bytes, int timeout_ms);
 // A UDP port of 127.0.0.1 that was free a moment ago, for a server the test starts; 0 when none.
 int free_udp_port();
 // Runs a command line through the shell and returns its standard output (test tooling only).

@@ -68,7 +68,7 @@ function _loop(dt)
   while a ~= b do end
 end
 )lua");
-  for (int signal : {SIGTERM, SIGINT}) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     GameProcess p = start(path, "spinning");
     stop(p, signal);
     EXPECT_NE(game_log(p).find("spin.lua\"]:7: game is quitting"), std::string::npos) << game_log(p);

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <regex>
+#include <set>
 
 #include "e2e_process.h"
 
@@ -41,13 +46,12 @@ TEST(GameStart, port_gives_long_log_lines_and_no_port_the_short_form) {
   GameProcess p = game_start({"-headless", "-port", "27015"});
   EXPECT_EQ(game_wait(p, WAIT_MS), 255);
   std::string log = game_log(p);
-  std::regex long_form(
-      R"(\[27015\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[game\.cc:Game::init:\d+\] sizeof\(game\) = \d+k)");
+  std::regex long_form(R"(\[27015\]\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[game:Game::init:\d+\] sizeof\(game\) = \d+k)");
   EXPECT_TRUE(std::regex_search(log, long_form)) << log;
 
   GameProcess q = game_start({"-headless"});
   EXPECT_EQ(game_wait(q, WAIT_MS), 255);
-  std::regex short_form(R"(\n\[game\.cc:Game::init:\d+\] sizeof\(game\) = \d+k)");
+  std::regex short_form(R"(\n\[game:Game::init:\d+\] sizeof\(game\) = \d+k)");
   EXPECT_TRUE(std::regex_search(game_log(q), short_form)) << game_log(q);
 }
 
@@ -86,4 +90,66 @@ TEST(GameStart, command_line_account_survives_the_settings_load) {
   EXPECT_STREQ(cloud.data() + 263 * 4, "bob");
   EXPECT_STREQ(cloud.data() + 311 * 4, "g:bob");
   EXPECT_STREQ(cloud.data() + 327 * 4, "bob");
+}
+
+TEST(GameStart, start_removes_the_temporary_copies_an_interrupted_save_left) {
+  char dir[] = "/tmp/vantor-e2e-leftovers-XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string folder = std::string(dir) + "/Vantor Brevane";
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  auto put = [&](const std::string &name, mode_t mode) {
+    std::ofstream(folder + "/" + name) << "bytes";
+    chmod((folder + "/" + name).c_str(), mode);
+  };
+  put("settings-local.dat", 0600);
+  put("settings-local.dat.Ab12Cd", 0600);
+  put("mods-quorvex.bin.x9Y8z7", 0600);
+  put("settings-cloud.dat.backup", 0644);  // the player's own copy, not one the game made
+  put("notes.Qw34Er", 0600);               // no user file of the game is named without an extension
+  GameProcess p = game_start({"-headless"}, {{"APPDATA", dir}});
+  EXPECT_EQ(game_wait(p, WAIT_MS), 255);
+  std::set<std::string> left;
+  for (const auto &entry : std::filesystem::directory_iterator(folder)) left.insert(entry.path().filename());
+  EXPECT_EQ(left,
+            (std::set<std::string>{"kezcode.log", "settings-local.dat", "settings-cloud.dat.backup", "notes.Qw34Er"}));
+  EXPECT_NE(file_text(folder + "/kezcode.log").find("settings-local.dat.Ab12Cd, left by an interrupted save"),
+            std::string::npos);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(GameStart, a_hang_up_ends_a_first_run_cleanly_with_its_settings_saved) {
+  GameProcess p = game_start({});
+  ASSERT_NE(x_wait_window(20), 0u) << file_text(p.output);
+  kill(p.pid, SIGHUP);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0) << file_text(p.output);
+  for (const char *name : {"settings-local.dat", "settings-cloud.dat"})
+    EXPECT_EQ(file_text(p.appdata + "/Vantor Brevane/" + name).size(), 2848u) << name;
+  std::string log = game_log(p);
+  ASSERT_GE(log.size(), 22u);
+  EXPECT_EQ(log.substr(log.size() - 22), "\n[_driver_log_deinit]\n");
+}
+
+TEST(GameStart, a_server_started_under_nohup_keeps_ignoring_hang_ups) {
+  struct sigaction ignore = {}, old = {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGHUP, &ignore, &old), 0);  // inherited by the game, as nohup hands it on
+  GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "mod_server.lua"});
+  sigaction(SIGHUP, &old, nullptr);
+  ASSERT_TRUE(wait_for_text(p.output, "sizeof(PlanetStyleOverlay)", WAIT_MS)) << file_text(p.output);
+  std::string status = file_text("/proc/" + std::to_string(p.pid) + "/status");
+  size_t at = status.find("SigIgn:\t");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(std::stoull(status.substr(at + 8, 16), nullptr, 16) & (1ull << (SIGHUP - 1)), 1ull << (SIGHUP - 1));
+  kill(p.pid, SIGTERM);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0);
+}
+
+TEST(GameStart, a_server_runs_on_when_its_log_reaches_the_file_size_limit) {
+  const rlim_t limit = 512;  // less than the start-up lines alone
+  GameProcess p =
+      game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "mod_server.lua"}, {}, limit);
+  // The console lines go out one at a time, so the output file is the first to reach the limit.
+  ASSERT_TRUE(wait_for_size(p.output, limit, WAIT_MS)) << file_text(p.output);
+  kill(p.pid, SIGTERM);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0) << "a write past the limit fails; it does not end the game";
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-
 #include "e2e_process.h"
 #include "http_test_server.h"
 

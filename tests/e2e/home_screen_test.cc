@@ -17,7 +17,9 @@ namespace {
 const int TAB_W = 160;
 const int TAB_Y = 33;
 const int MODS_TAB = 3;  // home, play, practice, mods, ...
+const int NEWS_TAB = 5;  // ..., campaign, news
 const int BAR_Y = 700;
+const int CLASSIC_MENU_Y = 481;  // on the news page scrolled to its end
 
 // The text of the game's output from byte `from` on.
 std::string output_from(const GameProcess &p, size_t from) {
@@ -25,18 +27,31 @@ std::string output_from(const GameProcess &p, size_t from) {
   return from < out.size() ? out.substr(from) : std::string();
 }
 
-// Clicks at (x, y) until the output written after the first click holds `effect`. A click that lands
-// while a screen transition runs reaches no page, so it is repeated, as a player would.
-bool click_until(const GameProcess &p, int x, int y, const std::string &effect) {
+// Gives the xdotool input until the output written after the first try holds `effect`. Input that
+// lands while a screen transition runs reaches no page, so it is repeated, as a player would.
+bool input_until(const GameProcess &p, const std::string &input, const std::string &effect) {
   const size_t from = file_text(p.output).size();
   for (int i = 0; i < CLICKS; i++) {
-    shell_output("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1 2>&1");
+    shell_output("xdotool " + input + " 2>&1");
     for (int waited = 0; waited < EFFECT_MS; waited += 20) {
       if (output_from(p, from).find(effect) != std::string::npos) return true;
       usleep(20000);  // look again: the game writes its output at its own pace
     }
   }
   return false;
+}
+
+bool click_until(const GameProcess &p, int x, int y, const std::string &effect) {
+  return input_until(p, "mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1", effect);
+}
+
+// From the home, the News tab, then the news page's "Classic menu" link: the page scrolled to its end
+// (the wheel is lost while the page fades in, so it turns again with every try), where the link is the
+// third button from the bottom.
+bool open_classic_menu(const GameProcess &p) {
+  if (!click_until(p, TAB_W * NEWS_TAB + TAB_W / 2, TAB_Y, "menus_news / states_tabs")) return false;
+  const std::string wheel = "mousemove 640 400 click --repeat 60 --delay 5 5";
+  return input_until(p, wheel + " mousemove 622 " + std::to_string(CLASSIC_MENU_Y) + " click 1", "stack:0:menus_main");
 }
 
 }  // namespace
@@ -48,6 +63,24 @@ TEST(HomeScreen, the_mods_tab_opens_the_mods_page_and_its_bar_leads_back_home) {
   ASSERT_TRUE(wait_for_text(p.output, "stack:0:states_tabs", WAIT_MS)) << file_text(p.output);
   EXPECT_TRUE(click_until(p, TAB_W * MODS_TAB + TAB_W / 2, TAB_Y, "menus_mods / states_tabs")) << file_text(p.output);
   EXPECT_TRUE(click_until(p, 640, BAR_Y, "stack:0:states_tabs")) << file_text(p.output);
+  ASSERT_TRUE(x_close_window(window));
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0);
+}
+
+TEST(HomeScreen, the_classic_menu_from_the_news_leads_back_home_by_the_bar_and_by_escape) {
+  GameProcess p = game_start({});
+  unsigned long window = x_wait_window(20);
+  ASSERT_NE(window, 0u) << file_text(p.output);
+  ASSERT_TRUE(wait_for_text(p.output, "stack:0:states_tabs", WAIT_MS)) << file_text(p.output);
+
+  ASSERT_TRUE(open_classic_menu(p)) << file_text(p.output);
+  EXPECT_TRUE(click_until(p, 640, BAR_Y, "stack:0:menus_news")) << file_text(p.output);
+  EXPECT_TRUE(click_until(p, 640, BAR_Y, "stack:0:states_tabs")) << file_text(p.output);
+
+  ASSERT_TRUE(open_classic_menu(p)) << file_text(p.output);
+  EXPECT_TRUE(input_until(p, "key Escape", "stack:0:menus_news")) << file_text(p.output);
+  EXPECT_TRUE(input_until(p, "key Escape", "stack:0:states_tabs")) << file_text(p.output);
+
   ASSERT_TRUE(x_close_window(window));
   EXPECT_EQ(game_wait(p, WAIT_MS), 0);
 }

@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 
 #include "chat_panel.h"
 #include "container.h"
 #include "game.h"
+#include "kez_font.h"
 #include "net.h"
 #include "vantor_paint.h"
 #include "vantor_paint_gl.h"
@@ -283,9 +285,9 @@ class ChatGl : public PaintGlTest {
     cg.reset();
     PaintGlTest::TearDown();
   }
-  // A 436 x 99 log at the frame's corner, painted once.
-  void paint(int fade) {
-    ChatLog log(cg->g.get(), 0, 0);
+  // A 436 x 99 log at the frame's corner, painted once; a log without its tab is one over a match.
+  void paint(int fade, int tab = 1) {
+    ChatLog log(cg->g.get(), 0, tab);
     log.fade = fade;
     log.style.records[STYLE_BASE].width = 436;
     log.style.update();
@@ -310,6 +312,68 @@ TEST_F(ChatGl, LinesStackUpFromTheBottomInReadableColourAndFadeAtTheTop) {
 
   paint(0);
   expect_colour(pixel(50, 29), readable, "line without fading");
+}
+
+TEST_F(ChatGl, TheChatTabLeavesTheNewestLinesTimeStampsClear) {
+  solid("chat-tab", 0xFF0000);  // drawn at opacity 85: red 0x55
+  paint(0);
+  for (int y : {89, 69}) EXPECT_LT(pixel(22, y) >> 16, 0x20u) << "time column of a newest line, row " << y;
+  EXPECT_NEAR(pixel(22, 5) >> 16, 0x55, 3) << "the tab at the top of its column";
+}
+
+TEST_F(ChatGl, OverAMatchTheLinesLetThePlanetsUnderThemShow) {
+  cg->g->chat->lines.clear();
+  cg->g->chat->line_add(0x00FF00, "aaaa");
+  solid("white", 0xFFFFFF);
+  gfx_rect_fill(0xFF0000, 0, 0, 436, 99);  // a planet under the log
+  ChatLog log(cg->g.get(), 1, 0);  // the match's log: no chat tab
+  log.fade = 0;
+  log.style.records[STYLE_BASE].width = 436;
+  log.style.update();
+  log.height_set(100);
+  log.measure();
+  log.paint();
+  const uint32_t under_glyph = pixel(50, 89);
+  EXPECT_GT(under_glyph >> 16, 0x40u) << std::hex << under_glyph << ": the planet shows through the line";
+  EXPECT_GT(under_glyph >> 8 & 0xFF, 0x80u) << std::hex << under_glyph << ": the line still reads";
+}
+
+// The chat bar with the game's own fonts: "> " and the input's text stand on one baseline.
+class ChatBarGl : public PaintGlTest {
+ protected:
+  void SetUp() override {
+    PaintGlTest::SetUp();
+    for (const char *f : {"font.fnt", "font.png", "font-console.fnt", "font-console.png"})
+      std::filesystem::copy_file(std::string(VB_BINARY_DIR "/data/") + f, folder + "/" + f);
+  }
+};
+
+TEST_F(ChatBarGl, ThePromptSitsOnTheInputTextsBaseline) {
+  ChatGame bar;
+  bar.build();
+  bar.log()->height_set(88);  // the log open: the bar shows
+  chat_panel_loop(bar.g.get(), &bar.root);
+  bar.input()->set_text(">");  // the same glyph as the prompt: both rest on the baseline
+  bar.input()->style.focus = 0;  // no caret beside the glyph
+  for (StyleRecord &ink : bar.input()->style.records) {  // white at once, without the style's easing
+    ink.text_color = 0xFFFFFF;
+    ink.text_alpha = 255;
+  }
+  frame();
+  bar.root.layout();
+  bar.root.paint();
+  // The lowest lit row of each glyph in the bar's row: the prompt first, then the input's text.
+  auto lowest = [](int x0, int x1) {
+    int low = -1;
+    for (int y = 320 - 44; y < 320; y++)
+      for (int x = x0; x < x1; x++)
+        if ((pixel(x, y) & 0xFF) > 0x80) low = y;
+    return low;
+  };
+  const int prompt = lowest(44, 64), text = lowest(64, 200);
+  ASSERT_GT(prompt, 0);
+  ASSERT_GT(text, 0);
+  EXPECT_NEAR(prompt, text, 1) << "prompt bottom " << prompt << ", text bottom " << text;
 }
 
 }  // namespace

@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "chat.h"
+#include "chat_panel.h"
 #include "game.h"
+#include "game_net.h"
 #include "game_video.h"
 #include "kez_driver-files.h"
 #include "kez_font.h"
@@ -28,6 +31,7 @@
 #include "states_scene.h"
 #include "test.h"
 #include "test_magnetset.h"
+#include "text_input.h"
 #include "vantor_paint_gl.h"
 #include "vantor_view.h"
 
@@ -249,6 +253,61 @@ TEST_F(Home, play_practice_and_the_campaign_start_their_mode_and_leaving_it_rest
   }
 }
 
+TEST_F(Home, the_two_player_pauses_gear_opens_the_settings_over_it_as_the_one_player_pauses_does) {
+  home();
+  click("tab:mods");
+  click("mod_dual.lua");
+  ASSERT_STREQ(game->names.current, "states_play2");
+  key(KEY_ESCAPE);
+  ASSERT_STREQ(game->names.current, "states_pause2");
+  Widget *settings = game->mods->screen.find("settings");
+  ASSERT_TRUE(settings);
+  click_on(settings);
+  EXPECT_EQ(stack(), "menus_settings_audio,states_pause2");
+  click("popup:done");
+  EXPECT_STREQ(game->names.current, "states_pause2");
+}
+
+// Tab in the chat input completes what the keywords hold from its first letters.
+static void expect_tab_completes(Container &root, const std::string &word) {
+  TextInput *input = dynamic_cast<TextInput *>(root.find("input"));
+  ASSERT_TRUE(input);
+  input->set_text(str_lower(word.substr(0, 2)).c_str());
+  input->set_cursor(true, true);
+  Event tab(EVT_KEYDOWN);
+  tab.key = KEY_TAB;
+  tab.ch = '\t';
+  var action;
+  chat_panel_event(game, &root, tab, action);
+  EXPECT_EQ(input->text, word);
+}
+
+TEST_F(Home, the_online_modes_give_the_chat_the_players_names_and_tab_completes_them) {
+  home();
+  click("tab:mods");
+  click("mod_server.lua");
+  for (int i = 0; i < 300 && !(game->chat && !game->chat->keywords.empty()); i++) {
+    game_net_server_loop(game);  // the pumps of the game's frame: the host joins its own server
+    game_net_client_loop(game);
+    frame();
+  }
+  ASSERT_TRUE(game->chat);
+  ASSERT_EQ(game->chat->keywords.size(), 1u) << "the hosting player, once joined";
+  const std::string host = game->chat->keywords[0];
+  EXPECT_NE(game->mods->param_get("html").str().find(host), std::string::npos) << "the name the lobby shows";
+  ASSERT_STREQ(game->names.current, "states_lobby");
+  expect_tab_completes(root(), host);
+
+  home();
+  click("tab:mods");
+  click("mod_client.lua");
+  chat_start(game);  // as joining a server makes it
+  var lobby;
+  var_dict2(lobby, "type", "net:lobby", "value", "[\"Quinn\", \"Rosalind\"]");
+  mods_event(game, lobby);
+  EXPECT_EQ(game->chat->keywords, (std::vector<std::string>{"Quinn", "Rosalind"}));
+}
+
 TEST_F(Home, the_mods_page_starts_every_listed_mode_and_a_file_of_the_players_own) {
   home();
   click("tab:mods");
@@ -293,39 +352,96 @@ TEST_F(Home, the_mods_page_starts_every_listed_mode_and_a_file_of_the_players_ow
   EXPECT_STREQ(game->names.current, "states_play");
 }
 
-TEST_F(Home, news_links_reach_the_side_pages_the_classic_menu_and_the_developer_screens) {
-  for (const char *page : {"menus_stats", "menus_clans", "menus_store"}) {
-    home();
-    click("tab:news");
-    click(std::string("state:") + page);
-    EXPECT_STREQ(game->names.current, page);
-    bar_leads_home(page);
+TEST_F(Home, news_links_open_their_pages_over_the_news_and_the_bar_and_escape_lead_back_to_it) {
+  const struct {
+    const char *page;
+    bool bar;  // the developer screens have Escape (and the layouts their quit button) only
+  } LINKS[] = {{"menus_stats", true}, {"menus_clans", true}, {"menus_store", true},
+               {"menus_main", true},  {"test", false},       {"test_magnetset", false}};
+  for (const auto &link : LINKS) {
+    SCOPED_TRACE(link.page);
+    for (bool by_escape : {false, true}) {
+      if (!by_escape && !link.bar) continue;
+      home();
+      click("tab:news");
+      click(std::string("state:") + link.page);
+      EXPECT_EQ(stack(), std::string(link.page) + ",menus_news");
+      if (by_escape) {
+        key(KEY_ESCAPE);
+      } else {
+        click("popup:done");
+      }
+      EXPECT_STREQ(game->names.current, "menus_news");
+      key(KEY_ESCAPE);
+      EXPECT_STREQ(game->names.current, "states_tabs") << "the news page leads home";
+      EXPECT_TRUE(main_running()) << "with the home's tabs";
+    }
   }
 
   home();
   click("tab:news");
-  click("state:menus_main");
-  EXPECT_STREQ(game->names.current, "menus_main");
-  EXPECT_FALSE(game->mods) << "the classic menu runs no mod";
-
-  home();
-  click("tab:news");
-  click("state:test");
-  EXPECT_STREQ(game->names.current, "test");
-  key(KEY_ESCAPE);
-  EXPECT_STREQ(game->names.current, "menus_splash");
-  state_loop("menus_splash", 1.0f);
-  EXPECT_STREQ(game->names.current, "states_play") << "the splash hands over to the quick match";
-
-  home();
-  click("tab:news");
   click("state:test_magnetset");
-  EXPECT_STREQ(game->names.current, "test_magnetset");
   Widget *quit = root().find("quit");
   ASSERT_TRUE(quit);
   frame();
   click_on(quit);
-  EXPECT_STREQ(game->names.current, "menus_splash") << "its quit button, not a running mod, decides";
+  EXPECT_STREQ(game->names.current, "menus_news") << "the layouts' quit button leads back too";
+}
+
+TEST_F(Home, the_classic_menu_from_the_news_runs_no_mod_and_its_match_and_pages_lead_back_to_it) {
+  home();
+  click("tab:news");
+  click("state:menus_main");
+  EXPECT_FALSE(game->mods) << "the classic menu runs no mod";
+  click("menus_lite");
+  ASSERT_STREQ(game->names.current, "states_play");
+  key(KEY_ESCAPE);
+  click("leave");
+  EXPECT_EQ(stack(), "menus_main,menus_news") << "a match started from the classic menu returns to it";
+  click("menus_mods");
+  key(KEY_ESCAPE);
+  EXPECT_STREQ(game->names.current, "menus_main");
+  click("menus_settings");
+  EXPECT_EQ(stack(), "menus_login,menus_main,menus_news");
+  for (const char *back : {"menus_main", "menus_news", "states_tabs"}) {
+    click("popup:done");
+    EXPECT_STREQ(game->names.current, back);
+  }
+  EXPECT_TRUE(main_running()) << "the home's tabs are back";
+}
+
+TEST_F(Home, escape_leaves_every_settings_and_menu_page_as_its_bar_does) {
+  for (const char *tab : {"tab:mods", "tab:news", "tab:settings", "tab:brevane"}) {
+    SCOPED_TRACE(tab);
+    home();
+    click(tab);
+    key(KEY_ESCAPE);
+    EXPECT_STREQ(game->names.current, "states_tabs");
+  }
+  home();
+  click("tab:settings");
+  for (const char *page : {"audio", "video", "controls", "options"}) {
+    SCOPED_TRACE(page);
+    click(std::string("tab:settings:") + page);
+    key(KEY_ESCAPE);
+    EXPECT_STREQ(game->names.current, "states_tabs");
+    home();
+    click("tab:settings");
+  }
+
+  home();
+  click("tab:lite");
+  key(KEY_ESCAPE);
+  ASSERT_STREQ(game->names.current, "states_pause");
+  click_on(game->mods->screen.find("settings"));
+  ASSERT_STREQ(game->names.current, "menus_settings_audio");
+  key(KEY_ESCAPE);
+  EXPECT_STREQ(game->names.current, "states_pause") << "the settings over a pause go back to it";
+
+  menus_error_show(game, "trouble");
+  ASSERT_STREQ(game->names.current, "menus_error");
+  key(KEY_ESCAPE);
+  EXPECT_STREQ(game->names.current, "states_pause") << "Escape is the error page's Continue";
 }
 
 namespace {

@@ -348,8 +348,11 @@ TEST_F(Menus, video_page_lists_the_desktop_sizes_the_display_shows_largest_first
 
 TEST_F(Menus, sign_in_without_a_web_service_says_there_is_none) {
   game_web_configure(nullptr);
-  go("menus_login");
-  EXPECT_EQ(status().rfind("No web service is configured", 0), 0u) << status();
+  EXPECT_TRUE(menus_tabs_handle(game, onclick("tab:brevane")));
+  ASSERT_STREQ(game->names.current, "menus_login") << "the campaign tab lands on the sign-in page";
+  EXPECT_EQ(status().rfind("The campaign needs an account on a web service, and this game has none", 0), 0u)
+      << status();
+  EXPECT_NE(status().find("VANTOR_WEB_HOST"), std::string::npos) << "how an operator sets one: " << status();
   sign_in();
   EXPECT_EQ(stack(), "menus_error,menus_login,menus_main");
   EXPECT_EQ(labels().rfind("No web service is configured", 0), 0u) << labels();
@@ -360,7 +363,7 @@ TEST_F(Menus, signing_in_to_the_service_logs_in_then_the_campaign_tab_starts_its
   WebService service([](const WebServiceRequest &) { return web_login_reply(); });
   ASSERT_TRUE(game_web_configure(service.host().c_str()));
   go("menus_login");
-  EXPECT_EQ(status().rfind("Signing in with your", 0), 0u) << status();
+  EXPECT_EQ(status().rfind("The campaign needs your Vantor Brevane web account", 0), 0u) << status();
   page()->root.find("name")->set_value(var("bob"));
   state_loop("menus_login", 0);
   game_web_login(game);

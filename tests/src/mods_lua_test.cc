@@ -128,6 +128,33 @@ TEST_F(ModsLuaTest, arguments_are_counted_and_converted) {
   EXPECT_EQ(eval("#w2_db_query('a', 'b', 0, 'c', 1, 'x')"), "0");
 }
 
+TEST_F(ModsLuaTest, numbers_no_float_holds_never_reach_the_world) {
+  run("u = w2_user_init('green', 65280, 0) p = w2_planet_init(u, 10, 20, 50, 5)");
+  const World &world = g->data.vantor;
+  int items = 0;
+  for (const Item &item : world.items) items += item.in_use != 0;
+  EXPECT_EQ(raised("w2_planet_init(u, 200, 200, 1e39, 10)"), "argument 4 is not a finite number");
+  EXPECT_EQ(raised("w2_planet_init(u, 0/0, 200, 50, 10)"), "argument 2 is not a finite number");
+  EXPECT_EQ(raised("w2_fleet_init(u, -math.huge, p, p)"), "argument 2 is not a finite number");
+  EXPECT_EQ(raised("w2_view_set(0, 0, 1e39, 600)"), "argument 3 is not a finite number");
+  EXPECT_EQ(raised("w2_part_init('spark', 1, 0/0, 2, 3, 4, 5, 6, 7, 8, 9, 10)"), "argument 3 is not a finite number");
+  EXPECT_EQ(raised("w2_planets_settle(0, 0, math.huge, 600)"), "argument 3 is not a finite number");
+  for (const char *key : {"position_x", "ships_value", "ships_production", "image_scale"}) {
+    EXPECT_EQ(raised(std::string("w2_item_set(p, '") + key + "', 0/0)"), "not a finite number") << key;
+    EXPECT_EQ(raised(std::string("w2_item_set(p, '") + key + "', -1e39)"), "not a finite number") << key;
+  }
+  EXPECT_TRUE(console_has("ModsAPI::item_set(2,\"position_x\",-1e+39) not a finite number"));
+  int after = 0;
+  for (const Item &item : world.items) after += item.in_use != 0;
+  EXPECT_EQ(items, after);
+  const Item &planet = world.items[2];
+  EXPECT_EQ(10.0f, planet.position_x);
+  EXPECT_EQ(5.0f, planet.ships_value);
+  EXPECT_EQ(50.0f, planet.ships_production);
+  run("w2_item_set(p, 'position_x', 3.4e38) w2_planets_settle(0, 0, 800, 600)");  // large but finite
+  EXPECT_LE(planet.position_x, 800.0f);
+}
+
 TEST_F(ModsLuaTest, items_are_made_found_and_written_from_lua) {
   run("u = w2_user_init('green', 65280, 0) p = w2_planet_init(u, 10, 20, 50, 5)"
       " w2_item_set(p, 'label_text', 'home') f = w2_items_find('planet')");

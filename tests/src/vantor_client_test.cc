@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -140,4 +141,36 @@ TEST_F(VantorClient, bytes_past_a_record_or_map_are_ignored) {
   std::string alive(VANTOR_ITEMS + 7, 1);
   EXPECT_TRUE(vantor_client_handle(c, nullptr, {"", "", "A", alive}));
   EXPECT_EQ(mapped, (int)local(s.home)) << "a map that keeps everything forgets nothing";
+}
+
+TEST_F(VantorClient, records_with_a_position_size_or_amount_no_float_holds_are_refused) {
+  const float inf = INFINITY;
+  struct Bad {
+    size_t offset;
+    float value;
+  } bad[] = {
+      {offsetof(Item, position_x), inf},       {offsetof(Item, position_y), NAN},
+      {offsetof(Item, collide_r), inf},        {offsetof(Item, collide_r), NAN},
+      {offsetof(Item, planet_r), -inf},        {offsetof(Item, ships_value), NAN},
+      {offsetof(Item, ships_production), inf}, {offsetof(Item, mass), NAN},
+  };
+  const std::vector<char> before((const char *)c, (const char *)c + sizeof(World));
+  for (const Bad &b : bad) {
+    for (int known : {0, 1}) {  // a new item in a free server slot, and an update of a copy
+      Item record = s[s.home];
+      if (!known) record.n = 4000;
+      memcpy(reinterpret_cast<char *>(&record) + b.offset, &b.value, sizeof b.value);
+      std::string bytes((const char *)&record, sizeof record);
+      EXPECT_FALSE(vantor_client_handle(c, nullptr, {"", "", "I", bytes})) << b.offset;
+      for (size_t i = 0; i < sizeof record; i++) bytes[i] ^= ((const char *)&c->shadows[record.n])[i];
+      memcpy(&bytes[offsetof(Item, n)], &record.n, sizeof record.n);
+      EXPECT_FALSE(vantor_client_handle(c, nullptr, {"", "", "D", bytes})) << b.offset;
+    }
+  }
+  // Only the shadows, which no one steps or draws, took the records.
+  EXPECT_EQ(0, memcmp(before.data() + offsetof(World, items), c->items, sizeof c->items));
+  EXPECT_EQ(0, memcmp(before.data() + offsetof(World, client_map), c->client_map, sizeof c->client_map));
+  uint64_t work = vantor_collide_work();
+  vantor_step(c, 1.0f / 60, true);
+  EXPECT_LT(vantor_collide_work() - work, 32u * 32 * VANTOR_ITEMS);
 }

@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "game.h"
 #include "kez_gfx-tex.h"
 #include "vantor_batch.h"
+#include "vantor_fleet.h"
 #include "vantor_paint_gl.h"
 #include "vantor_planet_paint.h"
 #include "vantor_step.h"
@@ -199,6 +201,55 @@ TEST_F(Paint, images_of_one_texture_share_a_draw_call_whatever_their_number) {
   before = gfx_draw_count();
   items_paint(world.get(), &view, 0);
   EXPECT_EQ(gfx_draw_count() - before, 1u);
+}
+
+namespace {
+
+// Lit pixels (red above half) on the segment across the flight, at `ahead` pixels along the unit
+// direction (fx, fy) from the screen point (cx, cy); `ahead` < 0 looks behind.
+int lit_across(float cx, float cy, float fx, float fy, float ahead) {
+  int lit = 0;
+  for (int k = -40; k <= 40; k++) {
+    const int x = (int)std::lround(cx + fx * ahead - fy * k), y = (int)std::lround(cy + fy * ahead + fx * k);
+    if (x >= 0 && y >= 0 && x < 480 && y < 320 && (gl_test_pixel(x, y) >> 16) > 128) lit++;
+  }
+  return lit;
+}
+
+}  // namespace
+
+// The game's own ship picture, flown by the fleet code: a dart is narrow at its nose and wide at its
+// tail, so a ship that points along its flight is thinner ahead of its centre than behind it. A ship
+// flying sideways would be as wide ahead as behind.
+TEST_F(Paint, every_ship_of_the_shipped_art_points_where_it_flies) {
+  std::filesystem::copy_file(VB_BINARY_DIR "/data/ship.png", folder + "/ship.png");
+  const float ZOOM = 4;  // the 14.4-unit ship becomes about 58 pixels
+  const struct {
+    const char *way;
+    float dx, dy;  // toward the target, screen y down
+  } FLIGHTS[] = {{"right", 1, 0}, {"left", -1, 0}, {"up", 0, -1}, {"down", 0, 1}};
+  for (const auto &f : FLIGHTS) {
+    SCOPED_TRACE(f.way);
+    vantor_world_reset(world.get());
+    Item *user = vantor_user_init(world.get(), WHITE, 0, "me");
+    user->ui_ships_show_mask = 0;  // no ship counts over the picture
+    Item *from = vantor_planet_init(world.get(), user->n, 0, 0, 15, 2);
+    Item *to = vantor_planet_init(world.get(), user->n, f.dx * 300, f.dy * 300, 15, 0);
+    ASSERT_NE(vantor_fleet_send(world.get(), from->n, to->n, 50), 0);
+    for (int i = 0; i < 10; i++) vantor_step(world.get(), 1.0f / 60, false);
+    const Item *ship = nullptr;
+    for (const Item &it : world->items)
+      if (it.in_use && it.is_ship) ship = &it;
+    ASSERT_TRUE(ship);
+    frame();
+    glTranslatef(240 - ZOOM * ship->position_x, 160 - ZOOM * ship->position_y, 0);
+    glScalef(ZOOM, ZOOM, 1);
+    items_paint(world.get(), &view, user->n);
+    const float reach = 0.2f * ship->image_scale * ZOOM;  // 40 % of the way from the centre to an end
+    const int ahead = lit_across(240, 160, f.dx, f.dy, reach), behind = lit_across(240, 160, f.dx, f.dy, -reach);
+    EXPECT_GT(ahead, 3) << "the nose is on screen";
+    EXPECT_GT(behind, 2 * ahead) << "narrow ahead, wide behind: " << ahead << " vs " << behind;
+  }
 }
 
 TEST_F(Paint, a_name_that_fills_its_field_is_read_only_up_to_the_field) {

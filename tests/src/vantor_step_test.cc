@@ -39,6 +39,20 @@ float distance(const Item &a, const Item &b) {
   return std::hypot(a.position_x - b.position_x, a.position_y - b.position_y);
 }
 
+// The work one collision pass may spend on `items` items: a small multiple of them times the leaf.
+uint64_t collide_work_bound(int items) { return 32ull * 32 * items + 48 * 32 * 31 / 2; }
+
+// Fills the rest of the item table with small bodies of one owner on a 2000 by 2000 field.
+void crowd(World *world) {
+  int used = 0;
+  for (const Item &item : world->items) used += item.in_use != 0;
+  srand(5);
+  uint32_t group = ship_group(1, 9);
+  for (int i = used; i < VANTOR_ITEMS - 1; i++) {
+    body(world, (float)(rand() % 2000), (float)(rand() % 2000), group, 1, group);
+  }
+}
+
 }  // namespace
 
 TEST(VantorStep, time_that_is_not_positive_and_finite_changes_nothing) {
@@ -133,6 +147,73 @@ TEST(VantorStep, a_large_crowd_is_split_into_cells_and_spread_without_nan) {
     stacked += item.position_x == 50 && item.position_y == 50;
   }
   EXPECT_LE(stacked, 1);
+}
+
+TEST(VantorStep, a_collision_pass_is_bounded_whatever_the_bodies_hold) {
+  const float inf = INFINITY, big = 3.4e38f;
+  struct Case {
+    const char *name;
+    int odd;  // bodies given these values, the rest of the table a crowd
+    float x, y, r;
+  } cases[] = {
+      {"one body covering the field", 1, 1000, 1000, inf},
+      {"a body of radius 1e30", 1, 1000, 1000, 1e30f},
+      {"64 bodies far larger than their cells", 64, -1, -1, 1e6f},
+      {"bodies at infinity", 64, inf, -inf, 6},
+      {"bodies of NaN position", 64, NAN, 5, 6},
+      {"bodies of NaN and infinite radius at the far edge", 64, big, -big, NAN},
+      {"bodies of infinite radius at infinity", 64, -inf, inf, inf},
+      {"every body on one point", VANTOR_ITEMS - 1, 500, 500, 6},
+  };
+  for (const Case &c : cases) {
+    auto world = new_world();
+    srand(9);
+    for (int i = 0; i < c.odd; i++) {
+      float x = c.x == -1 ? (float)(rand() % 2000) : c.x;
+      float y = c.y == -1 ? (float)(rand() % 2000) : c.y;
+      Item *odd = body(world.get(), x, y, 1, 0, 1);
+      odd->collide_r = std::isnan(c.r) && i % 2 ? inf : c.r;
+      odd->mass = 1e6f;
+    }
+    crowd(world.get());
+    uint64_t before = vantor_collide_work();
+    vantor_collide(world.get());
+    EXPECT_LE(vantor_collide_work() - before, collide_work_bound(VANTOR_ITEMS - 1)) << c.name;
+    for (int n = c.odd + 1; n < VANTOR_ITEMS; n++) {
+      const Item &item = world->items[n];
+      ASSERT_TRUE(std::isfinite(item.position_x) && std::isfinite(item.position_y)) << c.name << " item " << n;
+    }
+  }
+}
+
+TEST(VantorStep, a_body_far_larger_than_the_field_still_meets_every_body_it_covers) {
+  for (float r : {1e30f, (float)INFINITY}) {
+    auto world = new_world();
+    Item *huge = body(world.get(), 1000, 1000, 1, 0, 1);
+    huge->collide_r = r;
+    crowd(world.get());
+    vantor_collide(world.get());
+    int met = 0;
+    for (int n = 2; n < VANTOR_ITEMS; n++) met += world->items[n].partner == huge->n;
+    EXPECT_GE(met, (VANTOR_ITEMS - 2) * 9 / 10) << "radius " << r;  // crowded leaves test a window
+  }
+}
+
+TEST(VantorStep, settling_ends_with_a_planet_of_infinite_radius_and_keeps_the_others_inside) {
+  auto world = new_world();
+  int user = vantor_user_init(world.get(), 0xFF0000, 0, "red")->n;
+  srand(4);
+  for (int i = 0; i < 40; i++) vantor_planet_init(world.get(), user, (float)(rand() % 800), (float)(rand() % 600), 50, 0);
+  Item *huge = vantor_planet_init(world.get(), user, 200, 200, 50, 0);
+  huge->collide_r = INFINITY;
+  uint64_t before = vantor_collide_work();
+  vantor_planets_settle(world.get(), 0, 0, 800, 600);
+  EXPECT_LE(vantor_collide_work() - before, 16 * collide_work_bound(45));
+  for (int n = 2; n < (int)huge->n; n++) {
+    const Item &planet = world->items[n];
+    EXPECT_TRUE(planet.position_x >= 0 && planet.position_x <= 800) << n;
+    EXPECT_TRUE(planet.position_y >= 0 && planet.position_y <= 600) << n;
+  }
 }
 
 TEST(VantorStep, fleet_bounds_follow_the_ships_and_survive_a_fleet_without_live_ships) {

@@ -5,7 +5,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -105,8 +107,15 @@ class AudioMixer : public testing::Test {
 
 }  // namespace
 
-TEST(AudioNoMixer, every_call_is_a_no_op) {
+TEST(AudioNoMixer, a_device_that_cannot_open_is_logged_and_every_call_is_a_no_op) {
+  setenv("SDL_AUDIODRIVER", "no-such-device", 1);
+  testing::internal::CaptureStdout();
+  _driver_audio_init();
+  std::string log = testing::internal::GetCapturedStdout();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
   ASSERT_EQ(driver_mixer, nullptr);
+  EXPECT_NE(log.find("_mixer: error in audio_init\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("_mixer: no sound this run: "), std::string::npos) << log;
   EXPECT_EQ(driver_audio_sample_load(kMusic.c_str()), 0);
   EXPECT_EQ(driver_audio_stream_load(kMusic.c_str()), 0);
   driver_audio_sample_play(1, 1.0f, 0.0f);
@@ -259,4 +268,86 @@ TEST_F(AudioMixer, callback_writes_the_mix_in_the_device_format) {
   _driver_audio_callback(driver_mixer, (Uint8 *)out.data(), (int)out.size() * 2);
   SDL_UnlockAudio();
   for (int16_t v : out) ASSERT_NEAR(v, 16384, 2);
+}
+
+namespace {
+
+// The first channel of raw device output, decoded to floats with SDL's own conversion.
+std::vector<float> first_channel(std::vector<Uint8> raw, const SDL_AudioSpec &spec) {
+  SDL_AudioCVT cvt;
+  EXPECT_GE(SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_F32SYS, spec.channels, spec.freq), 0);
+  cvt.len = (int)raw.size();
+  raw.resize(raw.size() * std::max(cvt.len_mult, 1));
+  cvt.buf = raw.data();
+  EXPECT_EQ(SDL_ConvertAudio(&cvt), 0);
+  const float *f = (const float *)raw.data();
+  std::vector<float> out;
+  for (size_t i = 0; i + spec.channels <= cvt.len_cvt / sizeof(float); i += spec.channels) out.push_back(f[i]);
+  return out;
+}
+
+}  // namespace
+
+// Whatever rate, channel count and sample format the device was granted, one second of a 440 Hz tone
+// comes out lasting one second, at 440 Hz, without a jump where frames went missing.
+TEST_F(AudioMixer, a_tone_keeps_its_length_and_pitch_on_every_granted_device_format) {
+  const double kPi = 3.14159265358979;
+  std::vector<float> tone(2 * AUDIO_RATE);
+  for (int i = 0; i < AUDIO_RATE; i++)
+    tone[2 * i] = tone[2 * i + 1] = 0.5f * (float)sin(2 * kPi * 440 * i / AUDIO_RATE);
+  struct Granted {
+    int freq, channels;
+    SDL_AudioFormat format;
+    int samples;
+  };
+  for (Granted g : {Granted{44100, 2, AUDIO_S16LSB, 1024}, Granted{48000, 2, AUDIO_F32LSB, 1024},
+                    Granted{22050, 1, AUDIO_U8, 512}, Granted{48000, 6, AUDIO_S32LSB, 2048}}) {
+    SCOPED_TRACE(std::to_string(g.freq) + " Hz, " + std::to_string(g.channels) + " channels");
+    SDL_AudioSpec spec;
+    SDL_zero(spec);
+    spec.freq = g.freq;
+    spec.channels = (Uint8)g.channels;
+    spec.format = g.format;
+    spec.samples = (Uint16)g.samples;
+    spec.silence = g.format == AUDIO_U8 ? 0x80 : 0;
+    ASSERT_TRUE(_driver_audio_device(spec));
+    SDL_LockAudio();
+    driver_mixer->sources.push_back(AudioSourceMemory::create((int)tone.size(), tone.data()));
+    int id = (int)driver_mixer->sources.size() - 1;
+    SDL_UnlockAudio();
+    driver_audio_sample_play(id, 1.0f, 0.0f);
+
+    const int frame = SDL_AUDIO_BITSIZE(g.format) / 8 * g.channels;
+    std::vector<Uint8> raw;
+    for (int played = 0; played < g.freq * 5 / 4; played += g.samples) {
+      std::vector<Uint8> buffer((size_t)(g.samples * frame));
+      SDL_LockAudio();
+      _driver_audio_callback(driver_mixer, buffer.data(), (int)buffer.size());
+      SDL_UnlockAudio();
+      raw.insert(raw.end(), buffer.begin(), buffer.end());
+    }
+    std::vector<float> out = first_channel(raw, spec);
+
+    int first = -1, last = -1;
+    float peak = 0;
+    for (int i = 0; i < (int)out.size(); i++) {
+      if (std::fabs(out[i]) < 0.05f) continue;
+      if (first < 0) first = i;
+      last = i;
+      peak = std::max(peak, std::fabs(out[i]));
+    }
+    ASSERT_GE(first, 0) << "the tone is heard";
+    EXPECT_NEAR(last - first, g.freq, g.freq / 500) << "lasts one second";
+    int rising = 0;
+    for (int i = first; i < last; i++)
+      if (out[i] < 0 && out[i + 1] >= 0) rising++;
+    EXPECT_NEAR(rising, 440, 2) << "at 440 Hz";
+    // A sine moves at most peak x 2 pi f / rate from one frame to the next; a lost frame is a bigger jump.
+    const float most = peak * (float)(2 * kPi * 440 / g.freq) * 1.1f + 0.01f;
+    int jumps = 0;
+    for (int i = first; i < last; i++)
+      if (std::fabs(out[i + 1] - out[i]) > most) jumps++;
+    EXPECT_EQ(jumps, 0) << "no frame goes missing";
+    EXPECT_NEAR(peak, 0.5f, 0.05f);
+  }
 }

@@ -4,7 +4,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -240,4 +242,97 @@ TEST(Headless, window_calls_do_nothing_without_a_window) {
   EXPECT_EQ(driver_window_icon(nullptr), nullptr);
   EXPECT_EQ(driver_window_icon(""), nullptr);
   EXPECT_EQ(driver_window_icon("/no/such/icon.png"), nullptr);
+}
+
+TEST(PixelScale, follows_the_drawable_size_in_fractions) {
+  ASSERT_TRUE(driver_app_create());
+  _driver_video_sizes(1280, 720, 1920, 1080);
+  EXPECT_FLOAT_EQ(app_info->scale, 1.5f) << "a 1.5x screen";
+  EXPECT_FLOAT_EQ(app_info->aspect, 1280.0f / 720.0f);
+  _driver_video_sizes(1000, 800, 1250, 1000);
+  EXPECT_FLOAT_EQ(app_info->scale, 1.25f);
+  EXPECT_EQ(app_info->width, 1000);
+  _driver_video_sizes(0, 0, 0, 0);
+  EXPECT_FLOAT_EQ(app_info->scale, 1.0f) << "a window of no width keeps scale 1";
+  free(app_info);
+  app_info = nullptr;
+}
+
+namespace {
+
+// SDL's virtual joysticks seen through the windowed game's driver.
+class Joysticks : public testing::Test {
+ protected:
+  // The test's own hold on the subsystem, so that a device can be plugged in before the driver starts.
+  void SetUp() override { ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError(); }
+  void TearDown() override { driver_deinit(); }
+  // Plugs in a pad of 4 axes and 2 buttons; its instance id.
+  static SDL_JoystickID plug() {
+    int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 4, 2, 0);
+    EXPECT_GE(index, 0) << SDL_GetError();
+    return SDL_JoystickGetDeviceInstanceID(index);
+  }
+  static void unplug(SDL_JoystickID id) {
+    for (int i = 0; i < SDL_NumJoysticks(); i++) {
+      if (SDL_JoystickGetDeviceInstanceID(i) == id) {
+        EXPECT_EQ(SDL_JoystickDetachVirtual(i), 0) << SDL_GetError();
+      }
+    }
+  }
+  // Every record the driver makes until nothing is pending.
+  static std::vector<Event> drain() {
+    std::vector<Event> out;
+    Event e;
+    while (driver_event_poll(e)) out.push_back(e);
+    return out;
+  }
+  // The records of one type and device.
+  static std::vector<Event> only(const std::vector<Event> &records, int type, SDL_JoystickID which) {
+    std::vector<Event> out;
+    for (const Event &e : records)
+      if (e.type == type && e.which == which) out.push_back(e);
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST_F(Joysticks, every_pad_is_opened_as_it_comes_and_reports_axis_pairs_and_buttons) {
+  SDL_JoystickID a = plug();
+  _driver_video_init();
+  SDL_Joystick *pad_a = SDL_JoystickFromInstanceID(a);
+  ASSERT_NE(pad_a, nullptr) << "a pad present at start is opened";
+  drain();
+  SDL_JoystickID b = plug();
+  drain();
+  SDL_Joystick *pad_b = SDL_JoystickFromInstanceID(b);
+  ASSERT_NE(pad_b, nullptr) << "a pad plugged in later is opened";
+
+  // SDL also reports a new pad's resting axes; only the records of what the test moves are checked.
+  SDL_JoystickSetVirtualAxis(pad_a, 2, 16384);
+  std::vector<Event> first = only(drain(), EVT_JOYAXIS, a);
+  SDL_JoystickSetVirtualAxis(pad_a, 3, -32768);
+  std::vector<Event> second = only(drain(), EVT_JOYAXIS, a);
+  SDL_JoystickSetVirtualButton(pad_b, 1, SDL_PRESSED);
+  std::vector<Event> down = only(drain(), EVT_JOYDOWN, b);
+  SDL_JoystickSetVirtualButton(pad_b, 1, SDL_RELEASED);
+  std::vector<Event> up = only(drain(), EVT_JOYUP, b);
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].button, 1) << "axes 2 and 3 are pair 1";
+  EXPECT_FLOAT_EQ(first[0].raw_x, 0.5f);
+  EXPECT_FLOAT_EQ(first[0].raw_y, 0.0f);
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_FLOAT_EQ(second[0].raw_x, 0.5f) << "the pair's other axis keeps its last value";
+  EXPECT_FLOAT_EQ(second[0].raw_y, -1.0f);
+  EXPECT_FLOAT_EQ(second[0].y, -1.0f);
+  ASSERT_EQ(down.size(), 1u);
+  EXPECT_EQ(down[0].button, 1);
+  ASSERT_EQ(up.size(), 1u);
+  EXPECT_EQ(up[0].button, 1);
+
+  unplug(b);
+  drain();
+  EXPECT_EQ(SDL_JoystickFromInstanceID(b), nullptr) << "an unplugged pad is closed";
+  SDL_JoystickSetVirtualButton(pad_a, 0, SDL_PRESSED);
+  EXPECT_EQ(only(drain(), EVT_JOYDOWN, a).size(), 1u) << "the other pad plays on";
 }

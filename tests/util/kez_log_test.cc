@@ -51,11 +51,12 @@ class LogFile : public testing::Test {
 
 }  // namespace
 
-TEST(LogLine, port_zero_gives_short_form_with_basename_and_newline) {
+TEST(LogLine, port_zero_gives_short_form_with_module_name_and_newline) {
   int port = 0;
   EXPECT_EQ(capture_log(&port, "src/game", "hello"), "[game:f:12] hello\n");
-  EXPECT_EQ(capture_log(&port, "game.cc", "hello\n"), "[game.cc:f:12] hello\n");
-  EXPECT_EQ(capture_log(&port, "a/b/c.cc", ""), "[c.cc:f:12] \n");
+  EXPECT_EQ(capture_log(&port, "src/game.cc", "hello\n"), "[game:f:12] hello\n");
+  EXPECT_EQ(capture_log(&port, "/w/src/game_settings.cc", ""), "[game_settings:f:12] \n");
+  EXPECT_EQ(capture_log(&port, "a.b/c", "x"), "[c:f:12] x\n") << "a dot in a folder name is not an extension";
 }
 
 TEST(LogLine, port_gives_long_form_with_instance_and_time) {
@@ -74,7 +75,7 @@ TEST(LogLine, driver_lines_keep_the_short_form_whatever_the_port) {
   int port = 27015;
   log_set_instance(&port);
   testing::internal::CaptureStdout();
-  driver_log_printf("util/kez_driver-sdl2", 7, "g", "x=%d", 3);
+  driver_log_printf("kezcode/util/kez_driver-sdl2.cc", 7, "g", "x=%d", 3);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "[kez_driver-sdl2:g:7] x=3\n");
   log_set_instance(nullptr);
 }
