@@ -60,15 +60,19 @@ static void _settings_set(Container &root, const char *name, const var &value) {
   if (Widget *w = root.find(name)) w->set_value(value);
 }
 
-static const char LOGIN_MARKUP[] =
-    "<table><tr><td colspan=2><p width=320 align=center name='login:status'>$STATUS</p><tr><td><p>&nbsp;</p><tr><td>"
-    "<table class='box'><tr><td>"
+// The login page's three parts: the status sentence, the two fields in a box and the two buttons.
+static const char LOGIN_STATUS[] = "<tr><td colspan=2><p width=320 align=center name='login:status'>$STATUS</p>";
+static const char LOGIN_FIELDS[] =
+    "<tr><td><table class='box'><tr><td>"
     "<table><tr><td align=right><p align=right>Vantor Brevane<br/>Username</p><td><p>&nbsp;&nbsp;&nbsp;</p><td>"
     "<input type='text' name='name' width=160 tabindex=10 maxlen=31 /><tr><td align=right><p "
     "align=right>Vantor Brevane<br/>Password</p><td><p>&nbsp;&nbsp;&nbsp;</p><td><input type='password' "
-    "name='passwd' width=160 tabindex=20 maxlen=63 /></table></table><tr><td><p>&nbsp;</p><tr><td><table><tr><td>"
+    "name='passwd' width=160 tabindex=20 maxlen=63 /></table></table>";
+static const char LOGIN_BUTTONS[] =
+    "<tr><td><table><tr><td>"
     "<input type='button' value='New Account' onclick='new' width=120 tabindex=-1 /><td><input type='button' "
-    "value='Sign In' onclick='login' width=120 tabindex=30 class='button2' /></table></table>";
+    "value='Sign In' onclick='login' width=120 tabindex=30 class='button2' /></table>";
+static const char LOGIN_SPACER[] = "<tr><td><p>&nbsp;</p>";
 
 // The sentence above the fields: what an account is for, whether signing in is possible, and whom it
 // signed in. The Campaign tab lands here too while nobody is signed in, so it says what the campaign
@@ -86,20 +90,22 @@ static std::string _login_status(Game *game) {
          "without one.";
 }
 
-// The login page for a room `room` units high: on a short screen (the largest font on a small window)
-// the spacer rows and the name above each field's label go, and the status takes the page's width, so
-// that the buttons stay on screen.
+// The login page for a room `room` units high. On a short screen (the largest font on a small window)
+// the fields and buttons come first, without spacer rows or the name above each label, and the status
+// follows as wide as the page: the way to sign in stays on screen, the sentence scrolls if it must.
 static std::string _login_markup(const std::string &status, int room) {
-  std::string markup = str_replace(LOGIN_MARKUP, "$STATUS", status);
+  const std::string line = str_replace(LOGIN_STATUS, "$STATUS", status);
+  std::string markup = std::string("<table>") + line + LOGIN_SPACER + LOGIN_FIELDS + LOGIN_SPACER + LOGIN_BUTTONS +
+                       "</table>";
   Widget *page = gui_build(markup, var());
   page->style.update();
   page->layout();
   const bool fits = page->outer_h + 2 * MENUS_PAGE_PADDING <= room;
   delete page;
   if (fits) return markup;
-  markup = str_replace(markup, "<tr><td><p>&nbsp;</p>", "");
-  markup = str_replace(markup, "Vantor Brevane<br/>", "");
-  return str_replace(markup, "<p width=320 ", "<p width=" + std::to_string(game_ui_width() - 2 * SCROLL_GUTTER) + " ");
+  const std::string wide = "<p width=" + std::to_string(game_ui_width() - 2 * SCROLL_GUTTER) + " ";
+  return "<table>" + str_replace(LOGIN_FIELDS, "Vantor Brevane<br/>", "") + LOGIN_BUTTONS +
+         str_replace(line, "<p width=320 ", wide) + "</table>";
 }
 
 void MenusLogin::init() {
