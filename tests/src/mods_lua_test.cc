@@ -9,7 +9,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <set>
 
 #include "data_override.h"
 #include "failing_new.h"
@@ -428,4 +431,26 @@ TEST_F(ModsLuaTest, bad_ports_items_of_the_wrong_kind_and_an_owner_still_in_use_
   run("w2_item_destroy(" + f + ") w2_planet_chown(" + p + ", " + o + ")");
   EXPECT_EQ(raised("w2_item_destroy(" + u + ")"), "");
   EXPECT_FALSE(g->data.vantor.items[user].in_use);
+}
+
+TEST_F(ModsLuaTest, the_modding_reference_documents_every_function_the_binding_registers) {
+  std::ifstream in(std::string(VB_SOURCE_DIR) + "/docs/modding.md");
+  const std::string reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(reference.empty());
+  std::set<std::string> registered;
+  lua_State *L = lua->state;
+  lua_pushglobaltable(L);
+  for (lua_pushnil(L); lua_next(L, -2); lua_pop(L, 1)) {
+    const std::string name = lua_type(L, -2) == LUA_TSTRING ? lua_tostring(L, -2) : "";
+    if (lua_iscfunction(L, -1) && (name.rfind("w2_", 0) == 0 || name == "require")) registered.insert(name);
+  }
+  lua_pop(L, 1);
+  EXPECT_EQ(registered.size(), 32u);
+  for (const std::string &name : registered) {
+    EXPECT_NE(reference.find("\n### " + name + "("), std::string::npos) << name << " is missing from the reference";
+  }
+  for (size_t at = reference.find("\n### w2_"); at != std::string::npos; at = reference.find("\n### w2_", at + 1)) {
+    const std::string name = reference.substr(at + 5, reference.find('(', at) - at - 5);
+    EXPECT_TRUE(registered.count(name)) << name << " is in the reference but not in the game";
+  }
 }
