@@ -18,7 +18,8 @@ std::string nested(int depth) {
 
 std::string rows(int count) {
   std::string markup = "<table>";
-  for (int i = 0; i < count; i++) markup += "<tr><td><p>row " + std::to_string(i) + "</p><td><input type='button' value='go' />";
+  for (int i = 0; i < count; i++)
+    markup += "<tr><td><p>row " + std::to_string(i) + "</p><td><input type='button' value='go' />";
   return markup + "</table>";
 }
 

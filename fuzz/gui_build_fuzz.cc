@@ -22,9 +22,9 @@ static bool _fuzz_spend(int64_t units) {
 }
 
 static bool _fuzz_known_error(const std::string &error) {
-  static const std::set<std::string> CAPS = {
-      "", "markup nested deeper than 64 elements", "markup longer than 1048576 bytes",
-      "markup of more than 16384 tags", "markup of more than 4096 elements"};
+  static const std::set<std::string> CAPS = {"", "markup nested deeper than 64 elements",
+                                             "markup longer than 1048576 bytes", "markup of more than 16384 tags",
+                                             "markup of more than 4096 elements"};
   return CAPS.count(error) != 0;
 }
 

@@ -73,7 +73,9 @@ static bool _gui_end_tag(const var &t) { return _gui_closed(t) && t.len() <= 2; 
 // Notes an element the page rules leave out, with the rule's reason; end tags are no elements.
 static void _gui_drop(GuiBuildCtx &ctx, const var &t, const char *why) {
   if (_gui_end_tag(t)) return;
-  if (ctx.dropped_shown.size() < DROPPED_SHOWN) ctx.dropped_shown.push_back("<" + _gui_str(t, "tag") + "> (" + why + ")");
+  if (ctx.dropped_shown.size() < DROPPED_SHOWN) {
+    ctx.dropped_shown.push_back("<" + _gui_str(t, "tag") + "> (" + why + ")");
+  }
   ctx.dropped++;
 }
 
@@ -439,7 +441,6 @@ static void _gui_link_tabs(GuiBuildCtx &ctx) {
   }
 }
 
-
 // Reads the tag that starts after the '<' at pos as the parser does: its name (empty when it has
 // none) and whether a '/' closed it. Returns the position after the tag.
 static size_t _gui_flow_tag(const std::string &text, size_t pos, std::string &name, bool &closed) {
@@ -493,7 +494,6 @@ static std::string _gui_flow_text(const std::string &markup) {
   }
   return out + FLOW_PARAGRAPH;  // the parser hands a tag its text only when another tag follows
 }
-
 
 // A paragraph the flow opened that holds no text worth a row.
 static bool _gui_flow_blank(const var &t, Widget *w) {

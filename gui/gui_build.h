@@ -49,11 +49,11 @@ struct GuiBuildCtx {
   var style;                                                           // the page's style dictionary; read only
   // The first option of each group name in this build: the group's leader.
   std::map<std::string, OptionBox *> options;
-  int32_t depth = 0;  // gui_build_tags calls under way
-  GuiBuildReport *report = nullptr;  // spending, and why the build stopped; null: no limit but the caps
-  bool stopped = false;              // a cap or the spend function ended the build
-  int32_t elements = 0;              // elements built so far
-  int32_t dropped = 0;               // elements left out
+  int32_t depth = 0;                       // gui_build_tags calls under way
+  GuiBuildReport *report = nullptr;        // spending, and why the build stopped; null: no limit but the caps
+  bool stopped = false;                    // a cap or the spend function ended the build
+  int32_t elements = 0;                    // elements built so far
+  int32_t dropped = 0;                     // elements left out
   std::vector<std::string> dropped_shown;  // the first of them, in document order
 };
 

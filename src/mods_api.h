@@ -61,8 +61,8 @@ class ModsAPI {
   std::string error;   // the pending API error, empty when none
   int error_flag = 0;  // 1 while an API error is pending
   DBWrap db;
-  NetClient poke;               // the own endpoint of net_poke, serviced every frame
-  std::vector<ModsFile> files;  // in load order; element 0 is the main file
+  NetClient poke;                                     // the own endpoint of net_poke, serviced every frame
+  std::vector<ModsFile> files;                        // in load order; element 0 is the main file
   std::map<std::string, std::string> markup_dropped;  // per markup param, what its last build left out
 
   // An empty context of game: no params, no console lines, no error, no files; the console page is

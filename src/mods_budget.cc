@@ -39,7 +39,7 @@ static int _mods_budget_time_ms = MODS_BUDGET_TIME_MS;
 static int64_t _mods_budget_spent;
 static int _mods_budget_depth;  // chunks running, nested ones included
 static volatile sig_atomic_t _mods_budget_quit_asked;
-static volatile sig_atomic_t _mods_budget_late;  // the outermost chunk ran out of time
+static volatile sig_atomic_t _mods_budget_late;    // the outermost chunk ran out of time
 static int64_t _mods_budget_quit_seen_ms = NEVER;  // when mod code first saw the quit request
 static bool _mods_budget_quitting;                 // the grace is over
 // The function that found the budget spent, "" for none; a copy, as a mod may drop the function.
@@ -124,11 +124,13 @@ static void _mods_budget_on_timer(int) {
   _mods_budget_hurry();
 }
 
-// The timer of the time limit, made once: it counts the processor time of the thread that first runs
-// a chunk (the one that runs the mods) and signals that very thread. False when the system has none;
-// the time limit is then not kept.
+// The timer of the time limit, made at the first try: it counts the processor time of the thread that
+// first runs a chunk (the one that runs the mods) and signals that very thread. False when the system
+// has none; the time limit is then not kept.
 static bool _mods_budget_timer_ready() {
-  if (_mods_budget_timer_made) return true;
+  static bool tried;
+  if (tried) return _mods_budget_timer_made;
+  tried = true;
   struct sigaction action = {};
   action.sa_handler = _mods_budget_on_timer;
   action.sa_flags = SA_RESTART;  // a system call of the engine that it interrupts goes on
@@ -198,7 +200,9 @@ std::string mods_budget_report() {
   if (_mods_budget_depth > 0 || c.long_calls == 0) return "";
   if (c.reported_ms >= 0 && now - c.reported_ms < (int64_t)MODS_BUDGET_REPORT_S * 1000) return "";
   char line[160];
-  snprintf(line, sizeof line, "%lld of %lld calls into the mod took %d ms or more of processor time: %lld ms in all, %lld ms the longest",
+  snprintf(line, sizeof line,
+           "%lld of %lld calls into the mod took %d ms or more of processor time: %lld ms in all, %lld ms the "
+           "longest",
            (long long)c.long_calls, (long long)c.calls, MODS_BUDGET_LONG_MS, (long long)(c.long_us / 1000),
            (long long)(c.longest_us / 1000));
   c = {};

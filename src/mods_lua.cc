@@ -172,7 +172,7 @@ static int _mods_lua_run(lua_State *L, const char *text, size_t length, const ch
     if (failure) *failure = line;
   }
   const std::string long_calls = mods_budget_report();
-  if (!long_calls.empty()) mods_lua_printf(stderr, "%s: %s\n", PROGRAM_NAME, long_calls.c_str());
+  if (!long_calls.empty()) mods_lua_printf(stdout, "%s\n", long_calls.c_str());
   return status;
 }
 
@@ -702,7 +702,7 @@ bool ModsLua::defines(const char *name, unsigned bit) {
   lua_pop(state, 1);
   if (defined || (missing & bit)) return defined;
   missing |= bit;
-  mods_lua_printf(stderr, "%s: the mod has no function %s: the engine skips it\n", PROGRAM_NAME, name);
+  mods_lua_printf(stdout, "the mod has no function %s: the engine skips it\n", name);
   return false;
 }
 

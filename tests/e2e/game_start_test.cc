@@ -34,9 +34,11 @@ TEST_F(GameStartMod, a_headless_server_that_cannot_serve_exits_255_with_one_line
     std::string line;
   } cases[] = {
       {{"-mod", folder + "/missing.lua"}, "vantor: cannot start the mod " + folder + "/missing.lua: file missing\n"},
-      {{"-mod", broken}, "vantor: cannot start the mod " + broken + ": [string \"broken.lua\"]:1: <name> or '...' expected near 'end'\n"},
+      {{"-mod", broken},
+       "vantor: cannot start the mod " + broken + ": [string \"broken.lua\"]:1: <name> or '...' expected near 'end'\n"},
       {{"-mod", failing},
-       "vantor: cannot start the mod " + failing + ": [string \"failing.lua\"]:1: attempt to concatenate a nil value\n"},
+       "vantor: cannot start the mod " + failing +
+           ": [string \"failing.lua\"]:1: attempt to concatenate a nil value\n"},
       {{"-port", "99999", "-mod", "mod_server.lua"}, "vantor: invalid port 99999 (1 to 65535)\n"},
   };
   for (const auto &c : cases) {

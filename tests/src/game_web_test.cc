@@ -258,10 +258,11 @@ TEST_F(Web, a_login_reply_reaches_a_running_mod_too_but_an_error_reply_does_not)
 TEST_F(Web, a_request_that_comes_to_nothing_reaches_the_mod_as_an_api_failed_event) {
   RefusedPort refused;
   ASSERT_TRUE(game_web_configure(refused.host().c_str()));
-  file("failed.lua", "function _event(e)\n"
-                     "  w2_param_set('api', (w2_param_get('api') or '') .. e.type .. '|' .. e.action .. '|' .. e.value .. ';')\n"
-                     "end\n"
-                     "w2_api_call('echo', 'x')\n");
+  file("failed.lua",
+       "function _event(e)\n"
+       "  w2_param_set('api', (w2_param_get('api') or '') .. e.type .. '|' .. e.action .. '|' .. e.value .. ';')\n"
+       "end\n"
+       "w2_api_call('echo', 'x')\n");
   snprintf(g->mod_file, sizeof g->mod_file, "%s/failed.lua", folder.c_str());
   mods_start(g.get());
   run();
@@ -273,7 +274,8 @@ TEST_F(Web, a_request_that_comes_to_nothing_reaches_the_mod_as_an_api_failed_eve
   g->mods->param_store("api", var(""));
   g->mods_base->script("w2_api_call('scores', '{}')", "test");
   run();
-  EXPECT_EQ(recorded(), "api:failed|scores|the web service at " + service.host() + " gave an answer the game does not understand;");
+  EXPECT_EQ(recorded(),
+            "api:failed|scores|the web service at " + service.host() + " gave an answer the game does not understand;");
 }
 
 TEST_F(Web, hostile_replies_end_their_request_and_never_stall_the_loop) {

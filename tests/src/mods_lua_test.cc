@@ -406,7 +406,8 @@ TEST_F(ModsLuaTest, entry_points_a_mod_leaves_out_are_skipped_and_said_once) {
 
 TEST_F(ModsLuaTest, bad_ports_items_of_the_wrong_kind_and_an_owner_still_in_use_are_refused) {
   for (const char *port : {"0/0", "'x'", "0", "-1", "65536", "1e300"}) {
-    for (const std::string call : {"w2_net_host(P)", "w2_net_join('127.0.0.1', P)", "w2_net_poke('h', P, 't', 'y', 'd')"}) {
+    for (const std::string call :
+         {"w2_net_host(P)", "w2_net_join('127.0.0.1', P)", "w2_net_poke('h', P, 't', 'y', 'd')"}) {
       const std::string code = str_replace(call, "P", port);
       EXPECT_EQ(raised(code), "invalid port") << code;
     }
