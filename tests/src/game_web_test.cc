@@ -50,13 +50,15 @@ class Web : public DataOverrideTest {
     }
     ASSERT_EQ(game_web_pending(), 0);
   }
-  // Starts a mod that records every "api:" event it gets in the param "api" as "type|value;...".
+  // Starts a mod that records every "api:" event it gets in the param "api" as "type|value;..." (a
+  // failed request's as "type|action|value;").
   void start_recording_mod(const std::string &init) {
     file("recorder.lua", "function _init() " + init +
                              " end\n"
                              "function _event(e)\n"
                              "  if string.sub(e.type, 1, 4) == 'api:' then\n"
-                             "    w2_param_set('api', (w2_param_get('api') or '') .. e.type .. '|' .. e.value .. ';')\n"
+                             "    local seen = e.type .. '|' .. (e.action and e.action .. '|' or '') .. e.value\n"
+                             "    w2_param_set('api', (w2_param_get('api') or '') .. seen .. ';')\n"
                              "  end\n"
                              "end\n");
     snprintf(g->mod_file, sizeof g->mod_file, "%s/recorder.lua", folder.c_str());
@@ -258,13 +260,7 @@ TEST_F(Web, a_login_reply_reaches_a_running_mod_too_but_an_error_reply_does_not)
 TEST_F(Web, a_request_that_comes_to_nothing_reaches_the_mod_as_an_api_failed_event) {
   RefusedPort refused;
   ASSERT_TRUE(game_web_configure(refused.host().c_str()));
-  file("failed.lua",
-       "function _event(e)\n"
-       "  w2_param_set('api', (w2_param_get('api') or '') .. e.type .. '|' .. e.action .. '|' .. e.value .. ';')\n"
-       "end\n"
-       "w2_api_call('echo', 'x')\n");
-  snprintf(g->mod_file, sizeof g->mod_file, "%s/failed.lua", folder.c_str());
-  mods_start(g.get());
+  start_recording_mod("w2_api_call('echo', 'x')");
   run();
   EXPECT_EQ(recorded().rfind("api:failed|echo|the web service at " + refused.host() + " could not be reached (", 0), 0u)
       << recorded();
