@@ -44,7 +44,6 @@ bool Container::add_at(Widget *child, int x, int y) {
   items.push_back(child);
   child->parent = this;
   child->style.update();
-  child->layout_inner();
   return true;
 }
 

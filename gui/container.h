@@ -31,9 +31,10 @@ class Container : public Widget {
   Container &operator=(const Container &) = delete;
   ~Container() override;
 
-  // Places the child at (x, y), appends it, restyles it and lays out its content; the container takes
-  // ownership. false (nothing changes, the caller keeps the widget) for null, for a widget that
-  // already has a parent, and for this container or one of its ancestors.
+  // Places the child at (x, y), appends it and restyles it; the container takes ownership. Nothing is
+  // laid out: a tree is laid out once it is built, never per insertion. false (nothing changes, the
+  // caller keeps the widget) for null, for a widget that already has a parent, and for this
+  // container or one of its ancestors.
   bool add_at(Widget *child, int x, int y);
   // Deletes a child; a widget that is not a child is left alone. Hover and focus pointers and tab links
   // that led to it are cleared.

@@ -12,6 +12,7 @@
 #include "art.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
+#include "kez_log.h"
 #include "kez_markup.h"
 
 static const char *FONT_NAME = "font";
@@ -19,6 +20,32 @@ static const float LABEL_MARGIN = 6;  // kept free at each side of a control's l
 static const float ICON_SIZE = 28;    // an icon's height beside a button's label
 static const int32_t HEADING_COLOUR = 0xA8CCFF;
 static const int32_t HEADING_SPACE = 6;  // units above a heading
+constexpr size_t DROPPED_SHOWN = 8;  // elements left out that a report names; the rest are counted
+
+// Charges units to the build; false once the build has stopped (a cap, or the spend function said no).
+static bool _gui_spend(GuiBuildCtx &ctx, int64_t units) {
+  if (!ctx.stopped && ctx.report && ctx.report->spend && !ctx.report->spend(units)) ctx.stopped = true;
+  return !ctx.stopped;
+}
+
+// Tells the caller the markup went past a cap (the first one it met).
+static void _gui_capped(GuiBuildCtx &ctx, const std::string &why) {
+  if (!ctx.stopped && ctx.report && ctx.report->error.empty()) ctx.report->error = why;
+}
+
+// Stops the build at a cap, telling why.
+static void _gui_stop(GuiBuildCtx &ctx, const std::string &why) {
+  _gui_capped(ctx, why);
+  ctx.stopped = true;
+}
+
+// Counts an element about to be built; false when the build has stopped (at the element cap too).
+static bool _gui_element(GuiBuildCtx &ctx) {
+  if (++ctx.elements > GUI_BUILD_ELEMENTS_MAX) {
+    _gui_stop(ctx, "markup of more than " + std::to_string(GUI_BUILD_ELEMENTS_MAX) + " elements");
+  }
+  return _gui_spend(ctx, GUI_BUILD_ELEMENT_UNITS);
+}
 
 // A token's attribute; none when missing (reading a dict by key would add the key).
 static var _gui_attr(const var &t, const char *key) { return t.type() == VAR_DICT && t.has(key) ? t[key] : var(); }
@@ -36,6 +63,25 @@ static double _gui_num(const var &t, const char *key) {
 static int _gui_int(const var &t, const char *key) { return widget_trunc(_gui_num(t, key)); }
 
 static bool _gui_closed(const var &t) { return _gui_int(t, "closed") != 0; }
+
+// The tags the dispatcher and the table builder make something of.
+static bool _gui_known_tag(const std::string &tag) {
+  static const char *const KNOWN[] = {"table", "tr", "td",  "th",   "p",       "h1",     "h2",
+                                      "h3",    "h4", "img", "rank", "vectors", "pixart", "input"};
+  return std::find_if(std::begin(KNOWN), std::end(KNOWN), [&](const char *k) { return tag == k; }) != std::end(KNOWN);
+}
+
+// An end tag: closed, and nothing but its name. It closes an element rather than making one.
+static bool _gui_end_tag(const var &t) { return _gui_closed(t) && t.len() <= 2; }
+
+// Notes an element the page rules leave out, with the rule's reason; end tags are no elements.
+static void _gui_drop(GuiBuildCtx &ctx, const var &t, const char *why) {
+  if (_gui_end_tag(t)) return;
+  if (ctx.dropped_shown.size() < DROPPED_SHOWN) {
+    ctx.dropped_shown.push_back("<" + _gui_str(t, "tag") + "> (" + why + ")");
+  }
+  ctx.dropped++;
+}
 
 // A size from markup, held within 0..GUI_SIZE_MAX: a page is a few thousand units wide, and layout sums
 // of larger values lose their units or overflow.
@@ -343,6 +389,7 @@ int gui_build_input(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&
 }
 
 int gui_build_cell(GuiBuildCtx &ctx, const var &tokens, int i, int n, Table *table) {
+  if (!_gui_element(ctx)) return n;
   const var &c = tokens[i];
   Widget *content = nullptr;
   const int k = gui_build_tags(ctx, tokens, i + 1, n, content);
@@ -359,7 +406,7 @@ int gui_build_table(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&
   Table *table = new Table();
   out = table;
   gui_apply_attrs(ctx, table, tokens[i]);
-  for (int j = i + 1; j < n;) {
+  for (int j = i + 1; j < n && _gui_spend(ctx, GUI_BUILD_TAG_UNITS);) {
     const var &t = tokens[j];
     const std::string tag = _gui_str(t, "tag");
     const bool closed = _gui_closed(t);
@@ -371,6 +418,8 @@ int gui_build_table(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&
     if (tag == "tr" && !closed) {
       table->cur_row = std::min(table->cur_row + 1, TABLE_GRID_MAX - 1);  // rows past the grid pile into its last
       table->cur_col = 0;
+    } else if (tag != "tr" && tag != "td" && tag != "th") {
+      _gui_drop(ctx, t, _gui_known_tag(tag) ? "a cell holds one element" : "unknown");
     }
     j++;
   }
@@ -389,11 +438,17 @@ static int _gui_text_size(const std::string &tag) {
 
 // Builds the first buildable element from j on (see gui_build_tags).
 static int _gui_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n, Widget *&out) {
-  for (; j < n; j++) {
+  for (; j < n && _gui_spend(ctx, GUI_BUILD_TAG_UNITS); j++) {
     const var &t = tokens[j];
     const std::string tag = _gui_str(t, "tag");
-    if (tag == "table") return _gui_closed(t) ? j : gui_build_table(ctx, tokens, j, n, out);
+    if (tag == "table" && _gui_closed(t)) return j;
     if (tag == "td" || tag == "th" || tag == "tr") return j;  // the enclosing table's business
+    if (!_gui_known_tag(tag)) {
+      _gui_drop(ctx, t, "unknown");
+      continue;
+    }
+    if (!_gui_element(ctx)) return n;
+    if (tag == "table") return gui_build_table(ctx, tokens, j, n, out);
     if (tag == "input") return gui_build_input(ctx, tokens, j, n, out);
     if (const int size = _gui_text_size(tag)) {
       const bool heading = tag == "h1" || tag == "h2" || tag == "h3";
@@ -423,7 +478,10 @@ static int _gui_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n, Widg
 }
 
 int gui_build_tags(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&out) {
-  if (ctx.depth >= GUI_BUILD_DEPTH_MAX) return i;  // each level costs stack: markup from a mod is not trusted
+  if (ctx.depth >= GUI_BUILD_DEPTH_MAX) {  // each level costs stack: markup from a mod is not trusted
+    _gui_stop(ctx, "markup nested deeper than " + std::to_string(GUI_BUILD_DEPTH_MAX) + " elements");
+    return i;
+  }
   ctx.depth++;
   const int next = _gui_dispatch(ctx, tokens, i, n, out);
   ctx.depth--;
@@ -437,13 +495,6 @@ static void _gui_link_tabs(GuiBuildCtx &ctx) {
     if (prev) prev->tab_next = entry.second;
     prev = entry.second;
   }
-}
-
-// The tags the dispatcher and the table builder make something of.
-static bool _gui_known_tag(const std::string &tag) {
-  static const char *const KNOWN[] = {"table", "tr", "td",  "th",   "p",       "h1",     "h2",
-                                      "h3",    "h4", "img", "rank", "vectors", "pixart", "input"};
-  return std::find_if(std::begin(KNOWN), std::end(KNOWN), [&](const char *k) { return tag == k; }) != std::end(KNOWN);
 }
 
 // Reads the tag that starts after the '<' at pos as the parser does: its name (empty when it has
@@ -500,9 +551,6 @@ static std::string _gui_flow_text(const std::string &markup) {
   return out + FLOW_PARAGRAPH;  // the parser hands a tag its text only when another tag follows
 }
 
-// An end tag: closed, and nothing but its name. The dispatcher would build an empty element of it.
-static bool _gui_end_tag(const var &t) { return _gui_closed(t) && t.len() <= 2; }
-
 // A paragraph the flow opened that holds no text worth a row.
 static bool _gui_flow_blank(const var &t, Widget *w) {
   const Label *l = dynamic_cast<const Label *>(w);
@@ -538,13 +586,45 @@ Widget *gui_build_flow(const std::string &markup, const var &style) {
   return column;
 }
 
-Widget *gui_build(const std::string &markup, const var &style) {
-  const var tokens = markup_parse(str_replace(markup, "<br/>", "\n"));
+// The elements left out, in words: the first few by name, then how many more.
+static std::string _gui_dropped_text(const GuiBuildCtx &ctx) {
+  std::string text;
+  for (const std::string &d : ctx.dropped_shown) text += (text.empty() ? "" : ", ") + d;
+  const size_t more = (size_t)ctx.dropped - ctx.dropped_shown.size();
+  if (more) text += " and " + std::to_string(more) + " more";
+  return text;
+}
+
+// The widgets of the markup's first element into out; what follows it is left out.
+static void _gui_build_page(GuiBuildCtx &ctx, const std::string &markup, Widget *&out) {
+  if (markup.size() > GUI_BUILD_TEXT_MAX) {
+    _gui_stop(ctx, "markup longer than " + std::to_string(GUI_BUILD_TEXT_MAX) + " bytes");
+    return;
+  }
+  if (!_gui_spend(ctx, (int64_t)(markup.size() / GUI_BUILD_SCAN_BYTES))) return;
+  const var tokens = markup_parse(str_replace(markup, "<br/>", "\n"), GUI_BUILD_TAGS_MAX + 1);
+  int n = tokens.len();
+  if (n > GUI_BUILD_TAGS_MAX) {  // what the first tags make is still built
+    n = GUI_BUILD_TAGS_MAX;
+    _gui_capped(ctx, "markup of more than " + std::to_string(GUI_BUILD_TAGS_MAX) + " tags");
+  }
+  for (int j = gui_build_tags(ctx, tokens, 0, n, out); j < n && !ctx.stopped; j++) {
+    _gui_drop(ctx, tokens[j], "a page is one element");
+  }
+}
+
+Widget *gui_build(const std::string &markup, const var &style, GuiBuildReport *report) {
+  GuiBuildReport own;
   GuiBuildCtx ctx;
   ctx.style = style;
+  ctx.report = report ? report : &own;
   Widget *out = nullptr;
-  gui_build_tags(ctx, tokens, 0, tokens.len(), out);
+  _gui_build_page(ctx, markup, out);
   if (!out) out = new Widget();
   _gui_link_tabs(ctx);
+  ctx.report->dropped = _gui_dropped_text(ctx);
+  if (report) return out;
+  if (!own.error.empty()) LOG_PRINTF("gui_build: %s: the rest is left out\n", own.error.c_str());
+  if (!own.dropped.empty()) LOG_PRINTF("gui_build: left out %s\n", own.dropped.c_str());
   return out;
 }

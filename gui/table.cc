@@ -141,8 +141,9 @@ void Box::arrange() {
   content->pos_y = (float)((valign + 1) * widget_trunc(content_h - content->outer_h) / 2);
 }
 
+// The table that resizes a cell has just laid it out: laying the content out again would make each
+// level of nested tables lay out its whole subtree twice over.
 void Box::resize_inner(int w, int h) {
-  layout_inner();
   content_w = (float)w;
   content_h = (float)h;
   arrange();

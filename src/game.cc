@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "chat.h"
 #include "game_audio.h"
@@ -130,6 +131,16 @@ static void _game_seed_random() {
   srand(seed);
 }
 
+// A dedicated server that cannot serve must not look healthy to whoever started it: the reason goes
+// to the log and, as one line, to the error stream, and the process ends with status -1 (255). A mod
+// that fails later is reloaded when its file changes instead.
+[[noreturn]] static void _game_refuse(Game *game, const std::string &reason) {
+  LOG_PRINTF("error %s", reason.c_str());
+  fprintf(stderr, "vantor: %s\n", reason.c_str());
+  game->deinit();
+  exit(-1);
+}
+
 // The command-line name and password are copied before the settings load overwrites the record.
 struct GameArgIdentity {
   char user_name[64];
@@ -193,9 +204,11 @@ void Game::init() {
       states_delete_all();
       exit(-1);
     }
+    if (!game_net_port_ok(port)) _game_refuse(this, "invalid port " + std::to_string(port) + " (1 to 65535)");
     // A bare name is a mod of the data folder; a path names the file itself.
     game_settings_copy_text(mod_file, sizeof mod_file, strchr(mod_arg, '/') ? mod_arg : driver_data_path(mod_arg));
-    mods_start(this);
+    const std::string failure = mods_start(this);
+    if (!failure.empty()) _game_refuse(this, "cannot start the mod " + std::string(mod_file) + ": " + failure);
     return;
   }
   game_splash_paint();

@@ -190,25 +190,30 @@ void game_web_handle(WebRequest *request, Game *game) {
   mods_event(game, e);
 }
 
-// A sign-in that came to nothing is told to the player, who is waiting for it; other requests run
-// unseen and only log.
-static void _web_login_failed(WebRequest *request, Game *game, const char *why) {
-  if (request->action != "login") return;
+// A request that came to nothing. A sign-in is told to the player, who is waiting for it; the running
+// mod hears of any, as {"type": "api:failed", "action": the request's action, "value": why}, so that it
+// can tell a failed request from one still waiting for its answer.
+static void _web_failed(WebRequest *request, Game *game, const std::string &why) {
   char text[256];
-  snprintf(text, sizeof text, "Signing in failed: the web service at %s:%d %s.", request->host.c_str(), request->port,
-           why);
-  game_web_error(game, text);
+  snprintf(text, sizeof text, "the web service at %s:%d %s", request->host.c_str(), request->port, why.c_str());
+  if (request->action == "login") game_web_error(game, (std::string("Signing in failed: ") + text + ".").c_str());
+  if (!game->mods_base) return;
+  var e;
+  var_dict0(e);
+  e["type"] = var("api:failed");
+  e["action"] = var(request->action);
+  e["value"] = var(text);
+  mods_event(game, e);
 }
 
 // A finished request: judged by its headers, then handled once.
 static void _web_finish(WebRequest *request, Game *game) {
   if (request->connection->error) {
     WEB_LOG("game_web_loop", "web_loop %p: failure\n", (void *)request);
-    const std::string why = std::string("could not be reached (") + request->connection->failure + ")";
-    _web_login_failed(request, game, why.c_str());
+    _web_failed(request, game, std::string("could not be reached (") + request->connection->failure + ")");
   } else if (request->header("X-Response") != "OK") {
     WEB_LOG("game_web_loop", "web_loop %p: invalid response\n", (void *)request);
-    _web_login_failed(request, game, "gave an answer the game does not understand");
+    _web_failed(request, game, "gave an answer the game does not understand");
   } else if (!request->header("X-Error").empty()) {
     std::string error = request->header("X-Error");
     WEB_LOG("game_web_loop", "web_loop %p: error '%s'\n", (void *)request, error.c_str());

@@ -127,15 +127,22 @@ void ModsAPI::net_send(const std::string &to, const std::string &type, const std
   }
 }
 
-void ModsAPI::net_join(const std::string &host, int port) { game_net_join(game, host, port); }
+bool ModsAPI::port_check(int port, const char *operation) {
+  // 0 would have the system pick a port the mod cannot learn; past 65535, cut to 16 bits, it would
+  // knock on somebody else's door.
+  if (port >= 1 && port <= UINT16_MAX) return true;
+  logf("ModsAPI::%s: invalid port %d\n", operation, port);
+  error_set("invalid port");
+  return false;
+}
+
+void ModsAPI::net_join(const std::string &host, int port) {
+  if (port_check(port, "net_join")) game_net_join(game, host, port);
+}
 
 void ModsAPI::net_poke(const std::string &host, int port, const std::string &title, const std::string &type,
                        const std::string &data) {
-  if (!game_net_port_ok(port)) {  // cut to 16 bits it would knock on somebody else's door
-    logf("ModsAPI::net_poke: invalid port %d\n", port);
-    error_set("invalid port");
-    return;
-  }
+  if (!port_check(port, "net_poke")) return;
   poke.close();
   // A poke that never got through must not deliver its message to the next host, nor keep what it heard.
   poke.outgoing.clear();

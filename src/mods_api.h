@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,9 @@ class ModsAPI {
   std::string error;   // the pending API error, empty when none
   int error_flag = 0;  // 1 while an API error is pending
   DBWrap db;
-  NetClient poke;               // the own endpoint of net_poke, serviced every frame
-  std::vector<ModsFile> files;  // in load order; element 0 is the main file
+  NetClient poke;                                     // the own endpoint of net_poke, serviced every frame
+  std::vector<ModsFile> files;                        // in load order; element 0 is the main file
+  std::map<std::string, std::string> markup_dropped;  // per markup param, what its last build left out
 
   // An empty context of game: no params, no console lines, no error, no files; the console page is
   // built unless the game is headless.
@@ -84,6 +86,9 @@ class ModsAPI {
   // True when 1 <= n <= 4095 and item n is in use; else logs "<tag>:<n> invalid item", sets the
   // error "invalid item" and returns false.
   bool item_lookup(int n, const char *tag);
+  // item_lookup, then true when item n is of that kind ("user", "planet" or "fleet"); else logs
+  // "<tag>:<n> not a <kind>", sets the error "not a <kind>" and returns false.
+  bool item_is(int n, const char *tag, const char *kind);
   // The field of item n named key; none after an "invalid item" or "invalid key" error.
   var item_get(int n, const std::string &key);
   // Writes the field of item n named key; "invalid item", "invalid key" or "out of range" leave
@@ -107,6 +112,10 @@ class ModsAPI {
   int fleet_init(int owner, int from, int to, float ships);
   // The number of the fleet sent with percent of from's ships to to; 0 when nothing was sent.
   int fleet_send(int percent, int from, int to);
+  // Destroys item n with what depends on it (a fleet's ships, a planet's incoming fleets). A user
+  // that still owns a planet or a fleet is kept, with the error "user owns planets or fleets": its
+  // items would name an owner that no longer exists.
+  void item_destroy(int n);
   // Spawns one particle of that image over the oldest slot: life, x, y, size, angle, alpha,
   // velocity x and y, size rate, angle rate and alpha rate.
   void part_init(const std::string &type, const float numbers[MODS_PART_NUMBERS]);
@@ -124,6 +133,10 @@ class ModsAPI {
   // Rebuilds the console page and the mod screen from the "tabs" and "html" markup for the "state"
   // param; with keep_values the named widgets get their values back.
   void gui_build(bool keep_values);
+  // The widgets of the markup in the param ("html" or "tabs"), built within the running chunk's
+  // budget. A cap the markup hits is the error (the page keeps what was built); the elements it
+  // leaves out are logged once for as long as they stay the same.
+  Widget *markup_build(const std::string &param);
   // Places the "html" page by its alignment, then lays out and paints the mod screen.
   void gui_paint();
   // Builds the console page: the "> " prompt and the "input" field at the bottom of the screen.
@@ -141,12 +154,17 @@ class ModsAPI {
   void gui_set(const std::string &name, const var &value);
   // The value of the mod screen's widget of that name; none when there is none.
   var gui_get(const std::string &name);
+  // True for a port a mod may name, 1 to 65535; else logs it with the operation's name and sets the
+  // error "invalid port".
+  bool port_check(int port, const char *operation);
   // Queues a reliable message: on the hosted server unless to is "$", else on the game's client;
   // nothing without either.
   void net_send(const std::string &to, const std::string &type, const std::string &data);
-  // Replaces the game's client with one joined to host:port ("" for the server in this process).
+  // Replaces the game's client with one joined to host:port ("" for the server in this process);
+  // "invalid port" for a port outside 1..65535.
   void net_join(const std::string &host, int port);
-  // Connects the own endpoint to host:port as "*" and queues one message and a disconnect.
+  // Connects the own endpoint to host:port as "*" and queues one message and a disconnect; "invalid
+  // port" for a port outside 1..65535.
   void net_poke(const std::string &host, int port, const std::string &title, const std::string &type,
                 const std::string &data);
   // Appends a chat line in colour n; nothing without a chat.

@@ -1,10 +1,12 @@
 // The limits of a running mod: one budget of work per chunk the engine runs, shared by the mod's
 // Lua instructions, the steps of the library functions it calls and the memory it allocates; a
-// memory cap per mod runtime; and the quit request through which a signal ends a long call.
+// limit of processor time per chunk; a memory cap per mod runtime; and the quit request through
+// which a signal ends a long call.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct lua_State;
 
@@ -13,6 +15,15 @@ struct lua_State;
 // 16 bytes allocated. Past it the chunk fails with "instruction limit exceeded". Filling the whole
 // memory cap takes a tenth of it, so a chunk that grows too big meets the cap first.
 constexpr int64_t MODS_BUDGET_UNITS = 200000000;
+// Milliseconds of processor time a chunk run from the engine may take, nested chunks and the engine
+// work its w2_ calls do included. Past it the chunk fails with "time limit exceeded (100 ms)",
+// wherever it is: in Lua code, in a library function or in a markup build. A frame stays short
+// whatever one call into the mod does.
+constexpr int MODS_BUDGET_TIME_MS = 100;
+// A chunk that takes at least this many milliseconds of processor time is a long call: the mod is
+// told how many of its calls ran long, at most once every MODS_BUDGET_REPORT_S seconds.
+constexpr int MODS_BUDGET_LONG_MS = 20;
+constexpr int MODS_BUDGET_REPORT_S = 10;
 // Bytes of text a library function scans or copies for one unit (tonumber, print).
 constexpr int64_t MODS_BUDGET_SCAN_BYTES = 4;
 // Bytes a mod runtime may hold; past it an allocation fails as Lua's "not enough memory".
@@ -33,11 +44,14 @@ struct ModsMemory {
 // the cap fails; every growth is charged to the running chunk.
 void *mods_budget_alloc(void *memory, void *block, size_t old_size, size_t size);
 
-// Runs around every chunk the engine calls on L. The outermost one starts a fresh budget and sets
-// the instruction hook on L (threads made later inherit it). Returns the thread that ran before,
-// for mods_budget_leave.
+// Runs around every chunk the engine calls on L. The outermost one starts a fresh budget and the
+// clock of its time limit, and sets the instruction hook on L (threads made later inherit it).
+// Returns the thread that ran before, for mods_budget_leave.
 lua_State *mods_budget_enter(lua_State *L);
 void mods_budget_leave(lua_State *previous);
+// After the outermost chunk: a line saying how many of the mod's calls ran long and how long they
+// took, when some did and none was reported in the last MODS_BUDGET_REPORT_S seconds; else "".
+std::string mods_budget_report();
 // Makes thread the one running mod code (coroutine.resume); returns the one before, to be put back
 // the same way when the resume returns.
 lua_State *mods_budget_switch(lua_State *thread);
@@ -55,6 +69,9 @@ void mods_budget_charge(lua_State *L, int64_t units, const char *function);
 void mods_budget_quit();
 
 // Module-internal, open to the tests: replaces the budget of a chunk and returns the old one;
-// forgets a quit request.
+// replaces the time limit (milliseconds) and returns the old one; forgets a quit request; forgets
+// the long calls counted and when they were last reported.
 int64_t _mods_budget_limit_set(int64_t limit);
+int _mods_budget_time_set(int ms);
 void _mods_budget_quit_clear();
+void _mods_budget_report_clear();

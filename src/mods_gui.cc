@@ -11,6 +11,7 @@
 #include "kez_gfx-tex.h"
 #include "menus.h"
 #include "mods_api.h"
+#include "mods_budget.h"
 #include "scroll.h"
 #include "text_input.h"
 
@@ -104,12 +105,28 @@ static Widget *_mods_page(Widget *frame, const Widget *content) {
   return frame;
 }
 
-// The tab bar built from the "tabs" markup when it shows in this state; null (nothing added)
-// otherwise.
-static Box *_mods_tab_bar(const std::string &tabs, const std::string &state) {
+Widget *ModsAPI::markup_build(const std::string &param) {
+  GuiBuildReport report;
+  report.spend = mods_budget_spend;
   var style;
   var_dict0(style);
-  Box *bar = new Box(gui_build(tabs, style));
+  Widget *built = ::gui_build(param_get(param).str(), style, &report);
+  if (!report.error.empty()) {
+    logf("ModsAPI::gui_build: %s: %s: the rest is left out\n", param.c_str(), report.error.c_str());
+    error_set(report.error);
+  }
+  std::string &logged = markup_dropped[param];
+  if (report.dropped != logged && !report.dropped.empty()) {
+    logf("ModsAPI::gui_build: %s: left out %s\n", param.c_str(), report.dropped.c_str());
+  }
+  logged = report.dropped;
+  return built;
+}
+
+// The tab bar built from the "tabs" markup when it shows in this state; null (nothing added)
+// otherwise.
+static Box *_mods_tab_bar(ModsAPI *api, const std::string &state) {
+  Box *bar = new Box(api->markup_build("tabs"));
   bar->style.update();
   bar->layout();
   if (bar->outer_w <= SCROLL_GUTTER || (state != "tabs" && state != "xtabs" && state != "lobby")) {
@@ -138,9 +155,7 @@ static Widget *_mods_icon(const char *name, const char *image, const char *click
 
 // Adds the page built from the "html" markup for the state, below a tab bar when one shows (bar).
 static void _mods_page_add(ModsAPI *api, const std::string &html, const std::string &state, bool bar) {
-  var style;
-  var_dict0(style);
-  Widget *content = gui_build(html, style);
+  Widget *content = api->markup_build("html");
   float ui_w = game_ui_width(), ui_h = game_ui_height();
   int k = bar ? 1 : 0;
   if (state == "lobby") {
@@ -189,7 +204,7 @@ void ModsAPI::gui_build(bool keep_values) {
   screen.add_at(backdrop, 0, 0);
   std::string state = param_get("state").str();
   const std::string tabs = param_get("tabs").str();
-  Box *bar = _mods_tab_bar(tabs, state);
+  Box *bar = _mods_tab_bar(this, state);
   if (bar) screen.add_at(bar, 0, 0);
   // A "tabs" list is drawn by the tabs state itself, in the same band a markup bar would take.
   std::vector<MenusTabEntry> listed;

@@ -127,6 +127,18 @@ bool ModsAPI::item_lookup(int n, const char *tag) {
   return false;
 }
 
+bool ModsAPI::item_is(int n, const char *tag, const char *kind) {
+  if (!item_lookup(n, tag)) return false;
+  const Item &item = game->data.vantor.items[n];
+  const std::string k = kind;
+  if ((k == "user" && item.has_user) || (k == "planet" && item.has_planet) || (k == "fleet" && item.has_fleet)) {
+    return true;
+  }
+  logf("ModsAPI::%s:%d not a %s\n", tag, n, kind);
+  error_set("not a " + k);
+  return false;
+}
+
 // The field's value as its key's type says.
 static var _mods_field_read(const Item &item, const ModsItemKey &key) {
   const char *field = reinterpret_cast<const char *>(&item) + key.offset;

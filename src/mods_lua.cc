@@ -139,18 +139,24 @@ static int _mods_lua_traceback(lua_State *L) {
 
 // ---- running chunks ----
 
-// Reports a failed chunk's error (on top of the stack) on the error stream and pops it.
-static void _mods_lua_report(lua_State *L) {
+// Reports a failed chunk's error (on top of the stack) on the error stream and pops it; returns its
+// first line.
+static std::string _mods_lua_report(lua_State *L) {
   const char *message = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : nullptr;
+  if (!message) message = "(error object is not a string)";
   mods_lua_printf(stderr, "%s: ", PROGRAM_NAME);
-  mods_lua_printf(stderr, "%s\n", message ? message : "(error object is not a string)");
+  mods_lua_printf(stderr, "%s\n", message);
+  std::string line(message, strcspn(message, "\n"));
   lua_pop(L, 1);
+  return line;
 }
 
 // Loads text as a chunk of that name and calls it under the message handler, within the budget;
-// reports a failure. Only text is loaded: precompiled chunks can break the interpreter's memory
-// safety. Returns the result code, 0 on success.
-static int _mods_lua_run(lua_State *L, const char *text, size_t length, const char *name) {
+// reports a failure, and keeps the first line of its error in *failure when given. Only text is
+// loaded: precompiled chunks can break the interpreter's memory safety. Returns the result code, 0
+// on success.
+static int _mods_lua_run(lua_State *L, const char *text, size_t length, const char *name,
+                         std::string *failure = nullptr) {
   lua_State *previous = mods_budget_enter(L);
   int status = luaL_loadbufferx(L, text, length, name, "t");
   if (status == LUA_OK) {
@@ -161,12 +167,17 @@ static int _mods_lua_run(lua_State *L, const char *text, size_t length, const ch
     lua_remove(L, base);
   }
   mods_budget_leave(previous);
-  if (status != LUA_OK) _mods_lua_report(L);
+  if (status != LUA_OK) {
+    const std::string line = _mods_lua_report(L);
+    if (failure) *failure = line;
+  }
+  const std::string long_calls = mods_budget_report();
+  if (!long_calls.empty()) mods_lua_printf(stdout, "%s\n", long_calls.c_str());
   return status;
 }
 
-static int _mods_lua_run(lua_State *L, const char *text, const char *name) {
-  return _mods_lua_run(L, text, strlen(text), name);
+static int _mods_lua_run(lua_State *L, const char *text, const char *name, std::string *failure = nullptr) {
+  return _mods_lua_run(L, text, strlen(text), name, failure);
 }
 
 // ---- argument conversion ----
@@ -235,11 +246,15 @@ static std::string _mods_lua_bytes(const char *text, size_t length) { return std
 
 // ---- the w2_ functions ----
 
-// The context, from the registry.
+// The context, from the registry, with no error pending: an error that the engine's own use of an
+// operation left (a screen rebuilt from the mod's markup when the engine changed the state) is not
+// this call's to raise.
 static ModsAPI *_mods_lua_context(lua_State *L) {
   lua_getfield(L, LUA_REGISTRYINDEX, REGISTRY_KEY);
   ModsAPI *api = static_cast<ModsAPI *>(lua_touserdata(L, -1));
   lua_pop(L, 1);
+  api->error.clear();
+  api->error_flag = 0;
   return api;
 }
 
@@ -356,7 +371,7 @@ static int w2_fleet_send(lua_State *L) {
 static int w2_fleet_redirect(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 2);
   int fleet = _mods_lua_int(L, 1), to = _mods_lua_int(L, 2);
-  if (api->item_lookup(fleet, "fleet_redirect:fleet") && api->item_lookup(to, "fleet_redirect:to")) {
+  if (api->item_is(fleet, "fleet_redirect:fleet", "fleet") && api->item_is(to, "fleet_redirect:to", "planet")) {
     vantor_order_redirect(game_net_order_client(api->game), _mods_lua_world(api), fleet, to);
   }
   return _mods_lua_end(L, api);
@@ -365,7 +380,7 @@ static int w2_fleet_redirect(lua_State *L) {
 static int w2_planet_chown(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 2);
   int planet = _mods_lua_int(L, 1), owner = _mods_lua_int(L, 2);
-  if (api->item_lookup(planet, "planet_chown:pid") && api->item_lookup(owner, "planet_chown:uid")) {
+  if (api->item_is(planet, "planet_chown:pid", "planet") && api->item_is(owner, "planet_chown:uid", "user")) {
     vantor_planet_chown(_mods_lua_world(api), planet, owner);
   }
   return _mods_lua_end(L, api);
@@ -417,8 +432,7 @@ static int w2_item_get(lua_State *L) {
 
 static int w2_item_destroy(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 1);
-  int n = _mods_lua_int(L, 1);
-  if (api->item_lookup(n, "item_destroy:n")) vantor_item_destroy(_mods_lua_world(api), n);
+  api->item_destroy(_mods_lua_int(L, 1));
   return _mods_lua_end(L, api);
 }
 
@@ -459,7 +473,8 @@ static int w2_gui_get(lua_State *L) {
 // Returns whether the game now hosts: a windowed game cannot when the port is taken.
 static int w2_net_host(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 1);
-  const bool hosting = game_net_host(api->game, _mods_lua_int(L, 1));
+  const int port = _mods_lua_int(L, 1);
+  const bool hosting = api->port_check(port, "net_host") && game_net_host(api->game, port);
   return _mods_lua_end_bool(L, api, hosting);
 }
 
@@ -594,9 +609,10 @@ static int _mods_lua_require(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
-// Runs the C function in upvalue 1. An exception thrown by the C++ underneath (a copy of a huge
-// argument that cannot be allocated) ends here and becomes a Lua error, raised once no C++ object
-// is left on the way.
+// Runs the C function in upvalue 1, named by upvalue 2. An exception thrown by the C++ underneath
+// (a copy of a huge argument that cannot be allocated) ends here and becomes a Lua error, raised
+// once no C++ object is left on the way. Engine work that used up the chunk's budget or time (a
+// markup build) ends the call with the budget's error, naming the function.
 static int _mods_lua_guarded(lua_State *L) {
   lua_CFunction function = lua_tocfunction(L, lua_upvalueindex(1));
   const char *failure = nullptr;
@@ -610,13 +626,16 @@ static int _mods_lua_guarded(lua_State *L) {
   } catch (...) {
     failure = "internal error";
   }
-  return failure ? _mods_lua_raise(L, failure) : results;
+  if (failure) return _mods_lua_raise(L, failure);
+  if (!mods_budget_spend(0)) return mods_budget_raise(L, lua_tostring(L, lua_upvalueindex(2)));
+  return results;
 }
 
 // Makes function the global name, behind _mods_lua_guarded.
 static void _mods_lua_register(lua_State *L, const char *name, lua_CFunction function) {
   lua_pushcfunction(L, function);
-  lua_pushcclosure(L, _mods_lua_guarded, 1);
+  lua_pushstring(L, name);
+  lua_pushcclosure(L, _mods_lua_guarded, 2);
   lua_setglobal(L, name);
 }
 
@@ -670,17 +689,41 @@ void ModsLua::open() {
   for (const char *line : SANDBOX_LATE) _mods_lua_run(state, line, "sandbox2");
 }
 
+// Pushes whether the global named by the light userdata argument is a function, reading the global
+// table raw: no metamethod of the mod runs.
+static int _mods_lua_defines(lua_State *L) {
+  const char *name = static_cast<const char *>(lua_touserdata(L, 1));
+  lua_pushglobaltable(L);
+  lua_pushstring(L, name);
+  lua_rawget(L, -2);
+  lua_pushboolean(L, lua_isfunction(L, -1));
+  return 1;
+}
+
+bool ModsLua::defines(const char *name, unsigned bit) {
+  // In protected mode: pushing the name may need memory the mod has used up. A check that fails
+  // says yes, so that the call itself reports why.
+  lua_pushcfunction(state, _mods_lua_defines);
+  lua_pushlightuserdata(state, const_cast<char *>(name));
+  const bool defined = lua_pcall(state, 1, 1, 0) != LUA_OK || lua_toboolean(state, -1);
+  lua_pop(state, 1);
+  if (defined || (missing & bit)) return defined;
+  missing |= bit;
+  mods_lua_printf(stdout, "the mod has no function %s: the engine skips it\n", name);
+  return false;
+}
+
 void ModsLua::init() {
-  if (status || !state) return;
-  status = _mods_lua_run(state, "_init()", "init");
+  if (status || !state || !defines("_init", 1)) return;
+  status = _mods_lua_run(state, "_init()", "init", &failure);
   if (status) LOG_PRINTF("Lua error: %d\n", status);
 }
 
 void ModsLua::loop(float dt) {
-  if (status || !state) return;
+  if (status || !state || !defines("_loop", 2)) return;
   char text[64];
   snprintf(text, sizeof text, "_loop(%f)", (double)dt);
-  status = _mods_lua_run(state, text, "loop");
+  status = _mods_lua_run(state, text, "loop", &failure);
   if (status) LOG_PRINTF("Lua error: %d\n", status);
 }
 
@@ -743,11 +786,11 @@ static bool _mods_lua_literal(const var &v, std::string &out) {
 }
 
 void ModsLua::event(var e) {
-  if (status || !state || e.type() != VAR_DICT) return;
+  if (status || !state || e.type() != VAR_DICT || !defines("_event", 4)) return;
   std::string text = "_event(";
   if (_mods_lua_literal(e, text)) {
     text += ");";
-    status = _mods_lua_run(state, text.data(), text.size(), "event");
+    status = _mods_lua_run(state, text.data(), text.size(), "event", &failure);
   } else {
     mods_lua_printf(stderr, "%s: event: a key is not a Lua name\n", PROGRAM_NAME);
     status = LUA_ERRSYNTAX;
@@ -758,7 +801,7 @@ void ModsLua::event(var e) {
 void ModsLua::script(const char *text, const char *name) {
   status = 0;
   if (!state) return;
-  int result = _mods_lua_run(state, text, name);
+  int result = _mods_lua_run(state, text, name, &failure);
   if (result) LOG_PRINTF("Lua error: %d\n", result);
   status = 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "kez_var.h"
 #include "mods_budget.h"
@@ -27,13 +28,16 @@ class ModsBase {
 };
 
 // A Lua state per running mod. A chunk that fails is reported on the mod log and leaves the runtime
-// failed: init, loop and event then do nothing until a script runs.
+// failed: init, loop and event then do nothing until a script runs. An entry point the mod does not
+// define is skipped.
 class ModsLua : public ModsBase {
  public:
   ModsAPI *context;            // given at creation; not owned
   lua_State *state = nullptr;  // null until open; owned
   int status = 0;              // result code of the last chunk that failed, 0 = none
   ModsMemory memory;           // what the state holds, against the cap
+  unsigned missing = 0;        // the entry points found missing and logged so: _init 1, _loop 2, _event 4
+  std::string failure;         // the first line of the error of the last entry point or script that failed
 
   explicit ModsLua(ModsAPI *context);
   ModsLua(const ModsLua &) = delete;
@@ -52,6 +56,9 @@ class ModsLua : public ModsBase {
   // Runs "_event(e)" for a dict unless failed; other values are dropped. A dict with a key that is
   // not a Lua name fails like a chunk with a syntax error, without running anything.
   void event(var e) override;
+  // Whether the mod defines the entry point name (a global function). An entry point a mod leaves
+  // out is skipped: the first time, the mod log says so (bit marks it in `missing`).
+  bool defines(const char *name, unsigned bit);
   // Runs text as the chunk name, whatever the earlier status, and leaves the runtime running.
   void script(const char *text, const char *name) override;
 };

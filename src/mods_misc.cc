@@ -79,7 +79,7 @@ static void _mods_engine_params(Game *game, ModsAPI *api) {
   api->param_set("platform", var("Win32"));
 }
 
-void mods_start(Game *game) {
+std::string mods_start(Game *game) {
   mods_stop(game);
   ModsAPI *api = new ModsAPI(game);
   game->mods = api;
@@ -88,9 +88,12 @@ void mods_start(Game *game) {
   ModsLua *lua = new ModsLua(api);
   lua->open();
   game->mods_base = lua;
-  mods_reload(game);
-  game->mods_base->init();
+  const std::string missing = mods_reload(game);
+  lua->init();
+  // Read before the update: a "quit" state may stop the mod there.
+  const std::string failure = missing.empty() ? lua->failure : missing;
   mods_update(game);
+  return failure;
 }
 
 void mods_stop(Game *game) {
@@ -190,16 +193,18 @@ void mods_event(Game *game, var e) {
   mods_update(game);
 }
 
-void mods_reload(Game *game) {
+std::string mods_reload(Game *game) {
   ModsAPI *api = game->mods;
-  if (!api) return;
+  if (!api) return "";
   api->console_lines.clear();
   LOG_PRINTF("mods_reload: %s\n", game->mod_file);
   api->files.clear();
   api->require(std::string(game->mod_file, strnlen(game->mod_file, sizeof game->mod_file)));
   // A missing main file is logged; left pending, its error would be raised by the mod's next call.
+  const std::string missing = api->error_flag ? api->error : "";
   api->error.clear();
   api->error_flag = 0;
+  return missing;
 }
 
 void mods_reload_auto(Game *game) {

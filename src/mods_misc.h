@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "kez_var.h"
 
@@ -13,7 +14,9 @@ constexpr const char *MODS_MAIN_SCRIPT = "Quorvex.lua";
 
 // Starts (or restarts) the mod of game->mod_file: a fresh context with the command line's free
 // "-key value" pairs and the engine's params, a fresh Lua runtime, the main file run, then _init.
-void mods_start(Game *game);
+// Returns why the mod could not start ("file missing", the first line of the Lua error of its main
+// file, of a file it requires or of _init); "" when it started.
+std::string mods_start(Game *game);
 // Starts the main script, MODS_MAIN_SCRIPT of the data folder: the home screen of a windowed run.
 void mods_start_main(Game *game);
 // Goes home: to the screen the running mod's "state" names; when it names none, the main script
@@ -32,8 +35,9 @@ void mods_update(Game *game);
 // Hands one event to the running mod, then mods_update; "mods_popup_dismiss" only removes the mod
 // screen's popup. Nothing without a mod.
 void mods_event(Game *game, var e);
-// Forgets the mod's files and runs the main file again; the console is cleared.
-void mods_reload(Game *game);
+// Forgets the mod's files and runs the main file again; the console is cleared. Returns the error
+// that kept the main file from running ("file missing", a NUL byte); "" when it ran, even if it failed.
+std::string mods_reload(Game *game);
 // mods_reload when a file of the mod changed on disk at least two seconds ago; looks at most once a
 // wall-clock second.
 void mods_reload_auto(Game *game);

@@ -54,6 +54,19 @@ int ModsAPI::fleet_send(int percent, int from, int to) {
   return vantor_order_send(game_net_order_client(game), &game->data.vantor, percent, from, to);
 }
 
+void ModsAPI::item_destroy(int n) {
+  if (!item_lookup(n, "item_destroy:n")) return;
+  World *world = &game->data.vantor;
+  for (int m = 1; world->items[n].has_user && m < VANTOR_ITEMS; m++) {
+    const Item &item = world->items[m];
+    if (!item.in_use || !(item.has_planet || item.has_fleet) || item.owner_n != n) continue;
+    logf("ModsAPI::item_destroy:%d user owns item %d\n", n, m);
+    error_set("user owns planets or fleets");
+    return;
+  }
+  vantor_item_destroy(world, n);
+}
+
 void ModsAPI::part_init(const std::string &type, const float numbers[MODS_PART_NUMBERS]) {
   Part *part = vantor_part_alloc(&game->data.vantor);
   vantor_text_copy(part->image, sizeof part->image, type.c_str());

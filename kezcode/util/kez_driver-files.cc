@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "kez_driver-sdl2.h"
+
+void (*driver_asset_hook)(int begin);
 #include "kez_driver-steam.h"
 #include "kez_log.h"
 

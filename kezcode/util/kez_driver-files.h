@@ -34,6 +34,22 @@ void driver_user_sweep();
 // The whole cloud file of that name, empty when it is missing or empty.
 std::string driver_cloud_read_string(const char *name);
 
+// Work on the game's own asset files (reading and decoding an image, a font or a sound) is told to
+// this hook when one is set: 1 as it begins, 0 as it ends. A caller that times its own work can
+// leave it out (a mod's time limit does: the game's art is not the mod's work).
+extern void (*driver_asset_hook)(int begin);
+// Marks the asset work of its lifetime for driver_asset_hook.
+struct DriverAssetWork {
+  DriverAssetWork() {
+    if (driver_asset_hook) driver_asset_hook(1);
+  }
+  ~DriverAssetWork() {
+    if (driver_asset_hook) driver_asset_hook(0);
+  }
+  DriverAssetWork(const DriverAssetWork &) = delete;
+  DriverAssetWork &operator=(const DriverAssetWork &) = delete;
+};
+
 // True on phones, and on tablets of at most 1024 x 1024 pixels.
 bool driver_is_mobile();
 // The GL version as major * 65536 + minor * 256 + patch; 0 without a GL context.

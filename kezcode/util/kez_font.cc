@@ -134,6 +134,7 @@ static void _font_parse_line(FontFace &face, const std::string &line) {
 bool font_parse(int handle) {
   Font *f = font_get(handle);
   if (!f) return false;
+  DriverAssetWork work;
   f->file_time = driver_file_mtime(f->path);
   std::string text = driver_file_string(f->path);
   FontFace face{};

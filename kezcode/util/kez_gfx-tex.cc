@@ -138,6 +138,7 @@ void gfx_tex_touch(int handle) {
 void gfx_tex_reload(int handle) {
   GfxTexture *t = gfx_tex_get(handle);
   if (!t) return;
+  DriverAssetWork work;
   LOG("gfx_tex_reload: %d %s %s\n", handle, t->name, t->path);
   gfx_tex_unload(handle);
   t->loaded = 1;

@@ -88,16 +88,17 @@ size_t markup_read_tag(const var &token, const std::string &text, size_t pos) {
   return pos;
 }
 
-var markup_parse(const std::string &text) {
+var markup_parse(const std::string &text, size_t max_tags) {
   var tokens, current;
   var_new_list(tokens);
   var_dict0(current);  // takes the text before the first tag, and is never listed
   std::string pending;
-  size_t pos = 0;
+  size_t pos = 0, tags = 0;
   while (pos < text.size()) {
     char c = text[pos];
     if (c == '<') {
       if (!current.has("closed") && !current.has("content")) var_index_string(current, "content") = var(pending);
+      if (tags++ == max_tags) break;  // the last tag listed has its text
       pending.clear();
       var token;
       var_dict0(token);

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "kez_var.h"
 
-// The token list of `text`, one dict per tag in text order. Never fails: any bytes give a list.
-var markup_parse(const std::string &text);
+// The token list of `text`, one dict per tag in text order, at most max_tags of them (the text after
+// the last one listed is not read). Never fails: any bytes give a list.
+var markup_parse(const std::string &text, size_t max_tags = SIZE_MAX);
 // Reads one tag into the dict `token` ("tag", "closed", its attributes) from just after its '<';
 // returns the position after its '>' (the end of the text for an unterminated tag).
 size_t markup_read_tag(const var &token, const std::string &text, size_t pos);

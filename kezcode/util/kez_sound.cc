@@ -62,6 +62,7 @@ static int _sound_load(std::unordered_map<std::string, SoundRecord> &map, const 
   }
   fprintf(stderr, "%s%s\n", kind.doing, name);
   snprintf(record.path, sizeof record.path, "%s", path.c_str());
+  DriverAssetWork work;
   record.id = loader(record.path);
   record.file_time = driver_file_mtime(record.path);
   return record.id;

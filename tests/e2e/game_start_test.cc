@@ -8,6 +8,8 @@
 #include <fstream>
 #include <regex>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "e2e_process.h"
 
@@ -22,8 +24,41 @@ TEST(GameStart, headless_without_mod_exits_255_before_any_frame) {
   EXPECT_NE(file_text(p.output).find("error -mod $FNAME must be provided"), std::string::npos);
 }
 
+namespace {
+
+// A start-up with mod files of the test's own.
+class GameStartMod : public ModFolderTest {};
+
+}  // namespace
+
+TEST_F(GameStartMod, a_headless_server_that_cannot_serve_exits_255_with_one_line_saying_why) {
+  const std::string broken = mod("broken.lua", "function _init( end");
+  const std::string failing = mod("failing.lua", "function _init() local x = nil .. 1 end");
+  const struct {
+    std::vector<std::string> args;
+    std::string line;
+  } cases[] = {
+      {{"-mod", folder + "/missing.lua"}, "vantor: cannot start the mod " + folder + "/missing.lua: file missing\n"},
+      {{"-mod", broken},
+       "vantor: cannot start the mod " + broken + ": [string \"broken.lua\"]:1: <name> or '...' expected near 'end'\n"},
+      {{"-mod", failing},
+       "vantor: cannot start the mod " + failing +
+           ": [string \"failing.lua\"]:1: attempt to concatenate a nil value\n"},
+      {{"-port", "99999", "-mod", "mod_server.lua"}, "vantor: invalid port 99999 (1 to 65535)\n"},
+  };
+  for (const auto &c : cases) {
+    std::vector<std::string> args = {"-headless"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    GameProcess p = game_start(args);
+    EXPECT_EQ(game_wait(p, WAIT_MS), 255) << c.line;
+    const std::string out = file_text(p.output);
+    EXPECT_NE(out.find("\n" + c.line), std::string::npos) << out;
+    EXPECT_NE(game_log(p).find("error " + c.line.substr(8, c.line.size() - 9)), std::string::npos) << game_log(p);
+  }
+}
+
 TEST(GameStart, log_holds_banner_and_start_up_lines_in_order) {
-  GameProcess p = game_start({"-headless", "-mod", "server.lua"});
+  GameProcess p = game_start({"-headless", "-port", std::to_string(free_udp_port()), "-mod", "mod_server.lua"});
   // The headless server runs until it is stopped; SIGTERM must end it cleanly.
   ASSERT_TRUE(wait_for_text(p.output, "sizeof(PlanetStyleOverlay)", WAIT_MS)) << file_text(p.output);
   kill(p.pid, SIGTERM);

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "art.h"
@@ -224,6 +225,57 @@ TEST_F(Build, deeply_nested_markup_is_cut_off_instead_of_exhausting_the_stack) {
     EXPECT_LE(depth, 2 * GUI_BUILD_DEPTH_MAX + 2);
     EXPECT_GE(depth, GUI_BUILD_DEPTH_MAX);
   }
+}
+
+namespace {
+
+int64_t units_left;
+bool spend_some(int64_t units) {
+  units_left -= units;
+  return units_left >= 0;
+}
+
+// The report of building markup, with the page's root kind: "table", "widget" (empty) or "other".
+GuiBuildReport report_of(const std::string &markup, std::string *root = nullptr) {
+  GuiBuildReport report;
+  Page page(gui_build(markup, var(), &report));
+  if (root) *root = dynamic_cast<Table *>(page.get()) ? "table" : typeid(*page) == typeid(Widget) ? "widget" : "other";
+  return report;
+}
+
+std::string repeat(const std::string &text, int times) {
+  std::string out;
+  for (int i = 0; i < times; i++) out += text;
+  return out;
+}
+
+}  // namespace
+
+TEST_F(Build, caps_stop_a_build_with_their_reason_and_what_the_page_rules_leave_out_is_named) {
+  std::string root;
+  EXPECT_EQ(report_of(repeat("<table><tr><td>", 100), &root).error, "markup nested deeper than 64 elements");
+  EXPECT_EQ(root, "table") << "what was built before the cap stays";
+  EXPECT_EQ(report_of(std::string(GUI_BUILD_TEXT_MAX + 1, ' '), &root).error, "markup longer than 1048576 bytes");
+  EXPECT_EQ(root, "widget");
+  EXPECT_EQ(report_of("<table>" + repeat("<td>x", 5000)).error, "markup of more than 4096 elements");
+  EXPECT_EQ(report_of("<p>x</p>" + repeat("<b>", 20000)).error, "markup of more than 16384 tags");
+  GuiBuildReport fine = report_of("<table><tr><td><p>a</p></td></tr></table>");
+  EXPECT_EQ(fine.error, "");
+  EXPECT_EQ(fine.dropped, "");
+
+  EXPECT_EQ(report_of("<b>x</b><table><tr><td><p>a</p><p>b</p><span>c</span></td></tr></table><p>after</p>").dropped,
+            "<b> (unknown), <p> (a cell holds one element), <span> (unknown), <p> (a page is one element)");
+  EXPECT_EQ(report_of("<p>x</p>" + repeat("<i>", 10)).dropped,
+            repeat("<i> (a page is one element), ", 7) + "<i> (a page is one element) and 2 more");
+
+  // The spend function's no stops the build where it is, keeping what it made.
+  GuiBuildReport limited;
+  limited.spend = spend_some;
+  units_left = 10 * GUI_BUILD_ELEMENT_UNITS;
+  Page page(gui_build("<table>" + repeat("<tr><td><p>row</p>", 100) + "</table>", var(), &limited));
+  EXPECT_LT(cells(page.get()).size(), 10u);
+  EXPECT_GT(cells(page.get()).size(), 0u);
+  EXPECT_EQ(limited.error, "") << "the caller knows why its spend function said no";
 }
 
 TEST_F(Build, options_of_one_name_form_a_group_that_checked_1_selects_and_a_dropped_option_leaves_none) {

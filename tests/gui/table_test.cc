@@ -120,6 +120,44 @@ TEST(Box, a_clipping_box_keeps_its_declared_size_and_an_open_one_grows) {
   EXPECT_FLOAT_EQ(b->content_h, 0);
 }
 
+namespace {
+
+// A leaf that counts its layouts.
+class LayoutCounter : public Probe {
+ public:
+  LayoutCounter() : Probe(5, 5, false) {}
+  void layout_inner() override {
+    layouts++;
+    Probe::layout_inner();
+  }
+  int layouts = 0;
+};
+
+}  // namespace
+
+TEST(Table, one_layout_of_nested_tables_lays_each_widget_out_a_bounded_number_of_times) {
+  // Each level's second row holds the next table, narrower than the first row's cell, so every
+  // level resizes the box holding the next one.
+  LayoutCounter *leaf = new LayoutCounter();
+  Widget *inner = leaf;
+  for (int level = 0; level < 16; level++) {
+    Table *t = new Table();
+    t->cur_row = 0;
+    t->add_cell(box_of(100 + level, 5), 1, 1);
+    t->cur_row = 1;
+    t->cur_col = 0;
+    t->add_cell(new Box(inner), 1, 1);
+    inner = t;
+  }
+  Container root;
+  root.add_at(inner, 0, 0);
+  EXPECT_EQ(leaf->layouts, 0) << "adding lays nothing out";
+  root.style.update();
+  root.layout();
+  EXPECT_LE(leaf->layouts, 2) << "a resized box must not lay its content out again";
+  EXPECT_FLOAT_EQ(root.content_w, 115);
+}
+
 TEST_F(GuiFiles, a_label_is_as_wide_as_its_widest_line_or_wraps_to_its_width) {
   Label l(mono(10), "a a a\naa");
   l.style.update();

@@ -17,6 +17,7 @@
 #include "http_test_server.h"
 #include "kez_http.h"
 #include "mods_api.h"
+#include "mods_lua.h"
 #include "mods_misc.h"
 
 namespace {
@@ -49,13 +50,15 @@ class Web : public DataOverrideTest {
     }
     ASSERT_EQ(game_web_pending(), 0);
   }
-  // Starts a mod that records every "api:" event it gets in the param "api" as "type|value;...".
+  // Starts a mod that records every "api:" event it gets in the param "api" as "type|value;..." (a
+  // failed request's as "type|action|value;").
   void start_recording_mod(const std::string &init) {
     file("recorder.lua", "function _init() " + init +
                              " end\n"
                              "function _event(e)\n"
                              "  if string.sub(e.type, 1, 4) == 'api:' then\n"
-                             "    w2_param_set('api', (w2_param_get('api') or '') .. e.type .. '|' .. e.value .. ';')\n"
+                             "    local seen = e.type .. '|' .. (e.action and e.action .. '|' or '') .. e.value\n"
+                             "    w2_param_set('api', (w2_param_get('api') or '') .. seen .. ';')\n"
                              "  end\n"
                              "end\n");
     snprintf(g->mod_file, sizeof g->mod_file, "%s/recorder.lua", folder.c_str());
@@ -252,6 +255,23 @@ TEST_F(Web, a_login_reply_reaches_a_running_mod_too_but_an_error_reply_does_not)
   game_web_login(g.get());
   run();
   EXPECT_EQ(recorded(), "api:login|welcome;");
+}
+
+TEST_F(Web, a_request_that_comes_to_nothing_reaches_the_mod_as_an_api_failed_event) {
+  RefusedPort refused;
+  ASSERT_TRUE(game_web_configure(refused.host().c_str()));
+  start_recording_mod("w2_api_call('echo', 'x')");
+  run();
+  EXPECT_EQ(recorded().rfind("api:failed|echo|the web service at " + refused.host() + " could not be reached (", 0), 0u)
+      << recorded();
+
+  WebService service(always("HTTP/1.0 200 OK\r\n\r\nno headers the game reads"));
+  use(service);
+  g->mods->param_store("api", var(""));
+  g->mods_base->script("w2_api_call('scores', '{}')", "test");
+  run();
+  EXPECT_EQ(recorded(),
+            "api:failed|scores|the web service at " + service.host() + " gave an answer the game does not understand;");
 }
 
 TEST_F(Web, hostile_replies_end_their_request_and_never_stall_the_loop) {

@@ -12,6 +12,8 @@
 #include "game.h"
 #include "game_video.h"
 #include "kez_driver-steam.h"
+#include "mods_budget.h"
+#include "mods_lua.h"
 #include "mods_world.h"
 #include "vantor_world.h"
 
@@ -290,4 +292,34 @@ TEST_F(ModsScreen, the_first_tab_leaves_the_backdrop_for_the_first_control_and_a
   EXPECT_TRUE(backdrop->has_focus()) << "a press on empty space still takes the focus off the controls";
   press(KEY_DOWN);
   EXPECT_FALSE(backdrop->has_focus()) << "and an arrow leaves it again";
+}
+
+TEST_F(ModsScreen, markup_is_built_within_the_mods_bounds_and_what_it_leaves_out_is_logged_once) {
+  std::string deep;
+  for (int i = 0; i < 100; i++) deep += "<table><tr><td>";
+  api->param_set("html", var(deep));
+  EXPECT_EQ(api->error_get(), "markup nested deeper than 64 elements");
+  EXPECT_TRUE(shows("html")) << "the page keeps what was built";
+
+  api->param_set("html", var("<table><tr><td><p>a</p><p>b</p><b>c</b></td></tr></table>"));
+  api->param_set("state", var("play"));  // built again from the same markup
+  int told = 0;
+  for (const std::string &line : lines()) told += line.find("html: left out") != std::string::npos;
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(lines().front(), "ModsAPI::gui_build: html: left out <p> (a cell holds one element), <b> (unknown)");
+
+  // A mod's markup is built on the budget and the time of the mod's call: whichever runs out first
+  // ends the call.
+  ModsLua lua(api.get());
+  lua.open();
+  int64_t old = _mods_budget_limit_set(200000);
+  lua.script("w2_param_set('html', '<table>' .. string.rep('<tr><td><p>row</p>', 2000) .. '</table>') after = 1",
+             "test");
+  _mods_budget_limit_set(old);
+  bool stopped = false;
+  for (const std::string &line : lines()) {
+    stopped |= line.find("w2_param_set: instruction limit exceeded") != std::string::npos ||
+               line.find("w2_param_set: time limit exceeded") != std::string::npos;
+  }
+  EXPECT_TRUE(stopped) << ::testing::PrintToString(lines());
 }

@@ -9,7 +9,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <set>
 
 #include "data_override.h"
 #include "failing_new.h"
@@ -24,9 +27,12 @@
 namespace {
 
 // A headless game running an opened runtime, with a private data folder holding the mod's folder.
+// The time limit is out of the way unless a test asks for it: on a slow machine (a sanitizer's) it
+// would stop the calls that test work and memory first.
 class ModsLuaTest : public DataOverrideTest {
  protected:
   void SetUp() override {
+    time_ms = _mods_budget_time_set(3600000);
     override_open("mods-lua");
     std::filesystem::create_directories(folder + "/mod");
     g.reset(new Game());
@@ -44,6 +50,7 @@ class ModsLuaTest : public DataOverrideTest {
     api.reset();
     g.reset();
     override_close();
+    _mods_budget_time_set(time_ms);
   }
   void run(const std::string &code) { lua->script(code.c_str(), "test"); }
   // A global's text, read without running a chunk; "<none>" when it is no string or number.
@@ -73,6 +80,7 @@ class ModsLuaTest : public DataOverrideTest {
   std::unique_ptr<Game> g;
   std::unique_ptr<ModsAPI> api;
   std::unique_ptr<ModsLua> lua;
+  int time_ms = 0;
 };
 
 }  // namespace
@@ -254,8 +262,7 @@ TEST_F(ModsLuaTest, a_mod_that_never_returns_is_stopped) {
 }
 
 TEST_F(ModsLuaTest, net_send_goes_to_the_hosted_server_unless_addressed_to_it) {
-  run("w2_net_host(0)");
-  ASSERT_TRUE(g->server);
+  ASSERT_TRUE(game_net_host(g.get(), 0));  // any free port
   run("w2_net_join('', " + std::to_string(g->server->port) +
       ") w2_net_send('', 'all', 'x') w2_net_send('$', 'up', 'y')");
   ASSERT_TRUE(g->client);
@@ -387,4 +394,91 @@ TEST_F(ModsLuaTest, nul_bytes_in_a_file_or_a_required_name_are_refused) {
   EXPECT_EQ(eval("util_ran"), "nil");
   ASSERT_EQ(api->files.size(), 1u) << "the refused file is still watched, so fixing it reloads it";
   EXPECT_EQ(api->files[0].file, "nul.lua");
+}
+
+TEST_F(ModsLuaTest, a_library_function_past_the_time_limit_ends_the_call_and_the_mod_is_told_its_calls_ran_long) {
+  std::filesystem::copy_file(std::string(VB_SOURCE_DIR) + "/data/mod_json.lua", folder + "/mod_json.lua");
+  lua.reset(new ModsLua(api.get()));
+  g->mods_base = lua.get();
+  lua->open();
+  _mods_budget_time_set(MODS_BUDGET_TIME_MS);
+  _mods_budget_report_clear();
+  run("function _loop() local t = {} for i = 1, 1e5 do t = {t} end text = json_encode(t) end");
+  lua->loop(0.1f);
+  EXPECT_NE(lua->status, 0);
+  EXPECT_TRUE(console_has("time limit exceeded (100 ms)")) << ::testing::PrintToString(api->console_lines);
+  EXPECT_TRUE(console_has("calls into the mod took 20 ms or more of processor time"));
+  EXPECT_EQ(eval("text"), "nil");
+  EXPECT_EQ(eval("json_encode({1})"), "[1]") << "the next call runs";
+}
+
+TEST_F(ModsLuaTest, entry_points_a_mod_leaves_out_are_skipped_and_said_once) {
+  run("x = 1");
+  lua->init();
+  var e;
+  var_dict2(e, "type", "t", "n", 1);
+  for (int frame = 0; frame < 3; frame++) {
+    lua->loop(0.1f);
+    lua->event(e);
+  }
+  EXPECT_EQ(lua->status, 0);
+  int said = 0;
+  for (const std::string &line : api->console_lines) said += line.find("the mod has no function") != std::string::npos;
+  EXPECT_EQ(said, 3);
+  EXPECT_TRUE(console_has("the mod has no function _loop: the engine skips it"));
+  run("function _loop() looped = true end");
+  lua->loop(0.1f);
+  EXPECT_EQ(eval("looped"), "true");
+}
+
+TEST_F(ModsLuaTest, bad_ports_items_of_the_wrong_kind_and_an_owner_still_in_use_are_refused) {
+  for (const char *port : {"0/0", "'x'", "0", "-1", "65536", "1e300"}) {
+    for (const std::string call :
+         {"w2_net_host(P)", "w2_net_join('127.0.0.1', P)", "w2_net_poke('h', P, 't', 'y', 'd')"}) {
+      const std::string code = str_replace(call, "P", port);
+      EXPECT_EQ(raised(code), "invalid port") << code;
+    }
+  }
+  EXPECT_FALSE(g->server || g->client);
+  int user = api->user_init("green", 0x00FF00, 0), other = api->user_init("red", 0xFF0000, 0);
+  int planet = api->planet_init(user, 0, 0, 50, 20), away = api->planet_init(other, 300, 0, 50, 20);
+  int fleet = api->fleet_send(50, planet, away);
+  ASSERT_NE(fleet, 0);
+  const std::string u = std::to_string(user), o = std::to_string(other), p = std::to_string(planet),
+                    a = std::to_string(away), f = std::to_string(fleet);
+  EXPECT_EQ(raised("w2_planet_chown(" + p + ", " + a + ")"), "not a user");
+  EXPECT_EQ(raised("w2_planet_chown(" + f + ", " + o + ")"), "not a planet");
+  EXPECT_TRUE(console_has("ModsAPI::planet_chown:uid:" + a + " not a user"));
+  EXPECT_EQ(raised("w2_fleet_redirect(" + p + ", " + a + ")"), "not a fleet");
+  EXPECT_EQ(raised("w2_fleet_redirect(" + f + ", " + u + ")"), "not a planet");
+  EXPECT_EQ(g->data.vantor.items[planet].owner_n, (uint32_t)user);
+  EXPECT_EQ(g->data.vantor.items[fleet].fleet_target, (uint32_t)away);
+
+  EXPECT_EQ(raised("w2_item_destroy(" + u + ")"), "user owns planets or fleets");
+  EXPECT_TRUE(g->data.vantor.items[user].in_use);
+  run("w2_item_destroy(" + f + ") w2_planet_chown(" + p + ", " + o + ")");
+  EXPECT_EQ(raised("w2_item_destroy(" + u + ")"), "");
+  EXPECT_FALSE(g->data.vantor.items[user].in_use);
+}
+
+TEST_F(ModsLuaTest, the_modding_reference_documents_every_function_the_binding_registers) {
+  std::ifstream in(std::string(VB_SOURCE_DIR) + "/docs/modding.md");
+  const std::string reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(reference.empty());
+  std::set<std::string> registered;
+  lua_State *L = lua->state;
+  lua_pushglobaltable(L);
+  for (lua_pushnil(L); lua_next(L, -2); lua_pop(L, 1)) {
+    const std::string name = lua_type(L, -2) == LUA_TSTRING ? lua_tostring(L, -2) : "";
+    if (lua_iscfunction(L, -1) && (name.rfind("w2_", 0) == 0 || name == "require")) registered.insert(name);
+  }
+  lua_pop(L, 1);
+  EXPECT_EQ(registered.size(), 32u);
+  for (const std::string &name : registered) {
+    EXPECT_NE(reference.find("\n### " + name + "("), std::string::npos) << name << " is missing from the reference";
+  }
+  for (size_t at = reference.find("\n### w2_"); at != std::string::npos; at = reference.find("\n### w2_", at + 1)) {
+    const std::string name = reference.substr(at + 5, reference.find('(', at) - at - 5);
+    EXPECT_TRUE(registered.count(name)) << name << " is in the reference but not in the game";
+  }
 }
