@@ -68,6 +68,8 @@ void planet_mesh_build(int level, int faces) {
   }
 }
 
+// Open to the tests, which declare it themselves: the detail level of a sphere of size p, and a built
+// mesh (null for a level outside 0..15).
 int _planet_mesh_level(float p) {
   const float q = p * 16 / 8192;
   if (!(q > 0)) return 0;  // NaN too

@@ -33,8 +33,3 @@ void planets_paint_spheres(const World *world, float scale);
 // Draws every planet's enabled overlays (the aura) over its body: the sprite in the layer's colour,
 // four times 0.98 of the planet's radius wide, centred on it.
 void planet_overlays_paint(const World *world);
-
-// Module-internal, open to the tests: the detail level of a sphere of size p, and a built mesh (null
-// for a level outside 0..15).
-int _planet_mesh_level(float p);
-const PlanetMesh *_planet_mesh(int level);
