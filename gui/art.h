@@ -78,7 +78,3 @@ class PixArt : public Widget {
   var on_event(Event e) override;
   void paint_inner() override;
 };
-
-// Enlarges an n x n map of slots to 3n x 3n (dst holds 9 n^2 values), keeping edges and diagonals
-// smooth; the edges of src are repeated outward.
-void pixart_scale3(const int32_t *src, int n, int32_t *dst);

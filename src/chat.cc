@@ -41,34 +41,26 @@ static TextInput *_chat_page_input(Widget *root) {
   return root ? dynamic_cast<TextInput *>(root->find("input")) : nullptr;
 }
 
+// Copies the half-typed line: every TextInput field (text, cursor, selection, undo history, font,
+// editing flags) and the id. The rest of the widget stays `to`'s: the saved copy belongs to no page,
+// and a restored line keeps its place, links and style in its new one.
+static void _chat_line_copy(TextInput &to, const TextInput &from) {
+  const Widget place = to;
+  to = from;
+  static_cast<Widget &>(to) = place;
+  to.id = from.id;
+}
+
 void chat_input_save(Game *game, Widget *root) {
   TextInput *page = _chat_page_input(root);
   if (!game->chat || !game->chat->input || !page) return;
-  TextInput &saved = *game->chat->input;
-  saved = *page;
-  // The page and its tab chain go with the screen: the copy must not point into them.
-  saved.parent = nullptr;
-  saved.tab_next = nullptr;
+  _chat_line_copy(*game->chat->input, *page);
 }
 
 void chat_input_restore(Game *game, TextInput *target) {
   LOG_PRINTF("chat_input_restore\n");
   if (!game->chat || !game->chat->input || !target) return;
-  const TextInput &saved = *game->chat->input;
-  // Parent and tab link stay the target's: the saved ones belonged to a page that is gone.
-  target->font = saved.font;
-  target->id = saved.id;
-  target->text = saved.text;
-  target->display = saved.display;
-  target->history = saved.history;
-  target->hist_pos = saved.hist_pos;
-  target->anchor = saved.anchor;
-  target->cursor = saved.cursor;
-  target->caret_w = saved.caret_w;
-  target->goal_x = saved.goal_x;
-  target->max_len = saved.max_len;
-  target->password = saved.password;
-  target->multi_line = saved.multi_line;
+  _chat_line_copy(*target, *game->chat->input);
 }
 
 bool chat_complete(const Chat *chat, TextInput *input) {

@@ -11,8 +11,3 @@ struct GameAudio {
   // even when its level did not move (a volume change). A dt that is not a positive number moves nothing.
   static void update(float dt, int force);
 };
-
-// Module-internal, open to the tests: the current track's stream id (0 none), and a track's fade
-// level (-1 when it is not playing).
-int _game_audio_current();
-float _game_audio_level(int id);

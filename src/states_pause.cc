@@ -10,7 +10,6 @@
 #include "mods_api.h"
 #include "mods_misc.h"
 #include "states_play.h"
-#include "states_scene.h"
 
 constexpr int DIM_ALPHA = 170;
 
@@ -110,42 +109,10 @@ void StatesLayer::loop(float dt) {
 
 void StatesPause2::loop(float dt) { _layer_loop(game, dt); }
 
-// The mod screen in the UI's screen transform.
-static void _layer_screen_paint(Game *game) {
-  if (game->mods) game->mods->gui_paint();
-}
-
-void StatesPause::paint() {
-  StatesPlay *play = dynamic_cast<StatesPlay *>(under);
-  if (play) play->game_paint();
+void StatesLayer::paint() {
+  if (under) under->game_paint();
   states_screen_ui();
-  states_dim();
-  _layer_screen_paint(game);
-  states_console_paint(game);
-}
-
-void StatesPause2::paint() {
-  StatesPlay2 *play2 = dynamic_cast<StatesPlay2 *>(under);
-  if (play2) play2->halves_paint();
-  states_screen_ui();
-  states_dim();
-  _layer_screen_paint(game);
-  states_console_paint(game);
-}
-
-void StatesDialog::paint() {
-  StatesScene *scene = dynamic_cast<StatesScene *>(under);
-  if (scene) scene->game_paint();
-  states_screen_ui();
-  states_dim();
-  _layer_screen_paint(game);
-  states_console_paint(game);
-}
-
-void StatesOverlay::paint() {
-  StatesScene *scene = dynamic_cast<StatesScene *>(under);
-  if (scene) scene->game_paint();
-  states_screen_ui();
-  _layer_screen_paint(game);
+  if (dimmed) states_dim();
+  if (game->mods) game->mods->gui_paint();  // the mod screen, in the UI's screen transform
   states_console_paint(game);
 }

@@ -16,10 +16,13 @@ class StatesLayer : public State {
   void deinit() override;
   void event(Event e) override;
   void loop(float dt) override;
+  // The underlying screen's picture, dimmed unless the layer is not, then the mod screen and console.
+  void paint() override;
 
   Game *game;
   const char *under_name;
   StatesMatch *under = nullptr;  // looked up again at init and at each event
+  bool dimmed = true;            // the picture underneath is darkened (states_dim)
 
  protected:
   // Rebuilds the underlying screen without its pause icons.
@@ -30,7 +33,6 @@ class StatesLayer : public State {
 class StatesPause : public StatesLayer {
  public:
   explicit StatesPause(Game *game) : StatesLayer(game, "states_play") {}
-  void paint() override;
 };
 
 // "states_pause2": the mod screen dimmed over the two-player match.
@@ -40,7 +42,6 @@ class StatesPause2 : public StatesLayer {
   void deinit() override {}
   void event(Event e) override;
   void loop(float dt) override;
-  void paint() override;
 
  protected:
   void under_enter() override;
@@ -50,7 +51,6 @@ class StatesPause2 : public StatesLayer {
 class StatesDialog : public StatesLayer {
  public:
   explicit StatesDialog(Game *game) : StatesLayer(game, "states_scene") {}
-  void paint() override;
 
  protected:
   void under_enter() override;
@@ -59,8 +59,7 @@ class StatesDialog : public StatesLayer {
 // "states_overlay": the mod screen over the scene, not dimmed.
 class StatesOverlay : public StatesDialog {
  public:
-  using StatesDialog::StatesDialog;
-  void paint() override;
+  explicit StatesOverlay(Game *game) : StatesDialog(game) { dimmed = false; }
 };
 
 // Dims the whole UI area with black at alpha 170.

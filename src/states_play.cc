@@ -394,7 +394,7 @@ void StatesPlay2::loop(float dt) {
   }
 }
 
-void StatesPlay2::halves_paint() {
+void StatesPlay2::game_paint() {
   World *world = &game->data.vantor;
   _play2_views_ready(this);
   GLint scissor[4];
@@ -419,7 +419,7 @@ void StatesPlay2::halves_paint() {
 }
 
 void StatesPlay2::paint() {
-  halves_paint();
+  game_paint();
   root.layout_inner();
   root.paint_inner();
   states_console_paint(game);

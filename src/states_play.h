@@ -26,6 +26,8 @@ class StatesMatch : public State {
   bool event_to_world(Event e, var &action);
   // Backdrop, stars, the world (and the HUD when asked), then the root over them.
   void world_paint(bool hud);
+  // The screen's picture without the console: what a layer over it shows underneath. Nothing here.
+  virtual void game_paint() {}
 
   Game *game;
   Container root;
@@ -63,8 +65,8 @@ class StatesPlay : public StatesMatch {
   void paint() override;
   void event(Event e) override;
   void loop(float dt) override;
-  // The match picture: backdrop, stars, world, HUD and root (what the pause layer shows underneath).
-  void game_paint();
+  // The match picture: backdrop, stars, world, HUD and root.
+  void game_paint() override;
 };
 
 // The match split between two local players: the upper half for player 1, the lower half turned
@@ -78,8 +80,8 @@ class StatesPlay2 : public StatesMatch {
   void paint() override;
   void event(Event e) override;
   void loop(float dt) override;
-  // Both halves and their divider (what the pause2 layer shows underneath).
-  void halves_paint();
+  // Both halves and their divider, without the root.
+  void game_paint() override;
 
   View views[3];                    // 0 whole screen, 1 upper half, 2 lower half
   int current = 0;                  // the record now loaded into the Game's View

@@ -15,8 +15,8 @@ class StatesScene : public StatesMatch {
   void paint() override;
   void event(Event e) override;
   void loop(float dt) override;
-  // The scene picture: backdrop, stars, world and root (what the dialog and overlay show underneath).
-  void game_paint();
+  // The scene picture: backdrop, stars, world and root.
+  void game_paint() override;
 
  private:
   int gl_errors[4] = {0, 0, 0, 0};  // the last glGetError each painting step saw

@@ -16,7 +16,7 @@
 #include "vantor_fleet.h"
 #include "vantor_hud.h"
 #include "vantor_paint.h"
-#include "vantor_planet_paint.h"
+#include "vantor_planet_style.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
 

@@ -34,8 +34,6 @@ constexpr int TRI_BATCH_MAX = 8192;
 void tri_batch_add(const Triangle &triangle, uint32_t texture, uint32_t blend);
 // Draws the batch in one call and empties it; nothing when empty. Leaves white, normal blend.
 void tri_batch_flush();
-// Triangles waiting in the batch.
-int tri_batch_count();
 
 // The sprite's GL texture and its atlas rectangle as texture coordinates u0, v0, u1, v1; false
 // when the sprite has no texture to draw with.
@@ -57,6 +55,3 @@ void arrow_paint(int sprite, float width, float gap, const Item &from, const Ite
 uint32_t color_apply_alpha(uint32_t colour, int alpha);
 // The column-major (GL) copy of a row-major 4x4 matrix, into out.
 void gl_matrix_of(const float matrix[16], float out[16]);
-
-// Module-internal, open to the tests: the segment count a ring is drawn with.
-int _ring_segments(int segments);

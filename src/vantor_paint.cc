@@ -237,6 +237,7 @@ void parts_paint(World *world) {
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
 }
 
+// Open to the tests, which declare it themselves: the backdrop picture's name for the world, into name.
 void _background_name(const World *world, char name[32]) {
   if (world->background[0]) {
     vantor_text_copy(name, sizeof(world->background), world->background);
@@ -275,6 +276,7 @@ static float star_xyz[STARS_MAX * 6 * 3];
 static float star_uv[STARS_MAX * 6 * 2];
 static uint8_t star_rgba[STARS_MAX * 6 * 4];
 
+// Open to the tests, which declare it themselves: the star table.
 const Star *_stars_table() { return stars; }
 
 // A new field anywhere in the side x side square about the screen centre.
@@ -290,7 +292,9 @@ static void stars_make(int side) {
   memset(star_rgba, 255, sizeof(star_rgba));
 }
 
-// One star per 900 square units of the window scaled so that its longer side measures ui_size.
+// Open to the tests, which declare it themselves: the number of stars a window of that size shows (0
+// for an empty window): one per 900 square units of the window scaled so that its longer side
+// measures ui_size.
 int _stars_count(int window_w, int window_h, int ui_size) {
   const int64_t m = std::max(window_w, window_h);
   if (window_w <= 0 || window_h <= 0 || ui_size <= 0) return 0;
@@ -366,6 +370,13 @@ void stars_paint(const World *world) {
   stars_draw(world, n, w, h);
 }
 
+// Open to the tests, which declare it themselves: forgets every colour the remap has handed out (the
+// palette starts over).
+void _color_remap_clear() {
+  remap_cache.clear();
+  remap_count = 0;
+}
+
 uint32_t color_remap(uint32_t c) {
   if (!game || game->view.ui[VIEW_UI_COLORBLIND] <= 0) return c;
   const uint32_t r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
@@ -376,11 +387,6 @@ uint32_t color_remap(uint32_t c) {
   const uint32_t mapped = remap_palette[remap_count++];
   remap_cache[c] = mapped;
   return mapped;
-}
-
-void _color_remap_clear() {
-  remap_cache.clear();
-  remap_count = 0;
 }
 
 // Luminance of 0xRRGGBB, truncated.

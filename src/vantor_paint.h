@@ -41,11 +41,3 @@ struct Star {
   float speed;  // 0..1
 };
 constexpr int STARS_MAX = 1024;
-
-// Module-internal, open to the tests: the backdrop picture's name for the world, into name; the star
-// table; the number of stars a window of that size shows (0 for an empty window); forgetting every
-// colour the remap has handed out (the palette starts over).
-void _background_name(const World *world, char name[32]);
-const Star *_stars_table();
-int _stars_count(int window_w, int window_h, int ui_size);
-void _color_remap_clear();

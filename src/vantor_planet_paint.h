@@ -1,26 +1,15 @@
-// Planet looks: the named style presets that fill a planet's sphere and overlay layers, and the
-// painting of planets from them as lit, textured, slowly turning spheres with flat overlays on top.
+// Planet painting: planets drawn from their style records (vantor_planet_style.h) as lit, textured,
+// slowly turning spheres with flat overlays on top.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "vantor.h"
+#include "vantor_planet_style.h"  // the flags the painter draws by
 
 // Sphere detail levels; a planet picks one by its size on screen.
 constexpr int PLANET_MESH_LEVELS = 16;
-
-// Sphere style flags (PlanetStyleSphere::flags); a style with flags 0 is not drawn.
-enum {
-  PLANET_BLEND_NORMAL = 0x4,
-  PLANET_BLEND_ADD = 0x8,
-  PLANET_AMBIENT = 0x200,     // ambient light 3 takes the colour times intensity
-  PLANET_NO_CULL = 0x400,     // back faces are drawn too
-  PLANET_KEY_LIGHTS = 0x800,  // the three key lights take the colour times intensity
-  PLANET_FLEET_LIGHTS = 0x1000,
-  PLANET_FAST_SPIN = 0x2000,
-  PLANET_INNER = 0x4000,  // an inner sphere in the second colour is drawn first
-};
 
 // One sphere mesh as separate triangles: 3 vertices each of position (3 floats), texture coordinate
 // (2) and normal (3).
@@ -28,11 +17,6 @@ struct PlanetMesh {
   std::vector<float> xyz, uv, normal;
   int triangles;
 };
-
-// Fills item n's two sphere and two overlay styles from the preset `name` ("default" when null;
-// unknown names act as "default") with the aura in aura_color and texture `aura` ("planet-aura"
-// when null). Nothing when n is outside 1..4095 or not in use.
-void planet_style_preset(int n, World *world, uint32_t color, uint32_t aura_color, const char *name, const char *aura);
 
 // Builds the sphere meshes of every detail level, once per process (later calls do nothing). The
 // meshes are client memory, so they outlive a GL context; painting builds them when needed.
@@ -49,8 +33,3 @@ void planets_paint_spheres(const World *world, float scale);
 // Draws every planet's enabled overlays (the aura) over its body: the sprite in the layer's colour,
 // four times 0.98 of the planet's radius wide, centred on it.
 void planet_overlays_paint(const World *world);
-
-// Module-internal, open to the tests: the detail level of a sphere of size p, and a built mesh (null
-// for a level outside 0..15).
-int _planet_mesh_level(float p);
-const PlanetMesh *_planet_mesh(int level);

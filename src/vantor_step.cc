@@ -7,7 +7,7 @@
 
 #include "kez_rand.h"
 #include "vantor_fleet.h"
-#include "vantor_planet_paint.h"
+#include "vantor_planet_style.h"
 #include "vantor_world.h"
 
 // The collision work list: cells are split in place, each half written after its input.

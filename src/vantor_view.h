@@ -106,11 +106,8 @@ void view_select_all_own(View *view, World *world, int user, int slot);
 // The number of selected items. Words whose item is no longer in use or was replaced by another item
 // since it was marked are cleared first.
 int view_selection_count(View *view, const World *world);
-// The dict a running mod receives for pointer event e at world point (x, y) and world delta (dx, dy):
+// Hands pointer event e at world point (x, y) with world delta (dx, dy) to the running mod as a dict
 // {"type": "ui:down" / "ui:motion" / "ui:up", "b", "n": button item under the point, "x", "y", "dx",
-// "dy", "value": that button's name}; none for other event types.
-var view_mods_dict(const World *world, const Event &e, float x, float y, float dx, float dy);
-// Hands pointer event e at world point (x, y) with world delta (dx, dy) to the running mod as its
-// view_mods_dict; 1 when a button item lies under the point, which keeps the event away from the
-// selection rules, else 0.
+// "dy", "value": that button's name}; 1 when a button item lies under the point, which keeps the
+// event away from the selection rules, else 0.
 int view_mods_pointer(World *world, const Event &e, float x, float y, float dx, float dy);

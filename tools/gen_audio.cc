@@ -19,6 +19,7 @@
 #include <vorbis/vorbisenc.h>
 
 #include "art_noise.h"
+#include "art_out.h"
 #include "art_sound.h"
 
 namespace {
@@ -413,10 +414,7 @@ bool write_ogg(const std::string &path, const Loop &loop, const char *title) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
-    return 2;
-  }
+  if (!art_args_ok(argc, argv, "OUTPUT_DIR")) return 2;
   std::string out = argv[1];
   bool ok = wav_write(out + "/sfx-hit.wav", make_hit(), 1);
   ok = wav_write(out + "/sfx-explode.wav", make_explode(), 1) && ok;

@@ -7,21 +7,14 @@
 // Usage: gen_brand OUTPUT_DIR DEJAVU_DIR
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "art_image.h"
+#include "art_out.h"
 #include "art_ttf.h"
 
 namespace {
-
-std::string g_out;
-bool g_ok = true;
-
-void save(const Image &im, const std::string &file) {
-  if (!img_write_png(im, g_out + "/" + file, 4)) g_ok = false;
-}
 
 // ---- Logo ----------------------------------------------------------------------------------
 
@@ -130,7 +123,7 @@ bool make_logo(const std::string &ttf_dir) {
     Rgba c = rgba_mix(rgba_hex(kTitleTop), rgba_hex(kTitleBottom), t * t);
     return rgba_fade(c, text.at(static_cast<int>(p.x), static_cast<int>(p.y)));
   });
-  save(im, "logo.png");
+  art_save(im, "logo");
   return true;
 }
 
@@ -169,18 +162,15 @@ void make_icon() {
   std::vector<Vec2> dart = {at + dir * 13, at - dir * 8 + side * 8, at - dir * 4, at - dir * 8 - side * 8};
   img_fill(im, [&](Vec2 p) { return sdf_polygon(p, dart) - 2.0f; }, rgba_hex(0x1a0c00, 0.8f));
   img_fill(im, [&](Vec2 p) { return sdf_polygon(p, dart); }, rgba_hex(0xffb040));
-  save(im, "icon.png");
+  art_save(im, "icon");
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR DEJAVU_DIR\n", argv[0]);
-    return 2;
-  }
-  g_out = argv[1];
+  if (!art_args_ok(argc, argv, "OUTPUT_DIR DEJAVU_DIR")) return 2;
+  art_out_dir(argv[1]);
   if (!make_logo(argv[2])) return 1;
   make_icon();
-  return g_ok ? 0 : 1;
+  return art_out_status();
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "art_image.h"
+#include "art_out.h"
 #include "art_ttf.h"
 
 namespace {
@@ -168,10 +169,7 @@ bool make_font(const FontSpec &spec, const std::string &out_dir, const std::stri
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR DEJAVU_DIR\n", argv[0]);
-    return 2;
-  }
+  if (!art_args_ok(argc, argv, "OUTPUT_DIR DEJAVU_DIR")) return 2;
   for (const FontSpec &spec : kFonts)
     if (!make_font(spec, argv[1], argv[2])) return 1;
   return 0;

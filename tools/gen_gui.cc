@@ -10,20 +10,13 @@
 // Usage: gen_gui OUTPUT_DIR
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "art_image.h"
+#include "art_out.h"
 
 namespace {
-
-std::string g_out;
-bool g_ok = true;
-
-void save(const Image &im, const std::string &name) {
-  if (!img_write_png(im, g_out + "/" + name + ".png", 4)) g_ok = false;
-}
 
 // ---- Nine-slice skins ----------------------------------------------------------------------
 
@@ -117,8 +110,8 @@ SkinStyle focused(const Hue &h, const Shape &sh) {
 void make_skin_family(const char *prefix, const Shape &shape, int first) {
   for (int n = first; n <= 4; n++) {
     std::string name = prefix + std::to_string(n);
-    save(draw_skin(resting(kHues[n - 1], shape)), name);
-    save(draw_skin(focused(kHues[n - 1], shape)), name + "o");
+    art_save(draw_skin(resting(kHues[n - 1], shape)), name);
+    art_save(draw_skin(focused(kHues[n - 1], shape)), name + "o");
   }
 }
 
@@ -149,10 +142,10 @@ void make_skins() {
   tab2o.glow_rgb = 0x7cc8ff;
   tab2o.bar = 6.0f;
   tab2o.bar_rgb = 0xd4f2ff;
-  save(draw_skin(tab0), "gui-tab0");
-  save(draw_skin(tab1), "gui-tab1");
-  save(draw_skin(tab1o), "gui-tab1o");
-  save(draw_skin(tab2o), "gui-tab2o");
+  art_save(draw_skin(tab0), "gui-tab0");
+  art_save(draw_skin(tab1), "gui-tab1");
+  art_save(draw_skin(tab1o), "gui-tab1o");
+  art_save(draw_skin(tab2o), "gui-tab2o");
 
   // Text field: a sunken dark well; focused, its rim lights up.
   SkinStyle input{0x050b16, 0x0a1426, 0.96f, 0x34527c, 2.0f, 8.0f};
@@ -162,16 +155,16 @@ void make_skins() {
   input_o.border_width = 2.5f;
   input_o.glow = 0.4f;
   input_o.glow_rgb = 0x4aa8ff;
-  save(draw_skin(input), "gui-input1");
-  save(draw_skin(input_o), "gui-input1o");
+  art_save(draw_skin(input), "gui-input1");
+  art_save(draw_skin(input_o), "gui-input1o");
 
   // Slider: a sunken track and a raised bright knob.
   SkinStyle track{0x060d1a, 0x0c1830, 0.95f, 0x2a4468, 2.0f, 14.0f};
   track.recess = 0.5f;
   SkinStyle knob{0x6ab8ff, 0x2e6cc0, 1.0f, 0xd8f0ff, 2.5f, 12.0f};
   knob.sheen = 0.35f;
-  save(draw_skin(track), "gui-slider1");
-  save(draw_skin(knob), "gui-slider2");
+  art_save(draw_skin(track), "gui-slider1");
+  art_save(draw_skin(knob), "gui-slider2");
 
   // Panels behind page content: see-through, so the backdrop shows, with a thin rim.
   SkinStyle error{0x3c0f18, 0x280a10, 0.94f, 0xff5a6a, 2.5f, 12.0f};
@@ -183,10 +176,10 @@ void make_skins() {
   box2.sheen = 0.05f;
   SkinStyle box3{0x1e1434, 0x140c24, 0.86f, 0x6c4ca4, 2.0f, 12.0f};
   box3.sheen = 0.05f;
-  save(draw_skin(error), "gui-error");
-  save(draw_skin(box1), "gui-box1");
-  save(draw_skin(box2), "gui-box2");
-  save(draw_skin(box3), "gui-box3");
+  art_save(draw_skin(error), "gui-error");
+  art_save(draw_skin(box1), "gui-box1");
+  art_save(draw_skin(box2), "gui-box2");
+  art_save(draw_skin(box3), "gui-box3");
 }
 
 // ---- Icons ---------------------------------------------------------------------------------
@@ -301,21 +294,21 @@ float sdf_monitor(Vec2 p) {
 
 void make_icons() {
   // Over the match (faint until touched) and in the mod screens' corners.
-  save(badge_icon(sdf_pause), "icon-pause");
-  save(badge_icon(sdf_chat), "icon-chat");
-  save(badge_icon([](Vec2 p) { return sdf_cross(p, 20, 6.5f); }), "icon-quit");
-  save(badge_icon(sdf_gear), "icon-settings");
+  art_save(badge_icon(sdf_pause), "icon-pause");
+  art_save(badge_icon(sdf_chat), "icon-chat");
+  art_save(badge_icon([](Vec2 p) { return sdf_cross(p, 20, 6.5f); }), "icon-quit");
+  art_save(badge_icon(sdf_gear), "icon-settings");
   // The test screen's close button picture: a plain cross.
-  save(plain_icon([](Vec2 p) { return sdf_cross(p, 34, 10.0f); }), "quit");
+  art_save(plain_icon([](Vec2 p) { return sdf_cross(p, 34, 10.0f); }), "quit");
   // Menu button icons.
-  save(plain_icon(sdf_play), "icon-play");
-  save(plain_icon(sdf_target), "icon-practice");
-  save(plain_icon(sdf_person), "icon-account");
-  save(plain_icon(sdf_speaker), "icon-audio");
-  save(plain_icon(sdf_gamepad), "icon-controls");
-  save(plain_icon(sdf_modules), "icon-mods");
-  save(plain_icon(sdf_more), "icon-more");
-  save(plain_icon(sdf_monitor), "icon-video");
+  art_save(plain_icon(sdf_play), "icon-play");
+  art_save(plain_icon(sdf_target), "icon-practice");
+  art_save(plain_icon(sdf_person), "icon-account");
+  art_save(plain_icon(sdf_speaker), "icon-audio");
+  art_save(plain_icon(sdf_gamepad), "icon-controls");
+  art_save(plain_icon(sdf_modules), "icon-mods");
+  art_save(plain_icon(sdf_more), "icon-more");
+  art_save(plain_icon(sdf_monitor), "icon-video");
 }
 
 // ---- Chat and lobby --------------------------------------------------------------------------
@@ -332,7 +325,7 @@ void make_chat_tab() {
     img_fill(im, [&, i](Vec2 p) {
       return sdf_capsule(p, {kC - 30, kC - 22 + 22.0f * i}, {kC - 30 + 2 * widths[i], kC - 22 + 22.0f * i}, 5);
     }, kInk);
-  save(im, "chat-tab");
+  art_save(im, "chat-tab");
 }
 
 // Behind the lobby's scrolling list, stretched: a dark veil that fades out at its top and bottom so
@@ -343,20 +336,17 @@ void make_lobby_fade() {
     float t = p.y / im.h;
     return rgba_hex(0x050a14, 0.72f * smoothstepf(0.0f, 0.12f, t) * smoothstepf(1.0f, 0.88f, t));
   });
-  save(im, "lobby-fade");
+  art_save(im, "lobby-fade");
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
-    return 2;
-  }
-  g_out = argv[1];
+  if (!art_args_ok(argc, argv, "OUTPUT_DIR")) return 2;
+  art_out_dir(argv[1]);
   make_skins();
   make_icons();
   make_chat_tab();
   make_lobby_fade();
-  return g_ok ? 0 : 1;
+  return art_out_status();
 }

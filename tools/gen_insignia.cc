@@ -14,20 +14,13 @@
 // Usage: gen_insignia OUTPUT_DIR
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "art_image.h"
+#include "art_out.h"
 
 namespace {
-
-std::string g_out;
-bool g_ok = true;
-
-void save(const Image &im, const std::string &name) {
-  if (!img_write_png(im, g_out + "/" + name + ".png", 4)) g_ok = false;
-}
 
 constexpr int kLayerWidth = 192, kLayerHeight = 128;  // drawn at 33 x 22 to 44 x 29 UI units
 constexpr int kRankWidth = 384, kRankHeight = 256;    // "rank10" is shown larger, 120 units wide
@@ -155,20 +148,17 @@ void draw_wings(Image &im, const Frame &f, int n) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
-    return 2;
-  }
-  g_out = argv[1];
+  if (!art_args_ok(argc, argv, "OUTPUT_DIR")) return 2;
+  art_out_dir(argv[1]);
   const Frame small = {kLayerWidth / 3.0f};
   for (int n = 0; n < 16; n++) {
     Image flag(kLayerWidth, kLayerHeight), stars(kLayerWidth, kLayerHeight), wings(kLayerWidth, kLayerHeight);
     draw_flag(flag, small, n);
     draw_stars(stars, small, n);
     draw_wings(wings, small, n);
-    save(flag, "flag" + std::to_string(n));
-    save(stars, "stars" + std::to_string(n));
-    save(wings, "wings" + std::to_string(n));
+    art_save(flag, "flag" + std::to_string(n));
+    art_save(stars, "stars" + std::to_string(n));
+    art_save(wings, "wings" + std::to_string(n));
   }
   // The grand admiral's badge: rank "aaa", all three layers at once.
   constexpr int kTopRank = 10;
@@ -177,6 +167,6 @@ int main(int argc, char **argv) {
   draw_flag(rank, large, kTopRank);
   draw_stars(rank, large, kTopRank);
   draw_wings(rank, large, kTopRank);
-  save(rank, "rank10");
-  return g_ok ? 0 : 1;
+  art_save(rank, "rank10");
+  return art_out_status();
 }

@@ -7,21 +7,14 @@
 // Usage: gen_match OUTPUT_DIR
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "art_image.h"
+#include "art_out.h"
 #include "art_noise.h"
 
 namespace {
-
-std::string g_out;  // output folder
-bool g_ok = true;   // false once any file failed to write
-
-void save(const Image &im, const char *name, int channels, float dither = 0.0f) {
-  if (!img_write_png(im, g_out + "/" + name + ".png", channels, dither)) g_ok = false;
-}
 
 // Position of a pixel centre relative to the image centre, in units of the half size (-1..1).
 Vec2 centred(const Image &im, Vec2 p) { return {(p.x - im.w * 0.5f) / (im.w * 0.5f), (p.y - im.h * 0.5f) / (im.h * 0.5f)}; }
@@ -37,13 +30,13 @@ void make_plain() {
   Image white(kSolidSize, kSolidSize), black(kSolidSize, kSolidSize);
   img_paint(white, [](Vec2) { return kWhite; });
   img_paint(black, [](Vec2) { return rgba_hex(0x000000); });
-  save(white, "white", 3);
-  save(black, "black", 3);
-  save(Image(1, 1), "blank", 4);
+  art_save(white, "white", 3);
+  art_save(black, "black", 3);
+  art_save(Image(1, 1), "blank", 4);
 
   Image fade(64, 64);
   img_paint(fade, [&fade](Vec2 p) { return rgba_fade(kWhite, smoothstepf(0.0f, 1.0f, p.y / fade.h)); });
-  save(fade, "fade", 2);
+  art_save(fade, "fade", 2);
 }
 
 // ---- Sprites -------------------------------------------------------------------------------
@@ -67,7 +60,7 @@ void make_ship() {
     float v = 0.72f + 0.28f * ridge;
     return Rgba{v, v, v, 1.0f};
   });
-  save(im, "ship", 2);
+  art_save(im, "ship", 2);
 }
 
 // A soft round particle: "spark" for hit and capture bursts, "star" for the drifting star field
@@ -86,8 +79,8 @@ void make_glow_dots() {
               smoothstepf(1.0f, 0.8f, r);
     return rgba_fade(kWhite, std::min(a, 1.0f));
   });
-  save(spark, "spark", 2);
-  save(star, "star", 2);
+  art_save(spark, "spark", 2);
+  art_save(star, "star", 2);
 }
 
 // The texture of rings, order arrows and selection lines. Its profile runs across x only (clear at
@@ -100,7 +93,7 @@ void make_line() {
     float a = 0.85f * std::exp(-u * u / (2 * 0.07f * 0.07f)) + 0.3f * std::exp(-u * u / (2 * 0.2f * 0.2f));
     return rgba_fade(kWhite, std::min(1.0f, a) * smoothstepf(0.5f, 0.38f, std::fabs(u)));
   });
-  save(im, "line", 2);
+  art_save(im, "line", 2);
 }
 
 // The "you are here" marker drawn round the player's planets at the start of a match: a dashed ring
@@ -134,7 +127,7 @@ void make_you() {
     float r = vec_len(p - Vec2{s, s}) / s;
     return rgba_fade(kWhite, 0.18f * smoothstepf(0.5f, 0.6f, r) * smoothstepf(0.78f, 0.62f, r));
   });
-  save(im, "you", 2);
+  art_save(im, "you", 2);
 }
 
 // The percent slider beside the match: a thin vertical track stretched over the screen height, and
@@ -147,7 +140,7 @@ void make_slider_parts() {
     float a = 0.75f * std::exp(-u * u / (2 * 0.09f * 0.09f)) + 0.2f * std::exp(-u * u / (2 * 0.35f * 0.35f));
     return rgba_fade(kWhite, std::min(a, 1.0f) * ends);
   });
-  save(line, "slider-line", 2);
+  art_save(line, "slider-line", 2);
 
   constexpr int kKnob = 64;
   Image dot(kKnob, kKnob);
@@ -161,7 +154,7 @@ void make_slider_parts() {
     float t = (p.y - (c - 0.47f * c)) / (0.94f * c);  // 0 at the top of the disc, 1 at the bottom
     return rgba_mix(rgba_hex(0xffffff), rgba_hex(0xb8d8ff), t);
   });
-  save(dot, "slider-dot", 4);
+  art_save(dot, "slider-dot", 4);
 }
 
 // ---- Planets -------------------------------------------------------------------------------
@@ -219,7 +212,7 @@ float crater_shade(const std::vector<Crater> &craters, const SpherePoint &p) {
 void make_planets() {
   // planet-tex0, the default and "lava" base: continents and seas with bright polar caps.
   Noise3 land(101), detail(102);
-  save(planet_surface([&](const SpherePoint &p) {
+  art_save(planet_surface([&](const SpherePoint &p) {
          float n = land.fbm(p.x * 1.8f + 3.1f, p.y * 1.8f, p.z * 1.8f, 6);
          float d = detail.fbm(p.x * 6.0f, p.y * 6.0f, p.z * 6.0f, 4);
          float shore = smoothstepf(-0.02f, 0.05f, n);
@@ -232,7 +225,7 @@ void make_planets() {
   // planet-tex1, neutral planets: a cratered grey rock.
   Noise3 rock(111);
   std::vector<Crater> craters = scatter_craters(112, 45, 0.04f, 0.3f);
-  save(planet_surface([&](const SpherePoint &p) {
+  art_save(planet_surface([&](const SpherePoint &p) {
          float n = rock.fbm(p.x * 3.0f, p.y * 3.0f, p.z * 3.0f, 6);
          float mare = smoothstepf(0.0f, 0.25f, rock.fbm(p.x * 1.2f + 7.0f, p.y * 1.2f, p.z * 1.2f, 3));
          return 0.74f + 0.16f * n - 0.12f * mare + crater_shade(craters, p);
@@ -242,7 +235,7 @@ void make_planets() {
   // planet-tex2, gas giants: latitude bands bent by turbulence, with one oval storm.
   Noise3 swirl(121);
   const SpherePoint storm = {0.62f, -0.34f, 0.71f};
-  save(planet_surface([&](const SpherePoint &p) {
+  art_save(planet_surface([&](const SpherePoint &p) {
          float t = swirl.fbm(p.x * 2.2f, p.y * 2.2f, p.z * 2.2f, 5);
          float band = std::sin(p.y * 17.0f + 2.2f * t) * 0.5f + std::sin(p.y * 7.0f + 1.3f * t) * 0.5f;
          float v = 0.7f + 0.2f * band + 0.05f * swirl.fbm(p.x * 9.0f, p.y * 30.0f, p.z * 9.0f, 3);
@@ -254,7 +247,7 @@ void make_planets() {
 
   // planet-tex3, ice worlds: bright frost crossed by darker cracks.
   Noise3 frost(131), crack(132);
-  save(planet_surface([&](const SpherePoint &p) {
+  art_save(planet_surface([&](const SpherePoint &p) {
          float f = frost.fbm(p.x * 4.0f, p.y * 4.0f, p.z * 4.0f, 5);
          float c = crack.ridged(p.x * 2.5f, p.y * 2.5f, p.z * 2.5f, 4);
          return 0.9f + 0.08f * f - 0.32f * std::pow(c, 9.0f);
@@ -264,7 +257,7 @@ void make_planets() {
   // planet-tex4, the glowing second skin of lava planets, drawn additively: black (no light) but
   // for bright molten veins.
   Noise3 vein(141), heat(142);
-  save(planet_surface([&](const SpherePoint &p) {
+  art_save(planet_surface([&](const SpherePoint &p) {
          float v = vein.ridged(p.x * 2.0f, p.y * 2.0f, p.z * 2.0f, 5);
          float h = 0.5f + 0.5f * heat.fbm(p.x * 3.0f, p.y * 3.0f, p.z * 3.0f, 3);
          return std::pow(v, 7.0f) * (0.45f + 0.9f * h);
@@ -282,7 +275,7 @@ void make_planets() {
     float outside = std::exp(-std::pow(std::max(r - kEdge, 0.0f) / 0.14f, 1.4f));
     return rgba_fade(kWhite, kPeak * inside * outside * smoothstepf(1.0f, 0.85f, r));
   });
-  save(aura, "planet-aura", 2);
+  art_save(aura, "planet-aura", 2);
 }
 
 // ---- Backgrounds ---------------------------------------------------------------------------
@@ -338,7 +331,7 @@ void make_background(const NebulaSpec &spec) {
         img_blend(im, x, y, hue, bright * std::exp(-vec_dot(d, d) / (radius * radius)));
       }
   }
-  save(im, spec.name, 3, 0.6f);
+  art_save(im, spec.name, 3, 0.6f);
 }
 
 // Darkens the edges of the menu screens; clear in the middle. It is stretched to any aspect.
@@ -348,17 +341,14 @@ void make_vignette() {
     float d = vec_len(centred(im, p));  // 1 at the middle of each edge, 1.41 in the corners
     return rgba_fade(rgba_hex(0x000000), 0.88f * std::pow(smoothstepf(0.5f, 1.45f, d), 1.3f));
   });
-  save(im, "vignette", 2);
+  art_save(im, "vignette", 2);
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
-    return 2;
-  }
-  g_out = argv[1];
+  if (!art_args_ok(argc, argv, "OUTPUT_DIR")) return 2;
+  art_out_dir(argv[1]);
   make_plain();
   make_ship();
   make_glow_dots();
@@ -368,5 +358,5 @@ int main(int argc, char **argv) {
   make_planets();
   for (const NebulaSpec &spec : kNebulae) make_background(spec);
   make_vignette();
-  return g_ok ? 0 : 1;
+  return art_out_status();
 }

@@ -176,8 +176,6 @@ void _sdl2_create_context(SDL_Window *window);
 SDL_Surface *driver_window_icon(const char *path);
 // Reads the window and drawable sizes into the application record and sets the viewport.
 void _driver_video_resize();
-// Module-internal, open to the tests: the same for sizes given in window and drawable pixels.
-void _driver_video_sizes(int w, int h, int dw, int dh);
 // Takes one event into e; 1 when an event was taken (even of type 0), 0 when none is pending.
 int driver_event_poll(Event &e);
 // Library key code of an SDL keycode, 0 for keys without one.
@@ -197,6 +195,3 @@ SDL_Window *driver_window();
 bool driver_gl_context();
 // Shuts down audio, GL, the window, SDL and the log file, and frees the application record.
 void driver_deinit();
-
-// Modifier bits (MOD_*) of SDL's left and right modifier state.
-int driver_mod_bits(int sdl_mod);

@@ -103,14 +103,8 @@ Vec3 unproject_screen(float x, float y) {
   return _unproject_screen_with(x, y, modelview, projection, viewport);
 }
 
-void unproject_screen_corners(float rotation, Vec3 *a, Vec3 *b) {
-  int viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  Vec3 p = unproject_screen(0, 0);
-  Vec3 q = unproject_screen(float(viewport[2]), float(viewport[3]));
-  _unproject_corners_order(rotation, p, q, a, b);
-}
-
+// Open to the tests, which declare it themselves: a and b from the corner points p (screen top left)
+// and q (screen bottom right) for a screen rotation.
 void _unproject_corners_order(float rotation, Vec3 p, Vec3 q, Vec3 *a, Vec3 *b) {
   if (rotation == 0.0f) {
     *a = p;
@@ -125,6 +119,14 @@ void _unproject_corners_order(float rotation, Vec3 p, Vec3 q, Vec3 *a, Vec3 *b) 
     *a = {p.x, q.y, p.z};
     *b = {q.x, p.y, q.z};
   }
+}
+
+void unproject_screen_corners(float rotation, Vec3 *a, Vec3 *b) {
+  int viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  Vec3 p = unproject_screen(0, 0);
+  Vec3 q = unproject_screen(float(viewport[2]), float(viewport[3]));
+  _unproject_corners_order(rotation, p, q, a, b);
 }
 
 static void _mat3_identity(float m[9]) {

@@ -59,7 +59,3 @@ void mat4_translate(float m[16], float x, float y, float z);
 void mat4_scale(float m[16], float x, float y, float z);
 // Left-multiplies by a rotation about z: row 0 becomes c * row0 - s * row1, row 1 s * row0 + c * row1.
 void mat4_rotate_z(float m[16], float degrees);
-
-// Module-internal, open to the tests: a and b from the corner points p (screen top left) and q (screen
-// bottom right) for a screen rotation.
-void _unproject_corners_order(float rotation, Vec3 p, Vec3 q, Vec3 *a, Vec3 *b);

@@ -28,9 +28,3 @@ NetIfRecord **netif_list();
 int netif_list_free(NetIfRecord **list);
 // The first record with a DNS server text, or null for a null list or when none has one.
 NetIfRecord *netif_first_with_dns(NetIfRecord **list);
-
-// Module-internal, open to the tests: the list `netif_list` makes from an interface walk and a DNS text.
-NetIfRecord **_netif_build(const struct ifaddrs *interfaces, const char *dns_text);
-// Module-internal, open to the tests: the first IPv4 "nameserver" of a resolver file into `out`
-// (empty when the file is missing or names none).
-void _netif_read_dns(const char *path, char out[16]);

@@ -18,6 +18,10 @@
 #include "vantor_fleet.h"
 #include "vantor_paint_gl.h"
 
+// What the tests reach inside game_audio.cc: defined there, declared only here.
+int _game_audio_current();
+float _game_audio_level(int id);
+
 namespace {
 
 // A short 16-bit mono WAV file at 44100 Hz.

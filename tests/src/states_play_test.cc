@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "game.h"
 #include "game_match.h"
@@ -111,6 +112,15 @@ class States : public PaintGlTest {
     frame_run();
   }
   int selected() { return view_selection_count(&game->view, &game->data.vantor); }
+  // The mean of every channel of the frame just painted, 0..255.
+  static double brightness() {
+    const int w = app_info->width, h = app_info->height;
+    std::vector<unsigned char> rgba((size_t)w * h * 4);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    double sum = 0;
+    for (size_t i = 0; i < rgba.size(); i++) sum += i % 4 == 3 ? 0 : rgba[i];
+    return sum / (3.0 * w * h);
+  }
   // The player selects the planet at (100, 100) with a tap and picks a share with a digit key.
   void select_with_share(char digit) {
     tap_world(100, 100);
@@ -144,6 +154,37 @@ TEST_F(States, every_play_side_state_enters_through_the_stack_and_runs_a_frame) 
   }
   state_change("states_play", &game->names, -1);
   EXPECT_EQ(static_cast<StatesMatch *>(state_find("states_play"))->user, game->mods->param_get("player").number());
+}
+
+TEST_F(States, each_layer_shows_the_screen_beneath_it_dimmed_but_the_overlay_leaves_it_bright) {
+  // A grey backdrop whichever of the five the world picks, and the black the dimming draws with.
+  for (int k = 1; k <= 5; k++) solid("background0" + std::to_string(k), 0x808080);
+  solid("black", 0x000000);
+  start("play");
+  // The mod's "state" values of a screen and the layer over it; the last pair with a second player.
+  const char *const pairs[][3] = {{"play", "pause", "states_pause"},
+                                  {"scene", "dialog", "states_dialog"},
+                                  {"scene", "overlay", "states_overlay"},
+                                  {"play", "pause", "states_pause2"}};
+  for (const auto &pair : pairs) {
+    if (strcmp(pair[2], "states_pause2") == 0) game->mods->param_set("player2", game->mods->param_get("player"));
+    game->mods->param_set("state", var(pair[0]));
+    mods_update(game);
+    frame_run();
+    const double beneath = brightness();
+    ASSERT_GT(beneath, 100) << pair[2];
+    game->mods->param_set("state", var(pair[1]));
+    mods_update(game);
+    ASSERT_STREQ(game->names.current, pair[2]);
+    frame();  // a black frame: the layer must paint the picture beneath again
+    frame_run();
+    const double ratio = brightness() / beneath;
+    if (strcmp(pair[2], "states_overlay") == 0) {
+      EXPECT_NEAR(ratio, 1, 0.05) << pair[2];
+    } else {
+      EXPECT_NEAR(ratio, 85.0 / 255, 0.05) << pair[2];  // black at alpha 170 over the picture
+    }
+  }
 }
 
 TEST_F(States, escape_in_play_pauses_through_the_mod_and_resume_returns) {

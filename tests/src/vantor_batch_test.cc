@@ -8,6 +8,10 @@
 #include "kez_gfx-tex.h"
 #include "vantor_paint_gl.h"
 
+// What the tests reach inside vantor_batch.cc: defined there, declared only here.
+int tri_batch_count();
+int _ring_segments(int segments);
+
 namespace {
 
 constexpr uint32_t BLACK = 0x000000, RED = 0xFF0000, GREEN = 0x00FF00;

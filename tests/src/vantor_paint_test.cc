@@ -20,6 +20,12 @@
 #include "vantor_step.h"
 #include "vantor_world.h"
 
+// What the tests reach inside vantor_paint.cc: defined there, declared only here.
+void _background_name(const World *world, char name[32]);
+const Star *_stars_table();
+int _stars_count(int window_w, int window_h, int ui_size);
+void _color_remap_clear();
+
 namespace {
 
 constexpr uint32_t BLACK = 0x000000, RED = 0xFF0000, GREEN = 0x00FF00, WHITE = 0xFFFFFF;

@@ -3,6 +3,7 @@
 
 #include <GL/glew.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <link.h>
 #include <stb_image_write.h>
 
@@ -62,4 +63,13 @@ bool gl_test_png(const std::string &path, int w, int h, F colour) {
     }
   }
   return stbi_write_png(path.c_str(), w, h, 4, rgba.data(), w * 4) != 0;
+}
+
+// Expects each channel of the read-back colour got within `slack` of want. Colours come back
+// premultiplied at full alpha, so 255 may read as 254.
+inline void gl_test_expect_colour(uint32_t got, uint32_t want, const char *where, int slack) {
+  for (int shift : {16, 8, 0}) {
+    const int g = got >> shift & 0xFF, w = want >> shift & 0xFF;
+    EXPECT_NEAR(g, w, slack) << where << std::hex << ": got 0x" << got << ", want 0x" << want;
+  }
 }

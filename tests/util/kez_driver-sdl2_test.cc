@@ -8,6 +8,10 @@
 #include <cstring>
 #include <vector>
 
+// What the tests reach inside kez_driver-sdl2.cc: defined there, declared only here.
+void _driver_video_sizes(int w, int h, int dw, int dh);
+int driver_mod_bits(int sdl_mod);
+
 namespace {
 
 class Poll : public testing::Test {

@@ -230,13 +230,7 @@ class GfxDraw : public DataOverrideTest {
   }
 };
 
-// Colours come back premultiplied at full alpha: 255 reads as 254.
-void expect_colour(uint32_t got, uint32_t want, const char *where) {
-  for (int shift : {16, 8, 0}) {
-    int g = got >> shift & 0xFF, w = want >> shift & 0xFF;
-    EXPECT_NEAR(g, w, 2) << where << std::hex << ": got 0x" << got << ", want 0x" << want;
-  }
-}
+void expect_colour(uint32_t got, uint32_t want, const char *where) { gl_test_expect_colour(got, want, where, 2); }
 
 }  // namespace
 

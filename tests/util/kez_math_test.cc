@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cmath>
 
+// What the tests reach inside kez_math.cc: defined there, declared only here.
+void _unproject_corners_order(float rotation, Vec3 p, Vec3 q, Vec3 *a, Vec3 *b);
+
 namespace {
 
 // A well-conditioned matrix with no special structure.

@@ -17,6 +17,10 @@
 #include <deque>
 #include <string>
 
+// What the tests reach inside kez_netif.cc: defined there, declared only here.
+NetIfRecord **_netif_build(const struct ifaddrs *interfaces, const char *dns_text);
+void _netif_read_dns(const char *path, char out[16]);
+
 namespace {
 
 // A made-up interface walk; the entries and their addresses live as long as the walk.

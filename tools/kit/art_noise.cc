@@ -43,10 +43,13 @@ float Noise3::at(float x, float y, float z) const {
               w);
 }
 
-float Noise3::fbm(float x, float y, float z, int octaves, float gain) const {
+// The normalised sum of `octaves` layers layer(amplitude, noise), each at twice the frequency and
+// `gain` times the amplitude of the last.
+template <typename Layer>
+static float octaves_sum(const Noise3 &noise, float x, float y, float z, int octaves, float gain, Layer layer) {
   float sum = 0.0f, amp = 1.0f, norm = 0.0f;
   for (int i = 0; i < octaves; i++) {
-    sum += amp * at(x, y, z);
+    sum += layer(amp, noise.at(x, y, z));
     norm += amp;
     amp *= gain;
     x *= 2.0f;
@@ -56,16 +59,13 @@ float Noise3::fbm(float x, float y, float z, int octaves, float gain) const {
   return sum / norm;
 }
 
+float Noise3::fbm(float x, float y, float z, int octaves, float gain) const {
+  return octaves_sum(*this, x, y, z, octaves, gain, [](float amp, float n) { return amp * n; });
+}
+
 float Noise3::ridged(float x, float y, float z, int octaves, float gain) const {
-  float sum = 0.0f, amp = 1.0f, norm = 0.0f;
-  for (int i = 0; i < octaves; i++) {
-    float r = 1.0f - std::fabs(at(x, y, z));
-    sum += amp * r * r;
-    norm += amp;
-    amp *= gain;
-    x *= 2.0f;
-    y *= 2.0f;
-    z *= 2.0f;
-  }
-  return sum / norm;
+  return octaves_sum(*this, x, y, z, octaves, gain, [](float amp, float n) {
+    const float r = 1.0f - std::fabs(n);
+    return amp * r * r;
+  });
 }
