@@ -13,6 +13,7 @@
 
 #include "game.h"
 #include "game_audio.h"
+#include "game_identity.h"
 #include "game_net.h"
 #include "game_web.h"
 #include "kez_audio.h"
@@ -86,6 +87,7 @@ void ModsAPI::param_set(const std::string &key, const var &value) {
   if (key == "bkgr_src") _mods_world_text(world->background, sizeof world->background, value.str());
   if (key == "data" && !files.empty()) mods_bin_save(files[0].file, value.str());
   if (key == "status") _mods_world_text(world->status, sizeof world->status, value.str());
+  if (key == "name" && changed) game_user_name_set(game, value.str());  // the name the player gave
   if (!changed || game->headless) return;
   if (key == "html") gui_build(false);
   if (key == "tabs") gui_build(true);

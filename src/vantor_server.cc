@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kez_log.h"
+#include "net_log.h"
 #include "vantor_fleet.h"
 #include "vantor_world.h"
 
@@ -134,6 +135,9 @@ static const char *_vantor_server_ends_fault(World *world, int user, double from
   return nullptr;
 }
 
+// A client's message may cost the log a few lines a second, whatever it sends (net_log).
+static bool _vantor_server_may_log(const NetMsg &msg) { return net_log_allow(msg.peer, enet_time_get()); }
+
 static void _vantor_server_handle_send(World *world, const NetMsg &msg) {
   std::vector<double> w = _vantor_server_words(msg.data, 4);  // perc, from, to, from's serial
   int user = vantor_server_user_find(world, msg.peer);
@@ -141,7 +145,7 @@ static void _vantor_server_handle_send(World *world, const NetMsg &msg) {
                       : !(w[0] >= 1 && w[0] <= 100) ? "perc"
                                                     : _vantor_server_ends_fault(world, user, w[1], false, w[2], w[3]);
   if (fault) {
-    LOG_PRINTF("_vantor_server_handle_send: invalid %s", fault);
+    if (_vantor_server_may_log(msg)) LOG_PRINTF("_vantor_server_handle_send: invalid %s", fault);
     return;
   }
   vantor_fleet_send(world, (int)w[1], (int)w[2], (int)w[0]);
@@ -152,7 +156,7 @@ static void _vantor_server_handle_redirect(World *world, const NetMsg &msg) {
   int user = vantor_server_user_find(world, msg.peer);
   const char *fault = !user ? "user" : _vantor_server_ends_fault(world, user, w[0], true, w[1], w[2]);
   if (fault) {
-    LOG_PRINTF("_vantor_server_handle_redirect: invalid %s", fault);
+    if (_vantor_server_may_log(msg)) LOG_PRINTF("_vantor_server_handle_redirect: invalid %s", fault);
     return;
   }
   vantor_fleet_redirect(world, (int)w[0], (int)w[1]);
@@ -215,7 +219,8 @@ void _vantor_server_dispatch(Net *server, World *world, const NetMsg &msg, uint3
 }
 
 void vantor_server_handle(Net *server, World *world, const NetMsg &msg) {
-  LOG_PRINTF("<%s> [%s] %s", log_escape(msg.info, 16).c_str(), log_escape(msg.type, 16).c_str(),
-             log_escape(msg.data, HANDLE_LOG_DATA_MAX).c_str());
+  if (_vantor_server_may_log(msg))
+    LOG_PRINTF("<%s> [%s] %s", log_escape(msg.info, 16).c_str(), log_escape(msg.type, 16).c_str(),
+               log_escape(msg.data, HANDLE_LOG_DATA_MAX).c_str());
   _vantor_server_dispatch(server, world, msg, SDL_GetTicks());
 }

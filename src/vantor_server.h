@@ -36,10 +36,11 @@ void vantor_server_sync_all(Net *server, World *world);
 // Sends every synced dirty item, in index order, to every client.
 void vantor_server_sync_new(Net *server, World *world);
 
-// Handles one message from a client: logs it (at most 256 bytes of its data, control bytes escaped),
-// carries out a valid "send" or "redirect" (a bad one is logged with the failing check and dropped)
-// and answers "join" and "rejoin" with a reset and a baseline of every synced item; "refresh" gets
-// one too, unless that peer had one less than a second ago. Other types are left to the mod.
+// Handles one message from a client: logs it (at most 256 bytes of its data, escaped; a few lines a
+// second per client, see net_log), carries out a valid "send" or "redirect" (a bad one is logged
+// with the failing check and dropped) and answers "join" and "rejoin" with a reset and a baseline of
+// every synced item; "refresh" gets one too, unless that peer had one less than a second ago. Other
+// types are left to the mod.
 void vantor_server_handle(Net *server, World *world, const NetMsg &msg);
 // Module-internal, open to the tests: vantor_server_handle without its log line, at a given
 // millisecond clock reading.

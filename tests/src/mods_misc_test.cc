@@ -8,6 +8,7 @@
 
 #include "data_override.h"
 #include "game.h"
+#include "game_identity.h"
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "state.h"
@@ -204,7 +205,7 @@ TEST_F(ModsNet, joining_tells_the_mod_the_id_and_name_the_game_goes_by) {
   snprintf(g->settings.server_name, sizeof g->settings.server_name, "Webby");
   g->settings.logged_in = 1;  // a login made while the mod runs
   join();
-  EXPECT_EQ(param("uid"), "web-7");
+  EXPECT_EQ(param("uid"), net_public_id(game_net_id())) << "the id proves who the game is: it is never a web id";
   EXPECT_EQ(param("name"), "Webby");
-  EXPECT_EQ(server.count_named("web-7"), 1);
+  EXPECT_EQ(server.count_named(net_public_id(game_net_id())), 1);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net_log.h"
 #include "vantor_fleet.h"
 #include "vantor_sync_test_util.h"
 
@@ -17,7 +18,9 @@ struct VantorServer : testing::Test {
   SyncWorld s;
   Net server;  // a bare endpoint: what the server sends stays in its queue
 
+  // The log line of one order, on a fresh log budget: these tests send more than a client may log.
   std::string order(const char *peer, const char *type, const std::string &data) {
+    _net_log_reset();
     testing::internal::CaptureStdout();
     vantor_server_handle(&server, s.world, {peer, "Alice", type, data, 0});
     return testing::internal::GetCapturedStdout();
