@@ -279,10 +279,10 @@ std::string NetServer::unique_name(const NetPeer *entry) {
 }
 
 // Whether the well-formed character of `length` bytes at text[i] may stand in a shown name: no
-// control character (C0, DEL or C1) and nothing markup would read as more than text.
+// control character (C0, DEL or C1), no '&' that markup would read as an entity and no stray '>'.
 static bool _net_name_char_ok(const std::string &text, size_t i, size_t length) {
   const unsigned char c = (unsigned char)text[i];
-  if (length == 1) return c >= 0x20 && c != 0x7f && c != '<' && c != '>' && c != '&';
+  if (length == 1) return c >= 0x20 && c != 0x7f && c != '&' && c != '>';
   return !(length == 2 && c == 0xC2 && (unsigned char)text[i + 1] < 0xA0);
 }
 
@@ -290,6 +290,11 @@ std::string net_name_clean(const std::string &title) {
   std::string out;
   bool space = false;  // a space is owed before the next character
   for (size_t i = 0; i < title.size();) {
+    if (title[i] == '<') {  // a tag goes whole, up to its '>' or the end
+      const size_t close = title.find('>', i);
+      i = close == std::string::npos ? title.size() : close + 1;
+      continue;
+    }
     const size_t length = utf8_char_length(&title[i], title.size() - i);
     if (!length || !_net_name_char_ok(title, i, length)) {
       i += length ? length : 1;
@@ -312,8 +317,9 @@ std::string net_name_numbered(const std::string &name, int k) {
   const std::string suffix = " " + std::to_string(k);
   std::string front = name;
   while (!front.empty() && front.size() + suffix.size() > NET_NAME_MAX) {
-    front.pop_back();
-    while (!front.empty() && ((unsigned char)front.back() & 0xC0) == 0x80) front.pop_back();  // a whole character
+    size_t last = front.size() - 1;  // the start of the last character
+    while (last > 0 && ((unsigned char)front[last] & 0xC0) == 0x80) last--;
+    front.resize(last);
   }
   while (!front.empty() && front.back() == ' ') front.pop_back();
   return front + suffix;

@@ -1,13 +1,17 @@
 // The server endpoint with real clients and bare ENet peers on the loopback: the version gate,
-// registration, join/rejoin/leave, anonymous senders and addressing.
+// registration, join/rejoin/leave, anonymous senders, addressing, shown names and the log budget.
 #include "net_server.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "net_client.h"
+#include "net_log.h"
 #include "net_test_util.h"
+#include "vantor_server.h"
+#include "vantor_world.h"
 
 namespace {
 
@@ -215,4 +219,48 @@ TEST_F(NetServerTest, a_joined_player_cannot_rename_itself_to_an_address_and_van
   alice.close();
   ASSERT_TRUE(net_pump({&server}, [&] { return net_has(server, "leave"); }));
   EXPECT_EQ(pub("u1"), server.incoming[0].peer) << "its leave still names the player";
+}
+
+TEST_F(NetServerTest, shown_names_are_plain_text_short_and_unique_among_the_joined) {
+  NetClient a, b, c, d;
+  join(&a, "u1", "Alice");
+  join(&b, "u2", "Alice");  // another player of the same name
+  join(&c, "u3", "<b>Bo</b>b\x01\xff");
+  join(&d, "u4", "  <i></i> ");
+  EXPECT_EQ("Alice", server.peer_info(pub("u1")));
+  EXPECT_EQ("Alice 2", server.peer_info(pub("u2")));
+  EXPECT_EQ("Bob", server.peer_info(pub("u3")));
+  EXPECT_EQ("Player", server.peer_info(pub("u4")));
+  // Longer texts are cut at a character's start, numbered ones too.
+  EXPECT_EQ("\xc3\xa9t\xc3\xa9 \xc3\xa0 la mer", net_name_clean("\xc3\xa9t\xc3\xa9   \xc3\xa0 la mer & la plage"));
+  EXPECT_EQ("Fifteen byte 12", net_name_numbered("Fifteen bytes!!", 12));
+  EXPECT_EQ("\xc3\xa9t\xc3\xa9 \xc3\xa0 la m 7", net_name_numbered("\xc3\xa9t\xc3\xa9 \xc3\xa0 la m\xc3\xa8r", 7));
+}
+
+TEST_F(NetServerTest, a_client_causes_a_few_log_lines_a_second_and_its_bytes_reach_the_log_escaped) {
+  std::unique_ptr<World> world(new World());
+  vantor_world_reset(world.get());
+  RawHost raw(false);
+  ENetPeer *peer = connect(&raw);
+  testing::internal::CaptureStdout();
+  net_enet_send(peer, net_bytes("u9", "Eve", "message", "caf\xc3\xa9 \xff\xfe"), 1);
+  NetMsg msg;
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return net_has(server, "message"); }));
+  while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
+  for (int i = 0; i < 2000; i++) net_enet_send(peer, net_bytes("u9", "Eve", "ping"), 1);
+  for (int i = 0; i < 500; i++) net_enet_send(peer, net_bytes("u9", "Eve", "join"), 1);
+  // The game's pump, until everything has arrived and an interval has passed since.
+  uint32_t arrived = 0;
+  const bool done = net_pump({&server, &raw}, [&] {
+    while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
+    if (!arrived && enet_list_empty(&peer->sentReliableCommands) && enet_list_empty(&peer->outgoingCommands))
+      arrived = enet_time_get();
+    return arrived && enet_time_get() - arrived > NET_LOG_INTERVAL_MS;
+  }, 10000);
+  const std::string log = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(done);
+  EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 30) << log.substr(0, 2000);
+  EXPECT_NE(log.find("<Eve> [message] caf\xc3\xa9 \\xff\\xfe"), std::string::npos) << log.substr(0, 2000);
+  EXPECT_NE(log.find(pub("u9") + ": "), std::string::npos);
+  EXPECT_NE(log.find("more log lines in 1000 ms left out"), std::string::npos);
 }
