@@ -81,9 +81,9 @@ struct QuietConsole {
   }
 };
 
-// One client: its network id and the connection.
+// One client: the id its seat carries (the public one of its network id) and the connection.
 struct BenchClient {
-  std::string id;
+  std::string uid;
   std::unique_ptr<NetClient> net;
 };
 
@@ -94,6 +94,7 @@ struct BenchServer {
   std::vector<char *> argv;
 
   explicit BenchServer(int port) {
+    srand(1);  // the same field of planets and the same computer players' choices each run
     game.reset(new Game());
     ::game = game.get();
     game->headless = 1;
@@ -116,11 +117,11 @@ struct BenchServer {
   NetServer *net() { return static_cast<NetServer *>(game->server); }
 };
 
-// The user item that seats the client: the one whose uid is what the server shows of the client's id.
-int bench_seat(const World &world, const std::string &id) {
+// The user item that seats the client.
+int bench_seat(const World &world, const std::string &uid) {
   for (int n = 1; n < VANTOR_ITEMS; n++) {
     const Item &item = world.items[n];
-    if (item.in_use && item.has_user && strncmp(item.user_uid, id.c_str(), sizeof item.user_uid) == 0) return n;
+    if (item.in_use && item.has_user && strncmp(item.user_uid, uid.c_str(), sizeof item.user_uid) == 0) return n;
   }
   return 0;
 }
@@ -130,7 +131,7 @@ int bench_seat(const World &world, const std::string &id) {
 // that has 12 ships or more, to the planet of another side that is cheapest to take (its ships and
 // 0.08 per unit of distance).
 void bench_order(BenchClient &c, const World &world) {
-  const int user = bench_seat(world, c.id);
+  const int user = bench_seat(world, c.uid);
   if (!user) return;
   int from = 0, to = 0;
   for (int n = 1; n < VANTOR_ITEMS; n++) {
@@ -177,7 +178,7 @@ void BM_dedicated_server(benchmark::State &state) {
   for (size_t i = 0; i < count; i++) {
     char id[32];
     snprintf(id, sizeof id, "a:%013zx", (size_t)0x5eed000 + i);
-    clients[i].id = id;
+    clients[i].uid = net_public_id(id);
     clients[i].net.reset(new NetClient());
     clients[i].net->setup("127.0.0.1", server.net()->port, id, "Player " + std::to_string(i + 1), "velum");
     clients[i].net->open();

@@ -185,6 +185,10 @@ end
 local function server_match_loop(dt)
   match_bots_order(match, dt)
   if match.over then return end
+  -- Counting the survivors asks the engine about every seat: twice a second is soon enough.
+  match.check = match.check - dt
+  if match.check > 0 then return end
+  match.check = MATCH_CHECK_INTERVAL
   local winner = server_winner()
   if not winner then return end
   match.over = true
