@@ -11,8 +11,6 @@ local CLIENT_HOST = "localhost"
 local CLIENT_PORT = 23099
 -- A headless client's own play: seconds between two orders, as the computer players.
 local CLIENT_BOT_INTERVAL = 1.5
--- The longest name a server shows (bytes).
-local CLIENT_NAME_MAX = 15
 
 local headless = false
 local address = {host = CLIENT_HOST, port = CLIENT_PORT}
@@ -37,8 +35,8 @@ end
 local function client_join_page(problem)
   local html = "<table><tr><td><h1>Join an online match</h1>"
   if problem then html = html .. "<tr><td><p>" .. util_markup_escape(problem) .. "</p>" end
-  html = html .. "<tr><td><p>Your name</p><tr><td><input type='text' name='name' maxlen=" .. CLIENT_NAME_MAX
-    .. " value='" .. util_markup_escape(w2_param_get("name") or "") .. "' />"
+  html = html .. "<tr><td><p>Your name</p><tr><td><input type='text' name='name' value='"
+    .. util_markup_escape(w2_param_get("name") or "") .. "' />"
   html = html .. "<tr><td><p>Server address</p><tr><td><input type='text' name='host' value='"
     .. util_markup_escape(address.host) .. "' />"
   html = html .. "<tr><td><p>Port</p><tr><td><input type='text' name='port' value='" .. address.port .. "' />"

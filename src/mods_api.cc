@@ -56,7 +56,7 @@ void ModsAPI::log_entry(const std::string &text) {
     start = end + 1;
     if (piece.find_first_not_of(' ') == std::string::npos) continue;  // empty or only spaces
     console_lines.insert(console_lines.begin(), piece);
-    LOG_PRINTF("ModsAPI: %s\n", piece.c_str());
+    LOG_PRINTF("ModsAPI: %s\n", log_escape(piece, piece.size()).c_str());  // a mod may echo what peers sent
     if (console_lines.size() > CONSOLE_LINES_MAX) console_lines.resize(CONSOLE_LINES_MAX);
   }
 }
