@@ -3,10 +3,10 @@
 // 127.0.0.1 that play their seats. Reported per run: the server's CPU time per tick and its share
 // of one core, and the bytes per second each client costs on the wire with the UDP and IP headers,
 // each next to its target.
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/socket.h>
-#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <cmath>

@@ -36,8 +36,8 @@
 static NetServer *server;
 static const char *const IDS[] = {"", "u1", "u2", "*", "*poke", "p:0123456789abc", "u1 "};
 static const char *const TITLES[] = {"", "Alice", "Alice", "<b>Bob</b>", "\x01\xff", "Alice 2", "Player"};
-static const char *const TYPES[] = {"ping", "send", "redirect", "refresh", "join", "rejoin", "leave", "disconnect",
-                                    "message"};
+static const char *const TYPES[] = {"ping",   "send",  "redirect",   "refresh", "join",
+                                    "rejoin", "leave", "disconnect", "message"};
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   if (!freopen("/dev/null", "w", stdout)) abort();  // every message is logged; the fuzzer reports on stderr

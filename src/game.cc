@@ -36,7 +36,7 @@ static const char *VERSION = "brevane2.4-Desktop-Win32-Steamworks";
 Game *game;                  // the pointer most code reads, set by Game::init
 static Game *game_instance;  // the owner, set by game_create
 static volatile sig_atomic_t game_signalled;
-static int game_status;      // the exit status main returns
+static int game_status;  // the exit status main returns
 
 // A dedicated server is stopped with SIGINT or SIGTERM: finish the frame and shut down cleanly. A
 // mod inside a long call is told too, or the frame would not end.

@@ -246,8 +246,8 @@ void NetServer::queue(NetPeer *entry, const std::string &type, const std::string
   const size_t cost = NET_QUEUED_OVERHEAD + type.size() + payload.size();
   if (entry->queued + cost > NET_PEER_QUEUED_MAX) {
     if (net_log_allow(entry->name, now))
-      LOG_PRINTF("dropped a \"%s\" message from %s: it has %zu bytes of messages waiting",
-                 log_escape(type, 16).c_str(), log_escape(entry->name, 32).c_str(), entry->queued);
+      LOG_PRINTF("dropped a \"%s\" message from %s: it has %zu bytes of messages waiting", log_escape(type, 16).c_str(),
+                 log_escape(entry->name, 32).c_str(), entry->queued);
     return;
   }
   entry->queued += cost;

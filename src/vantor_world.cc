@@ -5,7 +5,6 @@
 #include <cstring>
 #include <ctime>
 
-
 const Item &vantor_item_get(const World *world, int64_t n) { return world->items[n >= 0 && n < VANTOR_ITEMS ? n : 0]; }
 
 Item *vantor_item_live(World *world, int64_t n) {
@@ -45,8 +44,10 @@ void vantor_item_mark_dirty(World *world, Item *item) {
   if (item->dirty) return;  // listed already
   item->dirty = 1;
   if (world != dirty_marks.world || dirty_marks.lost) return;
-  if (dirty_marks.slots.size() >= VANTOR_ITEMS) dirty_marks.lost = true;
-  else dirty_marks.slots.push_back((uint16_t)item->n);
+  if (dirty_marks.slots.size() >= VANTOR_ITEMS)
+    dirty_marks.lost = true;
+  else
+    dirty_marks.slots.push_back((uint16_t)item->n);
 }
 
 bool vantor_dirty_take(const World *world, std::vector<uint16_t> *out) {

@@ -98,8 +98,10 @@ std::pair<uint32_t, uint32_t> seat_planets(const std::map<uint32_t, Item> &items
   for (const auto &entry : items) {
     const Item &p = entry.second;
     if (!p.in_use || !p.has_planet || !user) continue;
-    if ((uint32_t)p.owner_n == user) own = entry.first;
-    else other = entry.first;
+    if ((uint32_t)p.owner_n == user)
+      own = entry.first;
+    else
+      other = entry.first;
   }
   return {own, other};
 }
@@ -204,7 +206,8 @@ TEST_F(OpenServer, a_flood_of_large_messages_costs_the_server_little_memory_and_
   ASSERT_TRUE(server_says(flood, "<Flood> [ping]"));
   const long before = peak_kb(server.pid);
   // A message of nearly a megabyte of one byte codes to 16 kB, which ENet's range coder shrinks again.
-  const std::string large = net_bytes(id, "Flood", "message", std::string(NET_PACKET_MAX - sizeof(NetPacketHeader), 'z'));
+  const std::string large =
+      net_bytes(id, "Flood", "message", std::string(NET_PACKET_MAX - sizeof(NetPacketHeader), 'z'));
   ASSERT_FALSE(large.empty());
   for (int i = 0; i < 300; i++) net_enet_send(peer, large, 1);
   ASSERT_TRUE(pump(flood, [&] { return delivered(peer); }));
@@ -212,7 +215,8 @@ TEST_F(OpenServer, a_flood_of_large_messages_costs_the_server_little_memory_and_
   EXPECT_LT(peak_kb(server.pid) - before, 48 * 1024) << "kB the server grew by";
   const std::string log = file_text(server.output);
   size_t lines = 0;
-  for (size_t at = log.find("dropped a packet"); at != std::string::npos; at = log.find("dropped a packet", at + 1)) lines++;
+  for (size_t at = log.find("dropped a packet"); at != std::string::npos; at = log.find("dropped a packet", at + 1))
+    lines++;
   EXPECT_LE(lines, 10u);
 }
 
@@ -245,7 +249,10 @@ TEST_F(OpenServer, refusals_are_logged_with_the_address_and_a_refused_headless_c
   EXPECT_TRUE(has_line(file_text(twin.output), "Another game with your id is connected.")) << file_text(twin.output);
   std::smatch m;
   const std::string log = file_text(server.output);
-  EXPECT_TRUE(std::regex_search(log, m, std::regex(R"(refused a second connection as \S+ from 127\.0\.0\.1:\d+: that id is in use from 127\.0\.0\.1:\d+)")))
+  EXPECT_TRUE(std::regex_search(
+      log, m,
+      std::regex(
+          R"(refused a second connection as \S+ from 127\.0\.0\.1:\d+: that id is in use from 127\.0\.0\.1:\d+)")))
       << log;
   end(alice);
 }

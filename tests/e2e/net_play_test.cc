@@ -45,7 +45,8 @@ TEST(NetPlay, headless_clients_join_a_dedicated_server_play_their_seats_chat_and
   EXPECT_NE(alice_uid, m[2]) << "two user folders, two ids";
   const std::string alice_id = file_text(alice.appdata + "/Vantor Brevane/network-id.txt");
   EXPECT_EQ(alice_id.size(), 16u);
-  EXPECT_EQ(file_text(server.output).find(alice_id.substr(2, 13)), std::string::npos) << "the id she proves herself with stays hers";
+  EXPECT_EQ(file_text(server.output).find(alice_id.substr(2, 13)), std::string::npos)
+      << "the id she proves herself with stays hers";
 
   // Chat both ways: each client's line reaches every client, its sender's included, and the
   // server's own lines reach the clients.

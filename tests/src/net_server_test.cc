@@ -251,12 +251,15 @@ TEST_F(NetServerTest, a_client_causes_a_few_log_lines_a_second_and_its_bytes_rea
   for (int i = 0; i < 500; i++) net_enet_send(peer, net_bytes("u9", "Eve", "join"), 1);
   // The game's pump, until everything has arrived and an interval has passed since.
   uint32_t arrived = 0;
-  const bool done = net_pump({&server, &raw}, [&] {
-    while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
-    if (!arrived && enet_list_empty(&peer->sentReliableCommands) && enet_list_empty(&peer->outgoingCommands))
-      arrived = enet_time_get();
-    return arrived && enet_time_get() - arrived > NET_LOG_INTERVAL_MS;
-  }, 10000);
+  const bool done = net_pump(
+      {&server, &raw},
+      [&] {
+        while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
+        if (!arrived && enet_list_empty(&peer->sentReliableCommands) && enet_list_empty(&peer->outgoingCommands))
+          arrived = enet_time_get();
+        return arrived && enet_time_get() - arrived > NET_LOG_INTERVAL_MS;
+      },
+      10000);
   const std::string log = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(done);
   EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 30) << log.substr(0, 2000);

@@ -26,7 +26,8 @@ struct NetMatch : testing::Test {
       g->settings.logged_in = 1;
     }
     // Alice's user item carries what the server shows of the guest's id.
-    vantor_text_copy(s[s.alice].user_uid, sizeof s[s.alice].user_uid, net_public_id(game_user_uid(guest.get())).c_str());
+    vantor_text_copy(s[s.alice].user_uid, sizeof s[s.alice].user_uid,
+                     net_public_id(game_user_uid(guest.get())).c_str());
     vantor_text_copy(s[s.bob].user_uid, sizeof s[s.bob].user_uid, net_public_id("u2").c_str());
     ASSERT_TRUE(game_net_host(host.get(), 0));
     ASSERT_TRUE(game_net_join(guest.get(), "127.0.0.1", host->server->port));
