@@ -65,4 +65,8 @@ end
 --   w2_fleet_redirect ask the server instead of changing the world here: w2_fleet_send returns 0,
 --   and the fleet arrives with the server's next sync.
 -- * The "uid" and "name" params are the id and name this game goes by on the network; they follow
---   a login made while the mod runs when the mod next joins a server.
+--   a login made while the mod runs when the mod next joins a server. "uid" is the id servers show
+--   (the one the game proves itself with never leaves it), the same on every server. A mod that sets
+--   "name" gives the player that name: it is kept in the settings and joined with.
+-- * A server shows each player's name cleaned (no markup, no control characters, at most 15 bytes)
+--   and numbered when another joined player has it ("Alice 2"); events carry that name.

@@ -30,11 +30,13 @@ local function client_page(title, lines, buttons)
   w2_param_set("html", util_page(title, lines, buttons))
 end
 
--- The address form. The join page shows no match, so it is a plain menu screen; the lobby with its
--- chat panel follows once there is a connection to talk over.
+-- The form of the player's name and the server's address. The join page shows no match, so it is a
+-- plain menu screen; the lobby with its chat panel follows once there is a connection to talk over.
 local function client_join_page(problem)
   local html = "<table><tr><td><h1>Join an online match</h1>"
   if problem then html = html .. "<tr><td><p>" .. util_markup_escape(problem) .. "</p>" end
+  html = html .. "<tr><td><p>Your name</p><tr><td><input type='text' name='name' value='"
+    .. util_markup_escape(w2_param_get("name") or "") .. "' />"
   html = html .. "<tr><td><p>Server address</p><tr><td><input type='text' name='host' value='"
     .. util_markup_escape(address.host) .. "' />"
   html = html .. "<tr><td><p>Port</p><tr><td><input type='text' name='port' value='" .. address.port .. "' />"
@@ -79,13 +81,15 @@ local function client_address()
   }
 end
 
--- The form's address; nil and a message when it cannot be used.
-local function client_form_address()
+-- The form's name and address; nil and a message when they cannot be used.
+local function client_form()
+  local name = util_trim(tostring(w2_gui_get("name") or ""))
   local host = util_trim(tostring(w2_gui_get("host") or ""))
   local port = tonumber(util_trim(tostring(w2_gui_get("port") or "")))
+  if name == "" then return nil, "Type your name." end
   if host == "" then return nil, "Type the server's address." end
   if not port or port < 1 or port > 65535 or port % 1 ~= 0 then return nil, "The port is a number from 1 to 65535." end
-  return {host = host, port = port}
+  return {host = host, port = port}, name
 end
 
 local function client_connect()
@@ -99,12 +103,13 @@ local function client_connect()
 end
 
 local function client_connect_form()
-  local form, problem = client_form_address()
+  local form, name = client_form()
   if not form then
-    client_join_page(problem)
+    client_join_page(name)
     return
   end
   address = form
+  w2_param_set("name", name)  -- the engine keeps it as the player's name
   w2_param_set("data", json_encode(address))
   client_connect()
 end

@@ -114,23 +114,25 @@ local function server_lobby()
   server_lobby_page()
 end
 
-local function server_player_index(uid, name)
+local function server_player_index(uid)
   for k, p in ipairs(players) do
-    if p.uid == uid and p.name == name then return k end
+    if p.uid == uid then return k end
   end
   return nil
 end
 
--- A player joined: the first join that carries this game's own identity is the hosting player.
+-- A player joined: the first join that carries this game's own identity is the hosting player. A
+-- player who comes back on a new connection (a crashed game started again) keeps their place.
 local function server_join(e)
-  if server_player_index(e.uid, e.name) then return end
-  local name = e.name ~= "" and e.name or ("Player " .. (#players + 1))
-  local is_host = not headless and e.uid == (w2_param_get("uid") or "") and not host_seen
-  if is_host then host_seen = true end
-  players[#players + 1] = {uid = e.uid, name = name, host = is_host}
-  server_chat_keywords()
-  server_chat(SERVER_CHAT_COLOR, name .. " joined.")
-  if headless and not clock and not match then clock = SERVER_WAIT end
+  if not server_player_index(e.uid) then
+    local name = e.name ~= "" and e.name or ("Player " .. (#players + 1))
+    local is_host = not headless and e.uid == (w2_param_get("uid") or "") and not host_seen
+    if is_host then host_seen = true end
+    players[#players + 1] = {uid = e.uid, name = name, host = is_host}
+    server_chat_keywords()
+    server_chat(SERVER_CHAT_COLOR, name .. " joined.")
+    if headless and not clock and not match then clock = SERVER_WAIT end
+  end
   if not match then
     server_lobby_page()
     return
@@ -140,7 +142,7 @@ local function server_join(e)
 end
 
 local function server_leave(e)
-  local k = server_player_index(e.uid, e.name)
+  local k = server_player_index(e.uid)
   if not k then return end
   server_chat(SERVER_CHAT_COLOR, players[k].name .. " left.")
   table.remove(players, k)
@@ -190,6 +192,10 @@ end
 local function server_match_loop(dt)
   match_bots_order(match, dt)
   if match.over then return end
+  -- Counting the survivors asks the engine about every seat: twice a second is soon enough.
+  match.check = match.check - dt
+  if match.check > 0 then return end
+  match.check = MATCH_CHECK_INTERVAL
   local winner = server_winner()
   if not winner then return end
   match.over = true

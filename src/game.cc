@@ -40,6 +40,7 @@ static const char *VERSION = "brevane2.4-Desktop-Win32-Steamworks";
 Game *game;                  // the pointer most code reads, set by Game::init
 static Game *game_instance;  // the owner, set by game_create
 static volatile sig_atomic_t game_signalled;
+static int game_status;  // the exit status main returns
 
 // SIGINT, SIGTERM and SIGHUP (a closed terminal, a logout) end the game as a quit does: finish the
 // frame and shut down cleanly, settings saved. A mod inside a long call is told too, or the frame
@@ -369,6 +370,16 @@ void game_pump_events() {
 void game_event(Event e) {
   if (game_instance) game_instance->event(e);
 }
+
+void game_quit_failed(Game *game, const std::string &reason) {
+  const std::string text = log_escape(reason, 256);
+  fprintf(stderr, "%s\n", text.c_str());
+  LOG_PRINTF("ending: %s", text.c_str());
+  game->quit = 1;
+  game_status = 1;
+}
+
+int game_exit_status() { return game_status; }
 
 void game_destroy() {
   if (!game_instance) return;

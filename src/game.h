@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "game_settings.h"
 #include "kez_driver-sdl2.h"
@@ -84,3 +85,8 @@ struct FramePacer {
 uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms);
 // Deinitialises and deletes the Game, if there is one.
 void game_destroy();
+// Ends the game after this frame as a failure: the reason goes to the standard error and the log, and
+// game_exit_status becomes 1.
+void game_quit_failed(Game *game, const std::string &reason);
+// The process's exit status: 0, or 1 after game_quit_failed.
+int game_exit_status();

@@ -62,16 +62,20 @@ std::string game_net_id() {
   return id;
 }
 
-std::string game_user_uid(const Game *game) {
-  const GameSettings &s = game->settings;
-  std::string uid = s.logged_in ? game_settings_text(s.server_uid, sizeof s.server_uid) : "";
-  if (uid.empty()) uid = game_net_id();
-  return uid.substr(0, GAME_UID_MAX);
-}
+std::string game_user_uid(const Game *) { return game_net_id(); }
 
 std::string game_user_name(const Game *game) {
   const GameSettings &s = game->settings;
   std::string name = s.logged_in ? game_settings_text(s.server_name, sizeof s.server_name) : "";
   if (name.empty()) name = game_settings_text(s.display_name, sizeof s.display_name);
   return name.empty() ? "Anonymous" : name;
+}
+
+void game_user_name_set(Game *game, const std::string &name) {
+  if (name.empty() || name == game_user_name(game)) return;
+  GameSettings &s = game->settings;
+  game_settings_copy_text(s.user_name, sizeof s.user_name, name.c_str());
+  s.logged_in = 0;
+  game_identity_update(game);
+  game_settings_save(&s);
 }

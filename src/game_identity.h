@@ -13,12 +13,16 @@ constexpr size_t GAME_UID_MAX = 15;
 // in the user folder, so it lasts across runs and two user folders never share one. Made again,
 // for this run only, when the folder cannot be written.
 std::string game_net_id();
-// The sender id: the web service's user id while logged in, else game_net_id; at most
-// GAME_UID_MAX bytes.
+// The sender id, which proves who this game is to a server: game_net_id, also while signed in to the
+// web service, whose ids others may know. Servers and mods show net_public_id of it instead.
 std::string game_user_uid(const Game *game);
 // The display name: the web service's name while logged in, else the identity's display name
 // ("-name", the settings' name, or "Anonymous").
 std::string game_user_name(const Game *game);
+// Makes name the player's name when it differs from the one the game goes by: it becomes the settings'
+// name (saved), and, as typing a new name on the account page does, ends a web sign-in. An empty
+// name changes nothing.
+void game_user_name_set(Game *game, const std::string &name);
 
 // Module-internal, open to the tests: whether a stored id is one this module could have made.
 bool _game_net_id_valid(const std::string &id);

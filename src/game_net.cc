@@ -47,7 +47,7 @@ bool game_net_join(Game *game, const std::string &host, int port) {
   client->setup(host.empty() ? "localhost" : host, (uint16_t)port, game_user_uid(game), game_user_name(game),
                 NET_TOKEN);
   if (game->mods) {  // a login since the mod started changes who this game is on the network
-    game->mods->param_store("uid", var(client->name));
+    game->mods->param_store("uid", var(net_public_id(client->name)));
     game->mods->param_store("name", var(client->title));
   }
   client->open();
@@ -107,6 +107,8 @@ void game_net_client_loop(Game *game) {
     // One-letter types are the match sync, which mods never see; a hosting game reports through its server.
     if (!game->server && game->mods_base && msg.type.size() > 1)
       mods_event(game, game_net_dict(msg.peer, msg.info, "net:" + msg.type, msg.data));
+    // A headless client has nobody to show why the server let it go: it ends, and says so.
+    if (game->headless && (msg.type == "refused" || msg.type == "error")) game_quit_failed(game, msg.data);
   }
 }
 

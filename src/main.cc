@@ -9,5 +9,5 @@ int main(int argc, char **argv) {
     if (game) game->paint();
   }
   game_destroy();
-  return 0;
+  return game_exit_status();
 }

@@ -14,6 +14,7 @@
 
 #include "game.h"
 #include "game_audio.h"
+#include "game_identity.h"
 #include "game_net.h"
 #include "game_web.h"
 #include "kez_audio.h"
@@ -56,7 +57,7 @@ void ModsAPI::log_entry(const std::string &text) {
     start = end + 1;
     if (piece.find_first_not_of(' ') == std::string::npos) continue;  // empty or only spaces
     console_lines.insert(console_lines.begin(), piece);
-    LOG_PRINTF("ModsAPI: %s\n", piece.c_str());
+    LOG_PRINTF("ModsAPI: %s\n", log_escape(piece, piece.size()).c_str());  // a mod may echo what peers sent
     if (console_lines.size() > CONSOLE_LINES_MAX) console_lines.resize(CONSOLE_LINES_MAX);
   }
 }
@@ -87,6 +88,7 @@ void ModsAPI::param_set(const std::string &key, const var &value) {
   if (key == "bkgr_src") _mods_world_text(world->background, sizeof world->background, value.str());
   if (key == "data" && !files.empty()) mods_bin_save(files[0].file, value.str());
   if (key == "status") _mods_world_text(world->status, sizeof world->status, value.str());
+  if (key == "name" && changed) game_user_name_set(game, value.str());  // the name the player gave
   if (!changed || game->headless) return;
   if (key == "html") gui_build(false);
   if (key == "tabs") gui_build(true);

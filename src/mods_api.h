@@ -77,7 +77,8 @@ class ModsAPI {
   // A copy of the pending error text; the flag is not changed.
   std::string error_get() const;
   // The one log and console entry: tabs become four spaces, carriage returns line feeds, and every
-  // line holding more than spaces goes to the front of the console and to the log.
+  // line holding more than spaces goes to the front of the console and to the log (there with control
+  // bytes and bytes that are no UTF-8 escaped).
   void log_entry(const std::string &text);
   // log_entry of the formatted text.
   void logf(const char *format, ...) __attribute__((format(printf, 2, 3)));

@@ -14,6 +14,7 @@
 #include "kez_log.h"
 #include "mods_api.h"
 #include "mods_lua.h"
+#include "net.h"
 #include "vantor_world.h"
 
 static const char *const VINFO = "brevane2.4-Desktop-Win32-Steamworks";
@@ -66,7 +67,7 @@ static void _mods_engine_params(Game *game, ModsAPI *api) {
   api->param_set("speed", var(1));
   api->param_set("ticks", var(1));
   api->param_set("name", var(game_user_name(game)));
-  api->param_set("uid", var(game_user_uid(game)));
+  api->param_set("uid", var(net_public_id(game_user_uid(game))));
   api->param_set("player", var(0));
   if (game->headless) api->param_store("headless", var(1));
   if (game->port) api->param_store("port", var(game->port));

@@ -31,8 +31,12 @@ struct NetPeer {
   int active = 0;  // 1 once connected at the transport level
   int joined = 0;  // client: connected; server: sent its first message matching its registration
   ENetPeer *enet_peer = nullptr;
-  std::string name;  // server: the sender name registered from the peer's first message
-  std::string info;  // server: the registered title
+  std::string name;            // server: the public id of the sender id registered from the peer's first message
+  std::string info;            // server: the name shown for the peer, made from its title once it joins
+  std::string id;              // server: the registered sender id; it proves who the peer is and is never shown
+  std::string title;           // server: the registered title, which every later message must carry
+  uint32_t waiting_since = 0;  // server: when it began to wait for a joined peer of its id to prove dead
+  size_t queued = 0;           // server: what its messages waiting in the incoming queue cost
 };
 
 // An endpoint: setup, open, loop once per frame, close, delete. The game only queues outgoing messages
@@ -84,6 +88,12 @@ class NetENet : public Net {
   void close() override;
   std::string peer_info(const std::string &peer_name) override;
 };
+
+// The id the server shows for a sender id: "p:" and 13 hex digits of a digest of it, so that a shown
+// id (in the user records, the lobby, the chat and the mods' events) never lets anyone send as that
+// player. The digest is repeated many times, since a sender id holds only 52 random bits. Anonymous
+// names ('*' first) and the empty text are shown as they are.
+std::string net_public_id(const std::string &id);
 
 // Starts ENet the first time it is called in the process. Returns false when ENet cannot start.
 bool net_enet_init();

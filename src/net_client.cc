@@ -8,6 +8,10 @@
 #include "kez_log.h"
 #include "net_packet.h"
 
+// How long the server may leave a reliable message unanswered before the connection counts as lost.
+// ENet pings a quiet connection every 500 ms, so a live server answers well within it.
+static const uint32_t SERVER_TIMEOUT_MS = 8000;
+
 void NetClient::open() {
   if (opened) return;
   if (!net_enet_init() || !(enet_host = enet_host_create(nullptr, 1, 1, 0, 0)) ||
@@ -28,6 +32,7 @@ void NetClient::open() {
     push_event("", "disconnect", "");
     return;
   }
+  enet_peer_timeout(server, 0, 0, SERVER_TIMEOUT_MS);
   auto entry = std::make_unique<NetPeer>();
   entry->active = 1;
   entry->enet_peer = server;
@@ -39,11 +44,14 @@ void NetClient::loop() {
   if (!opened) return;
   bool disconnected = false;
   ENetEvent event;
-  while (enet_host_service(enet_host, &event, 0) > 0) {
+  for (;;) {
+    const uint32_t received = enet_host->totalReceivedPackets;
+    if (enet_host_service(enet_host, &event, 0) <= 0) break;
     switch (event.type) {
       case ENET_EVENT_TYPE_CONNECT: on_connect(); break;
       case ENET_EVENT_TYPE_DISCONNECT:
-        on_disconnect(event.data);
+        // A disconnect that came with no datagram is ENet giving up on a server that went silent.
+        on_disconnect(event.data, enet_host->totalReceivedPackets == received);
         disconnected = true;
         break;
       case ENET_EVENT_TYPE_RECEIVE: on_receive(event.packet); break;
@@ -63,10 +71,14 @@ void NetClient::on_connect() {
 }
 
 // Disconnect data 0 is an ordinary close and data NET_PROTOCOL_VERSION a refusal by a server of this
-// version; anything else is the version of a server that speaks another protocol.
-void NetClient::on_disconnect(uint32_t data) {
+// version; anything else is the version of a server that speaks another protocol. A server that
+// stopped answering sent nothing at all.
+void NetClient::on_disconnect(uint32_t data, bool silent) {
+  const bool was_connected = peers.front()->joined;
   peers.front()->joined = 0;
-  if (data != 0 && data != NET_PROTOCOL_VERSION) {
+  if (silent) {
+    push_event("", "error", was_connected ? "The server stopped answering." : "The server does not answer.");
+  } else if (data != 0 && data != NET_PROTOCOL_VERSION) {
     char text[64];
     snprintf(text, sizeof text, "incompatible server v%d (you have v%d)", (int)data, (int)NET_PROTOCOL_VERSION);
     push_event("", "error", text);

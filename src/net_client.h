@@ -8,7 +8,8 @@
 
 // Connects to the server at host:port. While open, the peer list holds exactly one entry: the server.
 // Received messages carry the empty peer (the server); the events it raises itself are "connect",
-// "error" (the server speaks another protocol version) and "disconnect".
+// "error" (the server speaks another protocol version, or stopped answering for 8 s, or never
+// answered) and "disconnect".
 class NetClient : public NetENet {
  public:
   // Starts connecting; messages queued before the connection is up wait for it. Ends the process when
@@ -19,7 +20,7 @@ class NetClient : public NetENet {
 
  private:
   void on_connect();
-  void on_disconnect(uint32_t data);
+  void on_disconnect(uint32_t data, bool silent);
   void on_receive(ENetPacket *packet);
   void send_queue();
 };

@@ -88,9 +88,9 @@ bool net_packet_write(const NetPacket &msg, std::string *out) {
   return true;
 }
 
-bool net_packet_read(const uint8_t *bytes, size_t size, NetPacket *out) {
+bool net_packet_read(const uint8_t *bytes, size_t size, NetPacket *out, size_t limit) {
   std::string plain;
-  if (!net_packet_rle_decode(bytes, size, NET_PACKET_MAX, &plain)) return false;
+  if (!net_packet_rle_decode(bytes, size, limit, &plain)) return false;
   if (plain.size() < sizeof(NetPacketHeader)) return false;
   NetPacketHeader header;
   memcpy(&header, plain.data(), sizeof header);

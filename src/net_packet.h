@@ -42,5 +42,5 @@ bool net_packet_rle_decode(const uint8_t *bytes, size_t m, size_t limit, std::st
 // (*out untouched) when the plain message would exceed NET_PACKET_MAX.
 bool net_packet_write(const NetPacket &msg, std::string *out);
 // Decodes a received packet into *out. Returns false when it decodes to less than a header or to more
-// than NET_PACKET_MAX bytes.
-bool net_packet_read(const uint8_t *bytes, size_t size, NetPacket *out);
+// than `limit` bytes (header included), never holding more than that in memory.
+bool net_packet_read(const uint8_t *bytes, size_t size, NetPacket *out, size_t limit = NET_PACKET_MAX);

@@ -1,4 +1,7 @@
 // Network server endpoint: the match server's side of the transport, with the join/rejoin/leave rules.
+//
+// What a client proves itself with, its sender id, is kept in its entry and never leaves the server:
+// everything else (messages, events, logs) names the peer by the public id made from it.
 #include "net_server.h"
 
 #include <cstdio>
@@ -6,37 +9,53 @@
 #include <memory>
 
 #include "kez_log.h"
+#include "kez_utf8.h"
+#include "net_log.h"
 #include "net_packet.h"
+
+// ENet's own bounds on what a peer may make it hold: one packet being put together, and every packet
+// received but not yet handed on. A client's largest message codes to a small part of either.
+static const size_t ENET_PACKET_MAX = 64 * 1024;
+static const size_t ENET_WAITING_MAX = 256 * 1024;
 
 void NetServer::open() {
   if (opened) return;
   ENetAddress address;
   address.host = ENET_HOST_ANY;
   address.port = port;
-  if (!net_enet_init() || !(enet_host = enet_host_create(&address, NET_PEERS_MAX, 1, 0, 0)) ||
+  // One slot more than the clients it serves, so that the one too many is told why it cannot stay.
+  if (!net_enet_init() || !(enet_host = enet_host_create(&address, NET_PEERS_MAX + 1, 1, 0, 0)) ||
       enet_host_compress_with_range_coder(enet_host) != 0) {
     LOG_PRINTF("An error occurred while trying to create an ENet server host. (1)\n");
     if (enet_host) enet_host_destroy(enet_host);
     enet_host = nullptr;
     return;
   }
+  enet_host->maximumPacketSize = ENET_PACKET_MAX;
+  enet_host->maximumWaitingData = ENET_WAITING_MAX;
   port = enet_host->address.port;
   opened = 1;
 }
 
 void NetServer::loop() {
   if (!opened) return;
+  queued_recount();
   ENetEvent event;
-  while (enet_host_service(enet_host, &event, 0) > 0) {
-    switch (event.type) {
-      case ENET_EVENT_TYPE_CONNECT: on_connect(event.peer, event.data); break;
-      case ENET_EVENT_TYPE_DISCONNECT: on_disconnect(event.peer); break;
-      case ENET_EVENT_TYPE_RECEIVE: on_receive(event.peer, event.packet); break;
-      case ENET_EVENT_TYPE_NONE: break;
-    }
-  }
+  while (enet_host_service(enet_host, &event, 0) > 0) handle_event(event, enet_time_get());
+  const uint32_t now = enet_time_get();
+  settle_waiting(now);
   send_queue();
   enet_host_flush(enet_host);
+  net_log_flush(now);
+}
+
+void NetServer::handle_event(const ENetEvent &event, uint32_t now) {
+  switch (event.type) {
+    case ENET_EVENT_TYPE_CONNECT: on_connect(event.peer, event.data); break;
+    case ENET_EVENT_TYPE_DISCONNECT: on_disconnect(event.peer); break;
+    case ENET_EVENT_TYPE_RECEIVE: on_receive(event.peer, event.packet, now); break;
+    case ENET_EVENT_TYPE_NONE: break;
+  }
 }
 
 int NetServer::count_named(const std::string &peer_name) {
@@ -45,17 +64,34 @@ int NetServer::count_named(const std::string &peer_name) {
   return count;
 }
 
-// Entries that registered a name but never joined (a squatter that never sends a matching title)
-// must not turn the real player's join into a rejoin, nor swallow their leave.
-int NetServer::count_joined(const std::string &peer_name) {
-  int count = 0;
-  for (auto &peer : peers) count += peer->joined && peer->name == peer_name;
-  return count;
+// The address and port of a peer, for the operator's log.
+static std::string _net_server_address(const ENetPeer *peer) {
+  char host[64] = "?";
+  enet_address_get_host_ip(&peer->address, host, sizeof host);
+  return std::string(host) + ":" + std::to_string(peer->address.port);
+}
+
+// Tells a peer why it is let go: a "refused" message ahead of the disconnect.
+static void _net_server_tell(ENetPeer *peer, const char *why) {
+  std::string bytes;
+  if (net_packet_write({"", "", "", "refused", why}, &bytes)) net_enet_send(peer, bytes, NET_RELIABLE);
+  enet_peer_disconnect_later(peer, NET_PROTOCOL_VERSION);
 }
 
 void NetServer::on_connect(ENetPeer *peer, uint32_t data) {
-  if (data != NET_PROTOCOL_VERSION) {
+  const uint32_t now = enet_time_get();
+  const std::string address = _net_server_address(peer);
+  if (data != NET_PROTOCOL_VERSION) {  // a game of another version cannot read a reason
+    if (net_log_allow(address, now))
+      LOG_PRINTF("refused a connection from %s: it speaks protocol v%u, this server v%u", address.c_str(),
+                 (unsigned)data, (unsigned)NET_PROTOCOL_VERSION);
     enet_peer_disconnect(peer, NET_PROTOCOL_VERSION);
+    return;
+  }
+  if (peers.size() >= NET_PEERS_MAX) {
+    if (net_log_allow(address, now))
+      LOG_PRINTF("refused a connection from %s: the server is full (%zu connections)", address.c_str(), peers.size());
+    _net_server_tell(peer, "The server is full.");
     return;
   }
   auto entry = std::make_unique<NetPeer>();
@@ -66,24 +102,38 @@ void NetServer::on_connect(ENetPeer *peer, uint32_t data) {
   enet_peer_throttle_configure(peer, 5000, 0, 0);
 }
 
-void NetServer::on_disconnect(ENetPeer *peer) {
-  NetPeer *entry = (NetPeer *)peer->data;
-  if (!entry) return;  // refused at connect
-  if (entry->joined && count_joined(entry->name) < 2) push_event(entry->name, "leave", "");
-  peer->data = nullptr;
+void NetServer::remove(NetPeer *entry) {
+  if (entry->enet_peer) entry->enet_peer->data = nullptr;
   for (auto it = peers.begin(); it != peers.end(); ++it) {
     if (it->get() == entry) {
       peers.erase(it);
-      break;
+      return;
     }
   }
 }
 
-// A refused peer (no entry) can still deliver packets while its disconnect is under way.
-void NetServer::on_receive(ENetPeer *peer, ENetPacket *packet) {
+void NetServer::on_disconnect(ENetPeer *peer) {
+  NetPeer *entry = (NetPeer *)peer->data;
+  if (!entry) return;  // refused at connect, or replaced by a new connection of its id
+  if (entry->joined) push_event(entry->name, "leave", "");
+  remove(entry);
+}
+
+// A refused peer (no entry) can still deliver packets while its disconnect is under way; a packet that
+// would decode past what a client may send is dropped while it is decoded.
+void NetServer::on_receive(ENetPeer *peer, ENetPacket *packet, uint32_t now) {
   NetPeer *entry = (NetPeer *)peer->data;
   NetPacket msg;
-  if (entry && net_packet_read(packet->data, packet->dataLength, &msg)) on_message(entry, msg);
+  if (entry && entry->active) {
+    if (net_packet_read(packet->data, packet->dataLength, &msg, sizeof(NetPacketHeader) + NET_CLIENT_PAYLOAD_MAX)) {
+      on_message(entry, msg, now);
+    } else {
+      const std::string who = entry->name.empty() ? _net_server_address(peer) : entry->name;
+      if (net_log_allow(who, now))
+        LOG_PRINTF("dropped a packet of %zu bytes from %s: no message, or one over %zu bytes", packet->dataLength,
+                   log_escape(who, 32).c_str(), NET_CLIENT_PAYLOAD_MAX);
+    }
+  }
   enet_packet_destroy(packet);
 }
 
@@ -101,50 +151,178 @@ static bool _net_server_own_type(const std::string &type) {
   return type == "join" || type == "rejoin" || type == "leave";
 }
 
-// Whether another live entry has already joined under that name.
-bool NetServer::name_taken(const NetPeer *entry, const std::string &peer_name) {
-  for (auto &peer : peers) {
-    if (peer.get() != entry && peer->active && peer->joined && peer->name == peer_name) return true;
+void NetServer::on_message(NetPeer *entry, const NetPacket &msg, uint32_t now) {
+  if (entry->id.empty() && !msg.name.empty()) {
+    entry->id = msg.name;
+    entry->title = msg.title;
+    entry->name = msg.name[0] == '*' ? anonymous_name(entry->enet_peer) : net_public_id(msg.name);
   }
-  return false;
-}
-
-// A second connection claiming a joined player's id is told why and let go; it may take the seat once
-// the first has left. It stays listed until its disconnect completes, so it must not count as a name.
-void NetServer::refuse(NetPeer *entry, const std::string &claimed) {
-  LOG_PRINTF("refused a second connection as \"%s\": that id is in use", log_escape(claimed, 16).c_str());
-  std::string bytes;
-  if (net_packet_write({"", "", "", "refused", "another game with your id is connected"}, &bytes))
-    net_enet_send(entry->enet_peer, bytes, NET_RELIABLE);
-  enet_peer_disconnect_later(entry->enet_peer, NET_PROTOCOL_VERSION);
-  entry->active = 0;
-  entry->name.clear();
-  entry->info.clear();
-}
-
-void NetServer::on_message(NetPeer *entry, const NetPacket &msg) {
-  if (!entry->active) return;  // refused, on its way out
-  if (entry->name.empty()) {
-    if (msg.name[0] && msg.name[0] != '*' && name_taken(entry, msg.name)) return refuse(entry, msg.name);
-    entry->name = msg.name;
-    entry->info = msg.title;
-  }
-  if (entry->name.empty()) return;  // nobody to register yet
+  if (entry->id.empty()) return;  // nobody to register yet
   if (_net_server_own_type(msg.type)) {
-    LOG_PRINTF("dropped a \"%s\" message from %s: only the server reports those",
-               log_escape(msg.type, 16).c_str(), log_escape(entry->name, 64).c_str());
+    if (net_log_allow(entry->name, now))
+      LOG_PRINTF("dropped a \"%s\" message from %s: only the server reports those", log_escape(msg.type, 16).c_str(),
+                 log_escape(entry->name, 64).c_str());
   } else if (msg.type == "disconnect") {
     enet_peer_disconnect(entry->enet_peer, NET_PROTOCOL_VERSION);
   } else if (msg.name[0] == '*' && !entry->joined) {  // an anonymous one-shot sender never joins
     entry->name = anonymous_name(entry->enet_peer);
-    push_event(entry->name, msg.type, msg.payload);
-  } else if (!entry->info.empty() && msg.name == entry->name && msg.title == entry->info) {
-    if (!entry->joined) {
-      entry->joined = 1;
-      push_event(entry->name, count_joined(entry->name) < 2 ? "join" : "rejoin", "");
+    queue(entry, msg.type, msg.payload, now);
+  } else if (!entry->title.empty() && msg.name == entry->id && msg.title == entry->title) {
+    if (!entry->joined && !entry->waiting_since) {
+      entry->waiting_since = now ? now : 1;  // 0 means not waiting
+      settle(entry, now);
     }
-    push_event(entry->name, msg.type, msg.payload);
+    if (entry->joined) queue(entry, msg.type, msg.payload, now);  // a waiting peer's messages are dropped
   }
+}
+
+// Another live, joined entry registered with the same sender id.
+NetPeer *NetServer::holder_of(const NetPeer *entry) {
+  for (auto &peer : peers) {
+    if (peer.get() != entry && peer->active && peer->joined && peer->id == entry->id) return peer.get();
+  }
+  return nullptr;
+}
+
+// Milliseconds from then to now on ENet's wrapping clock; 0 when then is not before now.
+static uint32_t _net_server_since(uint32_t now, uint32_t then) {
+  const int32_t d = (int32_t)(now - then);
+  return d > 0 ? (uint32_t)d : 0;
+}
+
+// A registered entry joins unless a joined one holds its id: then it takes that one's place once the
+// old connection has been silent long enough to be dead, and is refused when it still answers.
+void NetServer::settle(NetPeer *entry, uint32_t now) {
+  NetPeer *holder = holder_of(entry);
+  if (!holder) return join(entry, false);
+  if (_net_server_since(now, holder->enet_peer->lastReceiveTime) >= NET_SILENT_MS) {
+    replace(holder, entry);
+    return join(entry, true);
+  }
+  if (_net_server_since(now, entry->waiting_since) >= NET_SILENT_MS) refuse(entry, holder);
+}
+
+void NetServer::settle_waiting(uint32_t now) {
+  std::vector<NetPeer *> waiting;  // settling may remove entries from the list
+  for (auto &peer : peers) {
+    if (peer->active && !peer->joined && peer->waiting_since) waiting.push_back(peer.get());
+  }
+  for (NetPeer *entry : waiting) settle(entry, now);
+}
+
+void NetServer::join(NetPeer *entry, bool again) {
+  entry->joined = 1;
+  entry->waiting_since = 0;
+  entry->info = unique_name(entry);
+  push_event(entry->name, again ? "rejoin" : "join", "");
+}
+
+// The old connection of a rejoining id is dropped at once and silently: it is dead, and its seat
+// goes to the new one.
+void NetServer::replace(NetPeer *old, const NetPeer *entry) {
+  LOG_PRINTF("%s joined again from %s: its silent connection from %s is closed", log_escape(old->name, 32).c_str(),
+             _net_server_address(entry->enet_peer).c_str(), _net_server_address(old->enet_peer).c_str());
+  ENetPeer *peer = old->enet_peer;
+  remove(old);
+  enet_peer_disconnect_now(peer, NET_PROTOCOL_VERSION);
+}
+
+// A second connection with the id of a joined player who still answers is told why and let go. It
+// stays listed until its disconnect completes, so it must not count as a name.
+void NetServer::refuse(NetPeer *entry, const NetPeer *holder) {
+  if (net_log_allow(entry->name, enet_time_get()))
+    LOG_PRINTF("refused a second connection as %s from %s: that id is in use from %s",
+               log_escape(entry->name, 32).c_str(), _net_server_address(entry->enet_peer).c_str(),
+               _net_server_address(holder->enet_peer).c_str());
+  _net_server_tell(entry->enet_peer, "Another game with your id is connected.");
+  entry->active = 0;
+  entry->waiting_since = 0;
+  entry->name.clear();
+  entry->info.clear();
+}
+
+// Queues a message of the peer unless what it already has waiting would pass its share.
+void NetServer::queue(NetPeer *entry, const std::string &type, const std::string &payload, uint32_t now) {
+  const size_t cost = NET_QUEUED_OVERHEAD + type.size() + payload.size();
+  if (entry->queued + cost > NET_PEER_QUEUED_MAX) {
+    if (net_log_allow(entry->name, now))
+      LOG_PRINTF("dropped a \"%s\" message from %s: it has %zu bytes of messages waiting", log_escape(type, 16).c_str(),
+                 log_escape(entry->name, 32).c_str(), entry->queued);
+    return;
+  }
+  entry->queued += cost;
+  push_event(entry->name, type, payload);
+}
+
+// What each peer still has waiting, from the messages the game has not taken yet.
+void NetServer::queued_recount() {
+  for (auto &peer : peers) peer->queued = 0;
+  for (const NetMsg &msg : incoming) {
+    for (auto &peer : peers) {
+      if (peer->name == msg.peer) peer->queued += NET_QUEUED_OVERHEAD + msg.type.size() + msg.data.size();
+    }
+  }
+}
+
+bool NetServer::name_shown(const NetPeer *entry, const std::string &shown) {
+  for (auto &peer : peers) {
+    if (peer.get() != entry && peer->joined && peer->info == shown) return true;
+  }
+  return false;
+}
+
+std::string NetServer::unique_name(const NetPeer *entry) {
+  const std::string name = net_name_clean(entry->title);
+  std::string shown = name;
+  for (int k = 2; name_shown(entry, shown); k++) shown = net_name_numbered(name, k);
+  return shown;
+}
+
+// Whether the well-formed character of `length` bytes at text[i] may stand in a shown name: no
+// control character (C0, DEL or C1), no '&' that markup would read as an entity and no stray '>'.
+static bool _net_name_char_ok(const std::string &text, size_t i, size_t length) {
+  const unsigned char c = (unsigned char)text[i];
+  if (length == 1) return c >= 0x20 && c != 0x7f && c != '&' && c != '>';
+  return !(length == 2 && c == 0xC2 && (unsigned char)text[i + 1] < 0xA0);
+}
+
+std::string net_name_clean(const std::string &title) {
+  std::string out;
+  bool space = false;  // a space is owed before the next character
+  for (size_t i = 0; i < title.size();) {
+    if (title[i] == '<') {  // a tag goes whole, up to its '>' or the end
+      const size_t close = title.find('>', i);
+      i = close == std::string::npos ? title.size() : close + 1;
+      continue;
+    }
+    const size_t length = utf8_char_length(&title[i], title.size() - i);
+    if (!length || !_net_name_char_ok(title, i, length)) {
+      i += length ? length : 1;
+      continue;
+    }
+    if (title[i] == ' ') {
+      space = !out.empty();
+    } else {
+      if (out.size() + space + length > NET_NAME_MAX) break;
+      if (space) out += ' ';
+      out.append(title, i, length);
+      space = false;
+    }
+    i += length;
+  }
+  return out.empty() ? "Player" : out;
+}
+
+std::string net_name_numbered(const std::string &name, int k) {
+  const std::string suffix = " " + std::to_string(k);
+  std::string front = name;
+  while (!front.empty() && front.size() + suffix.size() > NET_NAME_MAX) {
+    size_t last = front.size() - 1;  // the start of the last character
+    while (last > 0 && ((unsigned char)front[last] & 0xC0) == 0x80) last--;
+    front.resize(last);
+  }
+  while (!front.empty() && front.back() == ' ') front.pop_back();
+  return front + suffix;
 }
 
 // Each message is coded once, whatever the number of its recipients.

@@ -8,27 +8,60 @@
 
 struct NetPacket;
 
-// A client registers its sender name and title with its first message and joins with the first message
-// that matches them; received messages carry that name as their peer. A message sent to the empty peer
-// goes to every connected client, one sent to a name to every joined client of that name.
+// The most a client's message may carry: orders, chat lines and pings are far smaller. A longer one
+// is dropped before it takes more memory than this.
+const size_t NET_CLIENT_PAYLOAD_MAX = 1024;
+// What one peer's messages may hold in the incoming queue at once (each counts its payload and type
+// and NET_QUEUED_OVERHEAD more); the rest are dropped until the game has taken them.
+const size_t NET_PEER_QUEUED_MAX = 32 * 1024;
+const size_t NET_QUEUED_OVERHEAD = 64;
+// A joined peer not heard from for this long is taken for dead when its id joins again. ENet pings a
+// quiet peer every 500 ms, so a live one is heard far more often.
+const uint32_t NET_SILENT_MS = 1500;
+// The names the server shows are at most this many bytes: what a packet's title field holds.
+const size_t NET_NAME_MAX = 15;
+
+// A client registers its sender id and title with its first message and joins with the first message
+// that matches them; received messages carry the public id of that sender id (net_public_id) as their
+// peer and a cleaned name, unique among the joined, as their info. A message sent to the empty peer
+// goes to every connected client, one sent to a public id to every joined client of that id.
+//
+// A second connection with a joined peer's id joins in its place ("rejoin") once the first is known
+// dead, that is silent for NET_SILENT_MS; while the first is heard from, the second is refused.
 class NetServer : public NetENet {
  public:
   // Listens on the port (port 0 picks a free one and stores it in port). Logs and stays closed when no
   // ENet host can be made (the port is taken); the game decides what that means.
   void open() override;
-  // Handles the transport's events and sends the queue.
+  // Handles the transport's events, settles the connections waiting for their id, and sends the queue.
   void loop() override;
-  // The number of peer entries registered under name.
+  // Handles one transport event at now_ms (ENet's clock); loop calls it for every event.
+  void handle_event(const ENetEvent &event, uint32_t now_ms);
+  // The number of peer entries registered under the public id.
   int count_named(const std::string &peer_name);
-  // The number of joined peer entries registered under name.
-  int count_joined(const std::string &peer_name);
 
  private:
   void on_connect(ENetPeer *peer, uint32_t data);
   void on_disconnect(ENetPeer *peer);
-  void on_receive(ENetPeer *peer, ENetPacket *packet);
-  void on_message(NetPeer *entry, const NetPacket &msg);
-  bool name_taken(const NetPeer *entry, const std::string &peer_name);
-  void refuse(NetPeer *entry, const std::string &claimed);
+  void on_receive(ENetPeer *peer, ENetPacket *packet, uint32_t now);
+  void on_message(NetPeer *entry, const NetPacket &msg, uint32_t now);
+  void settle(NetPeer *entry, uint32_t now);
+  void settle_waiting(uint32_t now);
+  void join(NetPeer *entry, bool again);
+  void replace(NetPeer *old, const NetPeer *entry);
+  void refuse(NetPeer *entry, const NetPeer *holder);
+  void queue(NetPeer *entry, const std::string &type, const std::string &payload, uint32_t now);
+  void queued_recount();
+  NetPeer *holder_of(const NetPeer *entry);
+  bool name_shown(const NetPeer *entry, const std::string &shown);
+  std::string unique_name(const NetPeer *entry);
+  void remove(NetPeer *entry);
   void send_queue();
 };
+
+// The name a server shows for a title: well-formed UTF-8 without control characters and without
+// markup (tags, '>' and '&' are left out), spaces squeezed and trimmed, at most NET_NAME_MAX bytes;
+// "Player" when nothing is left.
+std::string net_name_clean(const std::string &title);
+// The name with " <k>" after it, its front cut (at a character's start) to keep within NET_NAME_MAX.
+std::string net_name_numbered(const std::string &name, int k);

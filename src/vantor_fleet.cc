@@ -30,7 +30,7 @@ int vantor_fleet_send(World *world, int from, int to, int perc) {
   Item *fleet = vantor_fleet_init(world, from, source->owner_n, amount, to);
   if (!fleet->in_use) return 0;
   source->ships_value -= fleet->fleet_ships;
-  source->dirty = 1;
+  vantor_item_mark_dirty(world, source);
   return fleet->n;
 }
 
@@ -39,7 +39,7 @@ void vantor_fleet_redirect(World *world, int fleet, int to) {
   const Item *target = vantor_item_live(world, to);
   if (!item || !target || !item->has_fleet || !target->has_planet) return;
   item->fleet_target = to;
-  item->dirty = 1;
+  vantor_item_mark_dirty(world, item);
   for (Item &ship : world->items) {
     if (!ship.in_use || !ship.is_ship || ship.fleet_n != (uint32_t)fleet) continue;
     ship.target_n = to;
@@ -79,7 +79,7 @@ Item *vantor_fleet_init(World *world, int from, int owner, float amount, int to)
   int count = ship_count(world, amount);
   float a = std::atan2(target->position_y - source->position_y, target->position_x - source->position_x);
   fleet->has_fleet = 1;
-  fleet->dirty = 1;
+  vantor_item_mark_dirty(world, fleet);
   fleet->render_color = vantor_item_get(world, owner).render_color;
   fleet->body_r = 1.0f;
   fleet->is_object = 1;
@@ -156,7 +156,7 @@ void vantor_planet_chown(World *world, int planet, int owner) {
   if (!item) return;
   const Item &user = vantor_item_get(world, owner);
   item->owner_n = owner;
-  item->dirty = 1;
+  vantor_item_mark_dirty(world, item);
   item->render_color = user.render_color;
   memcpy(item->planet_style, user.planet_style, sizeof(item->planet_style));
   memcpy(item->planet_overlay, user.planet_overlay, sizeof(item->planet_overlay));

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "kez_log.h"
+#include "net_log.h"
+#include "net_packet.h"
 #include "vantor_fleet.h"
 #include "vantor_world.h"
 
@@ -46,15 +48,35 @@ void vantor_server_sync(Net *server, World *world) {
   }
 }
 
+// The bytes a message's payload codes to on the wire.
+static size_t _vantor_server_coded(const std::string &payload) {
+  return net_packet_rle_encode((const uint8_t *)payload.data(), payload.size()).size();
+}
+
+// A dirty item whose shadow is this very item (not an earlier one of the slot) is known to every
+// client: they were all sent that shadow, and apply a delta against it as they apply a record. The
+// change travels as whichever codes shorter; only a record moves the shadow on.
+static void _vantor_server_send_dirty(Net *server, Item &item, Item &shadow, const std::string &target, int n) {
+  item.dirty = 0;
+  const std::string record = _vantor_server_record(item);
+  if (shadow.in_use && shadow.sync_id == item.sync_id) {
+    const std::string delta = _vantor_server_delta(item, shadow, (uint32_t)n);
+    if (_vantor_server_coded(delta) < _vantor_server_coded(record)) {
+      server->send(target, "D", delta, NET_RELIABLE);
+      return;
+    }
+  }
+  shadow = item;
+  server->send(target, "I", record, NET_RELIABLE);
+}
+
 bool vantor_server_sync_item(Net *server, World *world, int mode, const std::string &target, int n) {
   if (n < 1 || n >= VANTOR_ITEMS || !_vantor_server_synced(world->items[n])) return false;
   if (mode != VANTOR_SYNC_TICK && mode != VANTOR_SYNC_REFRESH) return false;
   Item &item = world->items[n];
   Item &shadow = world->shadows[n];
   if (mode == VANTOR_SYNC_TICK && item.dirty) {
-    item.dirty = 0;
-    shadow = item;
-    server->send(target, "I", _vantor_server_record(item), NET_RELIABLE);
+    _vantor_server_send_dirty(server, item, shadow, target, n);
     return true;
   }
   if (mode == VANTOR_SYNC_REFRESH) server->send(target, "S", _vantor_server_record(shadow), NET_RELIABLE);
@@ -70,9 +92,18 @@ void vantor_server_sync_alive(Net *server, const World *world) {
 
 void vantor_server_sync_all(Net *server, World *world) {
   for (int n = 1; n < VANTOR_ITEMS; n++) vantor_server_sync_item(server, world, VANTOR_SYNC_TICK, "", n);
+  static std::vector<uint16_t> slots;
+  vantor_dirty_take(world, &slots);  // every dirty item went out with the pass
 }
 
 void vantor_server_sync_new(Net *server, World *world) {
+  static std::vector<uint16_t> slots;
+  if (vantor_dirty_take(world, &slots)) {
+    for (uint16_t n : slots) {
+      if (world->items[n].dirty) vantor_server_sync_item(server, world, VANTOR_SYNC_TICK, "", n);
+    }
+    return;
+  }
   for (int n = 1; n < VANTOR_ITEMS; n++) {
     if (world->items[n].dirty) vantor_server_sync_item(server, world, VANTOR_SYNC_TICK, "", n);
   }
@@ -134,6 +165,9 @@ static const char *_vantor_server_ends_fault(World *world, int user, double from
   return nullptr;
 }
 
+// A client's message may cost the log a few lines a second, whatever it sends (net_log).
+static bool _vantor_server_may_log(const NetMsg &msg) { return net_log_allow(msg.peer, enet_time_get()); }
+
 static void _vantor_server_handle_send(World *world, const NetMsg &msg) {
   std::vector<double> w = _vantor_server_words(msg.data, 4);  // perc, from, to, from's serial
   int user = vantor_server_user_find(world, msg.peer);
@@ -141,7 +175,7 @@ static void _vantor_server_handle_send(World *world, const NetMsg &msg) {
                       : !(w[0] >= 1 && w[0] <= 100) ? "perc"
                                                     : _vantor_server_ends_fault(world, user, w[1], false, w[2], w[3]);
   if (fault) {
-    LOG_PRINTF("_vantor_server_handle_send: invalid %s", fault);
+    if (_vantor_server_may_log(msg)) LOG_PRINTF("_vantor_server_handle_send: invalid %s", fault);
     return;
   }
   vantor_fleet_send(world, (int)w[1], (int)w[2], (int)w[0]);
@@ -152,7 +186,7 @@ static void _vantor_server_handle_redirect(World *world, const NetMsg &msg) {
   int user = vantor_server_user_find(world, msg.peer);
   const char *fault = !user ? "user" : _vantor_server_ends_fault(world, user, w[0], true, w[1], w[2]);
   if (fault) {
-    LOG_PRINTF("_vantor_server_handle_redirect: invalid %s", fault);
+    if (_vantor_server_may_log(msg)) LOG_PRINTF("_vantor_server_handle_redirect: invalid %s", fault);
     return;
   }
   vantor_fleet_redirect(world, (int)w[0], (int)w[1]);
@@ -215,7 +249,8 @@ void _vantor_server_dispatch(Net *server, World *world, const NetMsg &msg, uint3
 }
 
 void vantor_server_handle(Net *server, World *world, const NetMsg &msg) {
-  LOG_PRINTF("<%s> [%s] %s", log_escape(msg.info, 16).c_str(), log_escape(msg.type, 16).c_str(),
-             log_escape(msg.data, HANDLE_LOG_DATA_MAX).c_str());
+  if (_vantor_server_may_log(msg))
+    LOG_PRINTF("<%s> [%s] %s", log_escape(msg.info, 16).c_str(), log_escape(msg.type, 16).c_str(),
+               log_escape(msg.data, HANDLE_LOG_DATA_MAX).c_str());
   _vantor_server_dispatch(server, world, msg, SDL_GetTicks());
 }

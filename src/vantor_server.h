@@ -2,7 +2,8 @@
 //
 // Sync messages (all reliable; the client side reads the same formats):
 //   "A"  4096 bytes: byte n is 1 when item n is synced (in use and marked synced), else 0
-//   "I"  544 bytes:  the raw item record, dirty already cleared; it becomes the shadow of its index
+//   "I"  544 bytes:  the raw item record, dirty already cleared; it becomes the shadow of its index. A
+//                    dirty item the clients know already goes as "D" instead when that codes shorter.
 //   "S"  544 bytes:  the server's shadow record of one index
 //   "D"  544 bytes:  the item XOR its shadow, except bytes 4..7, which hold the index in plain
 //   "R"  empty:      the client clears its world
@@ -33,13 +34,14 @@ bool vantor_server_sync_item(Net *server, World *world, int mode, const std::str
 void vantor_server_sync_alive(Net *server, const World *world);
 // Sends every synced item, in index order, to every client.
 void vantor_server_sync_all(Net *server, World *world);
-// Sends every synced dirty item, in index order, to every client.
+// Sends every synced dirty item, in index order, to every client: those World's dirty list names.
 void vantor_server_sync_new(Net *server, World *world);
 
-// Handles one message from a client: logs it (at most 256 bytes of its data, control bytes escaped),
-// carries out a valid "send" or "redirect" (a bad one is logged with the failing check and dropped)
-// and answers "join" and "rejoin" with a reset and a baseline of every synced item; "refresh" gets
-// one too, unless that peer had one less than a second ago. Other types are left to the mod.
+// Handles one message from a client: logs it (at most 256 bytes of its data, escaped; a few lines a
+// second per client, see net_log), carries out a valid "send" or "redirect" (a bad one is logged
+// with the failing check and dropped) and answers "join" and "rejoin" with a reset and a baseline of
+// every synced item; "refresh" gets one too, unless that peer had one less than a second ago. Other
+// types are left to the mod.
 void vantor_server_handle(Net *server, World *world, const NetMsg &msg);
 // Module-internal, open to the tests: vantor_server_handle without its log line, at a given
 // millisecond clock reading.

@@ -1,9 +1,9 @@
 // The match world's tables: item and particle allocation, reset and destruction.
 #include "vantor_world.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
-
 
 const Item &vantor_item_get(const World *world, int64_t n) { return world->items[n >= 0 && n < VANTOR_ITEMS ? n : 0]; }
 
@@ -25,12 +25,39 @@ Item *vantor_item_alloc(World *world) {
     item->n = n;
     item->sync_id = ++world->serial;
     item->synced = 1;
-    item->dirty = 1;
+    vantor_item_mark_dirty(world, item);
     return item;
   }
   static Item dummy;
   memset(&dummy, 0, sizeof(dummy));
   return &dummy;
+}
+
+// The dirty marks of the one world the server syncs (the first asked about, until another is).
+static struct {
+  const World *world;
+  bool lost;  // more were marked than the list holds
+  std::vector<uint16_t> slots;
+} dirty_marks;
+
+void vantor_item_mark_dirty(World *world, Item *item) {
+  if (item->dirty) return;  // listed already
+  item->dirty = 1;
+  if (world != dirty_marks.world || dirty_marks.lost) return;
+  if (dirty_marks.slots.size() >= VANTOR_ITEMS)
+    dirty_marks.lost = true;
+  else
+    dirty_marks.slots.push_back((uint16_t)item->n);
+}
+
+bool vantor_dirty_take(const World *world, std::vector<uint16_t> *out) {
+  const bool known = world == dirty_marks.world && !dirty_marks.lost;
+  dirty_marks.world = world;
+  dirty_marks.lost = false;
+  out->swap(dirty_marks.slots);
+  dirty_marks.slots.clear();
+  std::sort(out->begin(), out->end());
+  return known;
 }
 
 void vantor_world_reset(World *world) {

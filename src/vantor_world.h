@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "vantor.h"
 
@@ -15,6 +16,13 @@ Item *vantor_item_live(World *world, int64_t n);
 // Takes the next free slot round robin, zero-filled, in use, numbered and synced. With all 4095
 // slots in use it returns a zero-filled dummy that is not in use (writes to it are lost).
 Item *vantor_item_alloc(World *world);
+// Marks the item dirty, so that the server's next sync tick sends its whole record again.
+void vantor_item_mark_dirty(World *world, Item *item);
+// The slots of world marked dirty since the last call, in index order, into *out, so that the sync
+// tick need not look at every slot. False when they are not known (the call before was about another
+// world, or too many were marked); every slot must be looked at then. Slots may since have been
+// freed or cleaned.
+bool vantor_dirty_take(const World *world, std::vector<uint16_t> *out);
 // Clears the world for a new match; the serial counter and so the serials keep growing.
 void vantor_world_reset(World *world);
 // Frees item n with what depends on it: a fleet's ships, a planet's incoming fleets; a ship

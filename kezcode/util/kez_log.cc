@@ -9,6 +9,7 @@
 
 #include "kez_driver-files.h"
 #include "kez_driver-sdl2.h"
+#include "kez_utf8.h"
 #include "kez_var.h"
 
 // Lines kept while the log file cannot be opened; beyond this the oldest are dropped, so a
@@ -134,15 +135,18 @@ std::string log_escape(const std::string &bytes, size_t max) {
   const size_t shown = bytes.size() < max ? bytes.size() : max;
   std::string out;
   out.reserve(shown + 32);
-  for (size_t i = 0; i < shown; i++) {
+  for (size_t i = 0; i < shown;) {
     const unsigned char c = (unsigned char)bytes[i];
-    if (c < 0x20 || c == 0x7f) {
-      char hex[5];
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out += (char)c;
+    const size_t length = utf8_char_length(&bytes[i], shown - i);
+    if (length && c >= 0x20 && c != 0x7f) {
+      out.append(bytes, i, length);
+      i += length;
+      continue;
     }
+    char hex[5];
+    snprintf(hex, sizeof hex, "\\x%02x", c);
+    out += hex;
+    i++;
   }
   if (shown < bytes.size()) out += " ... (" + std::to_string(bytes.size()) + " bytes)";
   return out;

@@ -17,8 +17,8 @@ void driver_log_printf(const char *file, int line, const char *function, const c
 #define LOG_PRINTF(...) log_printf(__FILE__, __LINE__, __PRETTY_FUNCTION__, __VA_ARGS__)
 #define DRIVER_LOG_PRINTF(...) driver_log_printf(__FILE__, __LINE__, __PRETTY_FUNCTION__, __VA_ARGS__)
 
-// Outside bytes made safe for one log line: at most max of them, control bytes as "\xNN", and a cut
-// text followed by " ... (N bytes)" with its whole length.
+// Outside bytes made safe for one log line: at most max of them, control bytes and bytes that are no
+// well-formed UTF-8 as "\xNN", and a cut text followed by " ... (N bytes)" with its whole length.
 std::string log_escape(const std::string &bytes, size_t max);
 
 // Where the instance id comes from: the game's port while the game exists, null ("-1") otherwise.

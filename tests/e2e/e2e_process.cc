@@ -68,18 +68,29 @@ GameProcess game_start(const std::vector<std::string> &args,
   return p;
 }
 
-int game_wait(GameProcess &p, int timeout_ms) {
-  struct pollfd pfd = {p.pidfd, POLLIN, 0};
-  if (poll(&pfd, 1, timeout_ms) <= 0) {
-    kill(p.pid, SIGKILL);
-    waitpid(p.pid, nullptr, 0);
-    close(p.pidfd);
-    return -1000;
-  }
+// Collects the ended process; its exit status, or minus the signal that ended it.
+static int _game_reap(GameProcess &p) {
   int status = 0;
   waitpid(p.pid, &status, 0);
   close(p.pidfd);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+int game_wait(GameProcess &p, int timeout_ms) {
+  struct pollfd pfd = {p.pidfd, POLLIN, 0};
+  if (poll(&pfd, 1, timeout_ms) <= 0) {
+    kill(p.pid, SIGKILL);
+    _game_reap(p);
+    return -1000;
+  }
+  return _game_reap(p);
+}
+
+bool game_ended(GameProcess &p, int *status) {
+  struct pollfd pfd = {p.pidfd, POLLIN, 0};
+  if (poll(&pfd, 1, 0) <= 0) return false;
+  *status = _game_reap(p);
+  return true;
 }
 
 std::string file_text(const std::string &path) {

@@ -28,6 +28,9 @@ GameProcess game_start(const std::vector<std::string> &args,
                        rlim_t file_limit = RLIM_INFINITY);
 // Waits for the process to end; its exit status, or -1000 when it did not end in time (it is killed).
 int game_wait(GameProcess &p, int timeout_ms);
+// Whether the process has ended, without waiting; then *status holds its exit status. Once it has,
+// the process is gone: wait for it no more.
+bool game_ended(GameProcess &p, int *status);
 // The text of a file, empty when it is missing.
 std::string file_text(const std::string &path);
 // The game's log file of that run.

@@ -37,13 +37,16 @@ TEST(NetPlay, headless_clients_join_a_dedicated_server_play_their_seats_chat_and
   }
   std::smatch m;
   const std::string alice_out = file_text(alice.output), bob_out = file_text(bob.output);
-  const std::regex seat(R"(probe seat: (\d+) planets, uid (a:[0-9a-f]{13}))");
+  const std::regex seat(R"(probe seat: (\d+) planets, uid (p:[0-9a-f]{13}))");
   ASSERT_TRUE(std::regex_search(alice_out, m, seat)) << alice_out;
   const std::string alice_uid = m[2];
   EXPECT_GE(std::stoi(m[1]), 3) << "the homes and the field's planets are mirrored";
   ASSERT_TRUE(std::regex_search(bob_out, m, seat)) << bob_out;
   EXPECT_NE(alice_uid, m[2]) << "two user folders, two ids";
-  EXPECT_EQ(file_text(alice.appdata + "/Vantor Brevane/network-id.txt"), alice_uid + "\n");
+  const std::string alice_id = file_text(alice.appdata + "/Vantor Brevane/network-id.txt");
+  EXPECT_EQ(alice_id.size(), 16u);
+  EXPECT_EQ(file_text(server.output).find(alice_id.substr(2, 13)), std::string::npos)
+      << "the id she proves herself with stays hers";
 
   // Chat both ways: each client's line reaches every client, its sender's included, and the
   // server's own lines reach the clients.
@@ -60,7 +63,7 @@ TEST(NetPlay, headless_clients_join_a_dedicated_server_play_their_seats_chat_and
   kill(bob.pid, SIGTERM);
   EXPECT_EQ(game_wait(bob, WAIT_MS), 0);
   ASSERT_TRUE(wait_for_text(server.output, "[leave]", WAIT_MS)) << file_text(server.output);
-  EXPECT_TRUE(wait_for_text(server.output, "Anonymous left.", WAIT_MS));
+  EXPECT_TRUE(wait_for_text(server.output, "Anonymous 2 left.", WAIT_MS)) << "two players of one name are told apart";
 
   // When the server goes, the client has nothing left to do and ends by itself.
   kill(server.pid, SIGTERM);

@@ -42,6 +42,11 @@ TEST_F(ModsApi, log_entry_expands_tabs_splits_lines_and_drops_blank_pieces) {
   api->log_entry("one\r\ntwo");
   api->log_entry("   ");
   EXPECT_EQ(lines(), (std::vector<std::string>{"two", "one", "a    b"}));
+  // What a peer said reaches the log file escaped (the console shows it as it came).
+  testing::internal::CaptureStdout();
+  api->log_entry("chat: \xff\x1b[2J");
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("ModsAPI: chat: \\xff\\x1b[2J"), std::string::npos);
+  EXPECT_EQ(lines().front(), "chat: \xff\x1b[2J");
 }
 
 TEST_F(ModsApi, console_keeps_the_newest_255_lines) {

@@ -8,6 +8,8 @@
 
 #include "data_override.h"
 #include "game.h"
+#include "game_identity.h"
+#include "kez_driver-files.h"
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "state.h"
@@ -203,7 +205,21 @@ TEST_F(ModsNet, joining_tells_the_mod_the_id_and_name_the_game_goes_by) {
   snprintf(g->settings.server_name, sizeof g->settings.server_name, "Webby");
   g->settings.logged_in = 1;  // a login made while the mod runs
   join();
-  EXPECT_EQ(param("uid"), "web-7");
+  EXPECT_EQ(param("uid"), net_public_id(game_net_id())) << "the id proves who the game is: it is never a web id";
   EXPECT_EQ(param("name"), "Webby");
-  EXPECT_EQ(server.count_named("web-7"), 1);
+  EXPECT_EQ(server.count_named(net_public_id(game_net_id())), 1);
+}
+
+TEST_F(ModsNet, the_name_a_mod_gives_the_player_is_saved_in_the_settings_and_joined_with) {
+  snprintf(g->settings.server_name, sizeof g->settings.server_name, "Webby");
+  g->settings.logged_in = 1;
+  start("function _init() w2_param_set('name', 'Zed') end");
+  EXPECT_STREQ(g->settings.user_name, "Zed");
+  EXPECT_EQ(g->settings.logged_in, 0) << "as typing a new name on the account page, it ends the sign-in";
+  const std::string saved = driver_file_string((std::string(driver_user_dir()) + "/settings-local.dat").c_str());
+  ASSERT_EQ(saved.size(), sizeof(GameSettings));
+  EXPECT_STREQ(saved.data() + offsetof(GameSettings, user_name), "Zed");
+  join();
+  EXPECT_EQ(server.peer_info(net_public_id(game_net_id())), "Zed");
+  EXPECT_EQ(param("name"), "Zed");
 }

@@ -1,13 +1,17 @@
 // The server endpoint with real clients and bare ENet peers on the loopback: the version gate,
-// registration, join/rejoin/leave, anonymous senders and addressing.
+// registration, join/rejoin/leave, anonymous senders, addressing, shown names and the log budget.
 #include "net_server.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "net_client.h"
+#include "net_log.h"
 #include "net_test_util.h"
+#include "vantor_server.h"
+#include "vantor_world.h"
 
 namespace {
 
@@ -34,6 +38,8 @@ struct NetServerTest : testing::Test {
     EXPECT_TRUE(net_pump({&server, raw}, [&] { return !raw->connected.empty(); }));
     return peer;
   }
+  // What the server shows of a sender id.
+  static std::string pub(const char *id) { return net_public_id(id); }
   std::vector<std::string> taken_types() {
     std::vector<std::string> types = net_types(server);
     server.incoming.clear();
@@ -48,7 +54,7 @@ TEST_F(NetServerTest, the_first_ping_registers_and_joins_the_client) {
   join(&client, "u1", "Alice");
   ASSERT_EQ(2u, server.incoming.size());
   for (const NetMsg &msg : server.incoming) {
-    EXPECT_EQ("u1", msg.peer);
+    EXPECT_EQ(pub("u1"), msg.peer);
     EXPECT_EQ("Alice", msg.info);
     EXPECT_EQ(0, msg.flags);
   }
@@ -85,7 +91,7 @@ TEST_F(NetServerTest, only_messages_matching_the_registration_pass) {
   net_enet_send(peer, net_bytes("carl", "", "a"), 1);
   net_enet_send(peer, net_bytes("carl", "", "b"), 1);
   net_enet_send(peer, net_bytes("carl", "Carl", "c"), 1);
-  ASSERT_TRUE(net_pump({&server, &untitled}, [&] { return server.count_named("carl") == 1; }));
+  ASSERT_TRUE(net_pump({&server, &untitled}, [&] { return server.count_named(pub("carl")) == 1; }));
   ASSERT_FALSE(net_pump(
       {&server, &untitled}, [&] { return !server.incoming.empty(); }, 50));
 }
@@ -101,14 +107,14 @@ TEST_F(NetServerTest, a_second_connection_claiming_a_joined_id_is_refused_until_
   impostor.open();
   ASSERT_TRUE(net_pump({&server, &first, &impostor}, [&] { return net_has(impostor, "disconnect"); }));
   std::string log = testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos, log.find("refused a second connection as \"u1\""));
+  EXPECT_NE(std::string::npos, log.find("refused a second connection as " + pub("u1") + " from 127.0.0.1:")) << log;
   EXPECT_TRUE(net_has(impostor, "refused")) << "the refused game is told why";
   EXPECT_TRUE(server.incoming.empty()) << "no join, rejoin or leave for the refused one";
-  EXPECT_EQ(1, server.count_named("u1"));
+  EXPECT_EQ(1, server.count_named(pub("u1")));
 
-  server.send("u1", "only-first", "", 1);
+  server.send(pub("u1"), "only-first", "", 1);
   ASSERT_TRUE(net_pump({&server, &first}, [&] { return net_has(first, "only-first"); }));
-  EXPECT_EQ("Alice", server.peer_info("u1"));
+  EXPECT_EQ("Alice", server.peer_info(pub("u1")));
 
   // Once the first has gone its seat is free: a new connection under the id joins.
   first.close();
@@ -138,20 +144,20 @@ TEST_F(NetServerTest, events_only_the_server_makes_are_never_taken_from_the_wire
   std::vector<std::string> types = taken_types();
   std::sort(types.begin(), types.end());  // the two peers' messages may interleave
   EXPECT_EQ((std::vector<std::string>{"after", "hello", "join"}), types) << "only the endpoint's own join";
-  EXPECT_NE(std::string::npos, log.find("dropped a \"leave\" message from u1x"));
-  EXPECT_NE(std::string::npos, log.find("dropped a \"rejoin\" message from u1x"));
-  EXPECT_EQ(1, server.count_named("u1")) << "Alice keeps her seat";
+  EXPECT_NE(std::string::npos, log.find("dropped a \"leave\" message from " + pub("u1x")));
+  EXPECT_NE(std::string::npos, log.find("dropped a \"rejoin\" message from " + pub("u1x")));
+  EXPECT_EQ(1, server.count_named(pub("u1"))) << "Alice keeps her seat";
 }
 
 TEST_F(NetServerTest, broadcasts_reach_every_peer_and_named_messages_only_joined_ones) {
   RawHost raw(false);
   ENetPeer *peer = connect(&raw);
   net_enet_send(peer, net_bytes("u1", "", "register"), 1);  // named "u1" but never joined
-  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return server.count_named("u1") == 1; }));
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return server.count_named(pub("u1")) == 1; }));
   NetClient client;
   join(&client, "u1", "Alice");
 
-  server.send("u1", "named", "", 1);
+  server.send(pub("u1"), "named", "", 1);
   server.send("", "all", "payload", 0);
   ASSERT_TRUE(net_pump({&server, &raw, &client}, [&] { return !raw.packets.empty() && net_has(client, "all"); }));
   EXPECT_TRUE(net_has(client, "named"));
@@ -190,13 +196,13 @@ TEST_F(NetServerTest, a_squatter_that_never_joined_changes_neither_a_players_joi
   RawHost raw(false);
   ENetPeer *peer = connect(&raw);
   net_enet_send(peer, net_bytes("u1", "", "register"), 1);  // takes the name, never a title
-  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return server.count_named("u1") == 1; }));
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return server.count_named(pub("u1")) == 1; }));
   NetClient alice;
   join(&alice, "u1", "Alice");
   EXPECT_EQ((std::vector<std::string>{"join", "ping"}), taken_types());
   alice.close();
   ASSERT_TRUE(net_pump({&server, &raw}, [&] { return net_has(server, "leave"); }));
-  EXPECT_EQ("u1", server.incoming[0].peer);
+  EXPECT_EQ(pub("u1"), server.incoming[0].peer);
 }
 
 TEST_F(NetServerTest, a_joined_player_cannot_rename_itself_to_an_address_and_vanish) {
@@ -212,5 +218,52 @@ TEST_F(NetServerTest, a_joined_player_cannot_rename_itself_to_an_address_and_van
   EXPECT_EQ((std::vector<std::string>{"still-here"}), taken_types());
   alice.close();
   ASSERT_TRUE(net_pump({&server}, [&] { return net_has(server, "leave"); }));
-  EXPECT_EQ("u1", server.incoming[0].peer) << "its leave still names the player";
+  EXPECT_EQ(pub("u1"), server.incoming[0].peer) << "its leave still names the player";
+}
+
+TEST_F(NetServerTest, shown_names_are_plain_text_short_and_unique_among_the_joined) {
+  NetClient a, b, c, d;
+  join(&a, "u1", "Alice");
+  join(&b, "u2", "Alice");  // another player of the same name
+  join(&c, "u3", "<b>Bo</b>b\x01\xff");
+  join(&d, "u4", "  <i></i> ");
+  EXPECT_EQ("Alice", server.peer_info(pub("u1")));
+  EXPECT_EQ("Alice 2", server.peer_info(pub("u2")));
+  EXPECT_EQ("Bob", server.peer_info(pub("u3")));
+  EXPECT_EQ("Player", server.peer_info(pub("u4")));
+  // Longer texts are cut at a character's start, numbered ones too.
+  EXPECT_EQ("\xc3\xa9t\xc3\xa9 \xc3\xa0 la mer", net_name_clean("\xc3\xa9t\xc3\xa9   \xc3\xa0 la mer & la plage"));
+  EXPECT_EQ("Fifteen byte 12", net_name_numbered("Fifteen bytes!!", 12));
+  EXPECT_EQ("\xc3\xa9t\xc3\xa9 \xc3\xa0 la m 7", net_name_numbered("\xc3\xa9t\xc3\xa9 \xc3\xa0 la m\xc3\xa8r", 7));
+}
+
+TEST_F(NetServerTest, a_client_causes_a_few_log_lines_a_second_and_its_bytes_reach_the_log_escaped) {
+  std::unique_ptr<World> world(new World());
+  vantor_world_reset(world.get());
+  RawHost raw(false);
+  ENetPeer *peer = connect(&raw);
+  testing::internal::CaptureStdout();
+  net_enet_send(peer, net_bytes("u9", "Eve", "message", "caf\xc3\xa9 \xff\xfe"), 1);
+  NetMsg msg;
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return net_has(server, "message"); }));
+  while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
+  for (int i = 0; i < 2000; i++) net_enet_send(peer, net_bytes("u9", "Eve", "ping"), 1);
+  for (int i = 0; i < 500; i++) net_enet_send(peer, net_bytes("u9", "Eve", "join"), 1);
+  // The game's pump, until everything has arrived and an interval has passed since.
+  uint32_t arrived = 0;
+  const bool done = net_pump(
+      {&server, &raw},
+      [&] {
+        while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
+        if (!arrived && enet_list_empty(&peer->sentReliableCommands) && enet_list_empty(&peer->outgoingCommands))
+          arrived = enet_time_get();
+        return arrived && enet_time_get() - arrived > NET_LOG_INTERVAL_MS;
+      },
+      10000);
+  const std::string log = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(done);
+  EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 30) << log.substr(0, 2000);
+  EXPECT_NE(log.find("<Eve> [message] caf\xc3\xa9 \\xff\\xfe"), std::string::npos) << log.substr(0, 2000);
+  EXPECT_NE(log.find(pub("u9") + ": "), std::string::npos);
+  EXPECT_NE(log.find("more log lines in 1000 ms left out"), std::string::npos);
 }

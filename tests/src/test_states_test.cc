@@ -10,6 +10,7 @@
 #include "game.h"
 #include "menus.h"
 #include "mods_misc.h"
+#include "net.h"
 #include "state.h"
 #include "states_play.h"
 #include "test_magnetset.h"
@@ -130,6 +131,6 @@ TEST_F(TestStates, loopback_run_carries_both_messages_before_the_client_leaves) 
   testing::internal::CaptureStdout();
   test.init();
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("server: [client] message 'hello world'"), std::string::npos) << out;
+  EXPECT_NE(out.find("server: [" + net_public_id("client") + "] message 'hello world'"), std::string::npos) << out;
   EXPECT_NE(out.find("client: [] message 'delta update'"), std::string::npos) << out;
 }

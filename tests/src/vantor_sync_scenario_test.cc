@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game.h"
+#include "game_identity.h"
 #include "game_net.h"
 #include "net_test_util.h"
 #include "vantor_sync_test_util.h"
@@ -21,10 +22,13 @@ struct NetMatch : testing::Test {
 
   void SetUp() override {
     for (Game *g : {host.get(), guest.get()}) {
-      snprintf(g->settings.server_uid, sizeof g->settings.server_uid, "u1");
       snprintf(g->settings.server_name, sizeof g->settings.server_name, "Alice");
-      g->settings.logged_in = 1;  // the web login's id is the one the user items carry
+      g->settings.logged_in = 1;
     }
+    // Alice's user item carries what the server shows of the guest's id.
+    vantor_text_copy(s[s.alice].user_uid, sizeof s[s.alice].user_uid,
+                     net_public_id(game_user_uid(guest.get())).c_str());
+    vantor_text_copy(s[s.bob].user_uid, sizeof s[s.bob].user_uid, net_public_id("u2").c_str());
     ASSERT_TRUE(game_net_host(host.get(), 0));
     ASSERT_TRUE(game_net_join(guest.get(), "127.0.0.1", host->server->port));
   }
@@ -148,6 +152,6 @@ TEST_F(NetMatch, a_raw_client_asking_for_baselines_again_and_again_gets_one) {
   std::string log = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(handled);
   EXPECT_EQ(1, resets());
-  EXPECT_NE(std::string::npos, log.find("u2 asked again within a second, dropped"));
+  EXPECT_NE(std::string::npos, log.find(net_public_id("u2") + " asked again within a second, dropped"));
   EXPECT_EQ(std::string::npos, log.find(std::string(300, 'z')));
 }

@@ -80,6 +80,15 @@ TEST(LogLine, driver_lines_keep_the_short_form_whatever_the_port) {
   log_set_instance(nullptr);
 }
 
+TEST(LogLine, outside_bytes_stay_only_when_they_are_printable_utf8) {
+  EXPECT_EQ(log_escape("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x9a\x80", 64), "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x9a\x80");
+  EXPECT_EQ(log_escape("a\001b\177", 64), "a\\x01b\\x7f");
+  // A stray continuation, a cut sequence, a surrogate, an overlong form and a code past U+10FFFF.
+  EXPECT_EQ(log_escape("\x80 \xc3( \xed\xa0\x80 \xc0\xaf \xf4\x90\x80\x80", 64),
+            "\\x80 \\xc3( \\xed\\xa0\\x80 \\xc0\\xaf \\xf4\\x90\\x80\\x80");
+  EXPECT_EQ(log_escape("ab\xc3\xa9", 3), "ab\\xc3 ... (4 bytes)") << "a character cut by the limit";
+}
+
 TEST_F(LogFile, lines_before_the_file_opens_reach_it_in_order) {
   int port = 0;
   log_set_instance(&port);
