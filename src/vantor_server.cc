@@ -13,7 +13,6 @@
 
 #include "kez_log.h"
 #include "net_log.h"
-#include "net_packet.h"
 #include "vantor_fleet.h"
 #include "vantor_world.h"
 
@@ -48,35 +47,15 @@ void vantor_server_sync(Net *server, World *world) {
   }
 }
 
-// The bytes a message's payload codes to on the wire.
-static size_t _vantor_server_coded(const std::string &payload) {
-  return net_packet_rle_encode((const uint8_t *)payload.data(), payload.size()).size();
-}
-
-// A dirty item whose shadow is this very item (not an earlier one of the slot) is known to every
-// client: they were all sent that shadow, and apply a delta against it as they apply a record. The
-// change travels as whichever codes shorter; only a record moves the shadow on.
-static void _vantor_server_send_dirty(Net *server, Item &item, Item &shadow, const std::string &target, int n) {
-  item.dirty = 0;
-  const std::string record = _vantor_server_record(item);
-  if (shadow.in_use && shadow.sync_id == item.sync_id) {
-    const std::string delta = _vantor_server_delta(item, shadow, (uint32_t)n);
-    if (_vantor_server_coded(delta) < _vantor_server_coded(record)) {
-      server->send(target, "D", delta, NET_RELIABLE);
-      return;
-    }
-  }
-  shadow = item;
-  server->send(target, "I", record, NET_RELIABLE);
-}
-
 bool vantor_server_sync_item(Net *server, World *world, int mode, const std::string &target, int n) {
   if (n < 1 || n >= VANTOR_ITEMS || !_vantor_server_synced(world->items[n])) return false;
   if (mode != VANTOR_SYNC_TICK && mode != VANTOR_SYNC_REFRESH) return false;
   Item &item = world->items[n];
   Item &shadow = world->shadows[n];
   if (mode == VANTOR_SYNC_TICK && item.dirty) {
-    _vantor_server_send_dirty(server, item, shadow, target, n);
+    item.dirty = 0;
+    shadow = item;
+    server->send(target, "I", _vantor_server_record(item), NET_RELIABLE);
     return true;
   }
   if (mode == VANTOR_SYNC_REFRESH) server->send(target, "S", _vantor_server_record(shadow), NET_RELIABLE);
