@@ -2,13 +2,14 @@
 // unprojection (also through a real GL context when a display is there), and the camera matrices.
 #include "kez_math.h"
 
-#include <GL/gl.h>
 #include <SDL.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+
+#include "gl_test_support.h"
 
 // What the tests reach inside kez_math.cc: defined there, declared only here.
 void _unproject_corners_order(float rotation, Vec3 p, Vec3 q, Vec3 *a, Vec3 *b);
@@ -185,6 +186,7 @@ class MathGl : public ::testing::Test {
     window_ = SDL_CreateWindow("math", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (window_) context_ = SDL_GL_CreateContext(window_);
     if (!context_) GTEST_SKIP() << SDL_GetError();
+    dl_iterate_phdr(pin_gl_driver, nullptr);
   }
   void TearDown() override {
     if (context_) SDL_GL_DeleteContext(context_);
