@@ -1,10 +1,12 @@
-// Art widgets: vector path text to coloured triangles, and the smoothed, paintable 14 x 14 pixel picture.
+// Art widgets: vector path text to coloured triangles, the rank insignia's layers, and the smoothed,
+// paintable 14 x 14 pixel picture.
 #include "art.h"
 
 #include <GL/glew.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -72,6 +74,23 @@ void VectorArt::paint_inner() {
   glDisableClientState(GL_COLOR_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnable(GL_TEXTURE_2D);
+}
+
+// A hexadecimal digit's value; 0 for anything else.
+static int _art_hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+void art_rank_images(const std::string &rank, int32_t images[3]) {
+  static const char *const LAYERS[3] = {"flag%d", "stars%d", "wings%d"};
+  for (size_t k = 0; k < 3; k++) {
+    char name[16];
+    snprintf(name, sizeof name, LAYERS[k], k < rank.size() ? _art_hex_digit(rank[k]) : 0);
+    images[k] = gfx_img_load(name);
+  }
 }
 
 // The top-left corner of the 3 x 3 block of E; the other corners pass a mirrored neighbourhood.

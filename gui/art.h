@@ -47,6 +47,11 @@ class VectorArt : public Widget {
   void paint_inner() override;
 };
 
+// The rank insignia's three layers, back to front: the images "flag%d", "stars%d" and "wings%d" of the
+// first three characters of `rank`, each read as one hexadecimal digit; a missing character or any
+// other one (a '#' too) reads 0. Drawn on top of one another in one 3:2 frame.
+void art_rank_images(const std::string &rank, int32_t images[3]);
+
 // A 14 x 14 four-colour picture drawn over a `content_w` square; editable ones add a row of four
 // colour swatches 5 units below it and an 8 x 8 colour picker.
 class PixArt : public Widget {

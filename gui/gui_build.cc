@@ -103,14 +103,6 @@ static void _gui_image_ref(const std::string &ref, int32_t &image, int32_t &tint
   tint = _gui_colour(ref.substr(colon + 1, end == std::string::npos ? end : end - colon - 1));
 }
 
-// A hexadecimal digit's value; 0 for anything else ("#" included).
-static int _gui_hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 0;
-}
-
 // The UI screen's side in UI units: the drawing state's virtual size, which the shell keeps at the UI size.
 static float _gui_screen(bool width) {
   if (!gfx_state) return 0;
@@ -244,13 +236,11 @@ static Widget *_gui_rank(GuiBuildCtx &ctx, const var &t) {
   b.width = 33;
   b.height = 22;
   gui_apply_attrs(ctx, c, t);
-  const std::string digits = _gui_str(t, "value") + "000";
-  static const char *const LAYERS[3] = {"flag%d", "stars%d", "wings%d"};  // back to front
-  for (int k = 0; k < 3; k++) {
-    char name[16];
-    snprintf(name, sizeof name, LAYERS[k], _gui_hex_digit(digits[k]));
+  int32_t images[3];
+  art_rank_images(_gui_str(t, "value"), images);
+  for (int32_t image : images) {  // flag at the back, wings in front
     Widget *layer = new Widget();
-    layer->style.records[STYLE_BASE].fg_image = gfx_img_load(name);
+    layer->style.records[STYLE_BASE].fg_image = image;
     layer->style.records[STYLE_BASE].width = b.width;
     layer->style.records[STYLE_BASE].height = b.height;
     c->add_at(layer, 0, 0);

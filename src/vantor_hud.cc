@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "art.h"
 #include "game.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
@@ -184,27 +186,18 @@ static int hud_labels_paint(const View *view, const World *world) {
   return labelled;
 }
 
-// The insignia piece `c` of a rank: one hexadecimal digit, anything else reads as 0.
-static int hud_rank_piece(char c) {
-  const char digit[2] = {c, 0};
-  return (int)strtol(digit, nullptr, 16);
-}
-
-// The rank of the labelled planet's owner when it has one, else the local user's: flag, stars and
-// wings from its first three hexadecimal digits ('#' skipped, missing digits 0), stacked.
+// The rank of the labelled planet's owner when it has one, else the local user's: its insignia with
+// the field's '#' skipped, stacked.
 static void hud_rank_paint(const World *world, int labelled, int user) {
   const Item *owner = hud_live(world, vantor_item_get(world, labelled).owner_n);
   const Item &ranked = owner && owner->user_rank[0] ? *owner : vantor_item_get(world, user);
-  int pieces[3] = {0, 0, 0}, count = 0;
-  for (size_t i = 0; i < sizeof(ranked.user_rank) && ranked.user_rank[i] && count < 3; i++) {
-    if (ranked.user_rank[i] != '#') pieces[count++] = hud_rank_piece(ranked.user_rank[i]);
+  std::string rank;
+  for (size_t i = 0; i < sizeof(ranked.user_rank) && ranked.user_rank[i]; i++) {
+    if (ranked.user_rank[i] != '#') rank += ranked.user_rank[i];
   }
-  const char *formats[3] = {"flag%d", "stars%d", "wings%d"};
-  for (int i = 0; i < 3; i++) {
-    char name[16];
-    snprintf(name, sizeof(name), formats[i], pieces[i]);
-    gfx_img_draw(gfx_img_load(name), 0, 7.333f, 44, 29.333f);
-  }
+  int32_t images[3];
+  art_rank_images(rank, images);
+  for (int32_t image : images) gfx_img_draw(image, 0, 7.333f, 44, 29.333f);
 }
 
 // The percent centred in the button band (nudged towards the centre at 100, where it is widest) and
