@@ -487,15 +487,12 @@ static void _gui_link_tabs(GuiBuildCtx &ctx) {
   }
 }
 
-// Reads the tag that starts after the '<' at pos as the parser does: its name (empty when it has
-// none) and whether a '/' closed it. Returns the position after the tag.
-static size_t _gui_flow_tag(const std::string &text, size_t pos, std::string &name, bool &closed) {
+// The name of the tag that starts after the '<' at pos, read as the parser reads it; empty when it has none.
+static std::string _gui_tag_name(const std::string &text, size_t pos) {
   var token;
   var_dict0(token);
-  pos = markup_read_tag(token, text, pos);
-  name = token.has("tag") ? token["tag"].str() : "";
-  closed = token.has("closed");
-  return pos;
+  markup_read_tag(token, text, pos);
+  return _gui_str(token, "tag");
 }
 
 bool gui_markup_is(const std::string &text) {
@@ -504,9 +501,7 @@ bool gui_markup_is(const std::string &text) {
   for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
     const size_t start = at + 1 < text.size() && text[at + 1] == '/' ? at + 2 : at + 1;
     if (start >= text.size() || !isalpha((unsigned char)text[start])) continue;  // "a < b" is no tag
-    std::string name;
-    bool closed;
-    _gui_flow_tag(text, at + 1, name, closed);
+    const std::string name = _gui_tag_name(text, at + 1);
     if (_gui_known_tag(name)) return true;
     for (const char *f : FORMATTING)
       if (name == f) return true;
@@ -514,31 +509,39 @@ bool gui_markup_is(const std::string &text) {
   return false;
 }
 
-// A paragraph for text that no element of its own holds.
-static const char FLOW_PARAGRAPH[] = "<p flow=1 align=center>";
+// Opens a paragraph at the end of the flow's tokens for text that no element of its own holds; returns it.
+static var _gui_flow_paragraph(const var &tokens) {
+  var p;
+  var_dict2(p, "tag", "p", "align", "center");
+  p["flow"] = var(1);
+  p["content"] = var("");
+  tokens.append(p);
+  return p;
+}
 
-// The markup with tags the builder does not know taken out (their text joins the text around them),
-// every <br> a line break, and a paragraph opened at the start, after every closed tag and at the end:
-// the parser gives text only to an opening tag before it, so without these the text would be lost.
-static std::string _gui_flow_text(const std::string &markup) {
-  std::string out = FLOW_PARAGRAPH;
-  for (size_t pos = 0; pos < markup.size();) {
-    if (markup[pos] != '<') {
-      out += markup[pos++];
+// The tokens of the markup (all of its text kept), as the builder takes them: tags it does not know
+// are left out and their text joins the text around them, every <br> is a line break, and a paragraph
+// opens at the start and after every closed tag, for text that would otherwise have no element.
+static var _gui_flow_tokens(const std::string &markup) {
+  var out;
+  var_new_list(out);
+  var receiver = _gui_flow_paragraph(out);  // the token that the text read next belongs to
+  std::string text;                          // its text so far
+  const var tokens = markup_parse_text(markup);
+  var it = tokens.iter(), t;
+  while (it.next(t)) {
+    const std::string tag = _gui_str(t, "tag");
+    if (!_gui_known_tag(tag)) {
+      text += (tag == "br" ? "\n" : "") + _gui_str(t, "content");
       continue;
     }
-    std::string name;
-    bool closed;
-    const size_t end = _gui_flow_tag(markup, pos + 1, name, closed);
-    if (name == "br") {
-      out += '\n';
-    } else if (_gui_known_tag(name)) {
-      out.append(markup, pos, end - pos);
-      if (closed) out += FLOW_PARAGRAPH;
-    }
-    pos = end;
+    receiver["content"] = var(text);
+    out.append(t);
+    receiver = _gui_closed(t) ? _gui_flow_paragraph(out) : t;
+    text = _gui_str(receiver, "content");
   }
-  return out + FLOW_PARAGRAPH;  // the parser hands a tag its text only when another tag follows
+  receiver["content"] = var(text);
+  return out;
 }
 
 // A paragraph the flow opened that holds no text worth a row.
@@ -548,7 +551,7 @@ static bool _gui_flow_blank(const var &t, Widget *w) {
 }
 
 Widget *gui_build_flow(const std::string &markup, const var &style) {
-  const var tokens = markup_parse(_gui_flow_text(markup));
+  const var tokens = _gui_flow_tokens(markup);
   GuiBuildCtx ctx;
   ctx.style = style;
   Table *column = new Table();

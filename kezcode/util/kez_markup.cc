@@ -88,17 +88,32 @@ size_t markup_read_tag(const var &token, const std::string &text, size_t pos) {
   return pos;
 }
 
-var markup_parse(const std::string &text, size_t max_tags) {
+// Hands the text read since the last tag to `current` when it takes text (an opening tag that holds
+// no content yet); else, when `keep` is set and there is text, to a token of its own in `tokens`.
+static void _markup_text_place(const var &tokens, const var &current, const std::string &pending, bool keep) {
+  if (!current.has("closed") && !current.has("content")) {
+    var_index_string(current, "content") = var(pending);
+  } else if (keep && !pending.empty()) {
+    var loose;
+    var_dict0(loose);
+    var_index_string(loose, "content") = var(pending);
+    tokens.append(loose);
+  }
+}
+
+// The scan both parsers share; `keep` keeps the text that no opening tag takes.
+static var _markup_scan(const std::string &text, size_t max_tags, bool keep) {
   var tokens, current;
   var_new_list(tokens);
   var_dict0(current);  // takes the text before the first tag, and is never listed
+  if (keep) var_index_string(current, "closed") = var(1);  // its text then stands as a token of its own
   std::string pending;
   size_t pos = 0, tags = 0;
   while (pos < text.size()) {
     char c = text[pos];
     if (c == '<') {
-      if (!current.has("closed") && !current.has("content")) var_index_string(current, "content") = var(pending);
-      if (tags++ == max_tags) break;  // the last tag listed has its text
+      _markup_text_place(tokens, current, pending, keep);
+      if (tags++ == max_tags) return tokens;  // the last tag listed has its text
       pending.clear();
       var token;
       var_dict0(token);
@@ -112,5 +127,10 @@ var markup_parse(const std::string &text, size_t max_tags) {
       pos++;
     }
   }
-  return tokens;  // text after the last tag is dropped
+  if (keep) _markup_text_place(tokens, current, pending, keep);  // markup_parse drops the text after the last tag
+  return tokens;
 }
+
+var markup_parse(const std::string &text, size_t max_tags) { return _markup_scan(text, max_tags, false); }
+
+var markup_parse_text(const std::string &text) { return _markup_scan(text, SIZE_MAX, true); }

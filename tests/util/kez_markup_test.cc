@@ -19,14 +19,16 @@ std::string show_token(const var &token) {
   return out + "}";
 }
 
-std::string parse(const std::string &text) {
-  var tokens = markup_parse(text);
+// A token list, one token after the other.
+std::string show_tokens(const var &tokens) {
   EXPECT_EQ(tokens.type(), VAR_LIST);
   std::string out;
   var it = tokens.iter(), token;
   while (it.next(token)) out += (out.empty() ? "" : " ") + show_token(token);
   return out;
 }
+
+std::string parse(const std::string &text) { return show_tokens(markup_parse(text)); }
 
 TEST(MarkupParse, text_after_an_opening_tag_is_its_content_kept_exactly) {
   EXPECT_EQ(parse("<p>Hello</p>"), "{content:'Hello',tag:'p'} {closed:1,tag:'p'}");
@@ -42,6 +44,16 @@ TEST(MarkupParse, text_before_the_first_tag_after_a_closed_tag_and_after_the_las
   EXPECT_EQ(parse("<img src='a'/>after<p>"), "{closed:1,src:'a',tag:'img'} {tag:'p'}");
   EXPECT_EQ(parse(""), "");
   EXPECT_EQ(parse("only text &amp; no tags"), "");
+}
+
+TEST(MarkupParse, the_text_keeping_parse_gives_loose_text_a_token_of_its_own_and_the_last_tag_its_text) {
+  EXPECT_EQ(show_tokens(markup_parse_text("lead<p>Hello <b>World</b>!</p>tail")),
+            "{content:'lead'} {content:'Hello ',tag:'p'} {content:'World',tag:'b'} {closed:1,tag:'b'} "
+            "{content:'!'} {closed:1,tag:'p'} {content:'tail'}");
+  EXPECT_EQ(show_tokens(markup_parse_text("<p>end &amp; more")), "{content:'end & more',tag:'p'}");
+  EXPECT_EQ(show_tokens(markup_parse_text("<br/><img src='a'/>")), "{closed:1,tag:'br'} {closed:1,src:'a',tag:'img'}")
+      << "no token for text that is not there";
+  EXPECT_EQ(show_tokens(markup_parse_text("only text")), "{content:'only text'}");
 }
 
 TEST(MarkupParse, attribute_values_are_strings_and_bare_names_are_not_recorded) {
