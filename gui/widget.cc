@@ -167,26 +167,26 @@ var widget_action(const char *type) {
   return action;
 }
 
-var Widget::focus() {
-  if (style.focus) return var();
-  _widget_root(this)->on_event(Event(EVT_BLUR));  // clears the old focus path
-  var result = event(Event(EVT_FOCUS));
-  for (Widget *child = this; child->parent; child = child->parent) {
-    child->parent->focus_child = child;
-    widget_keep(result, child->parent->event(Event(EVT_FOCUS)));
+// Moves a path (focus or hover) to end at w: the root's old path is told `off`, then w and each of its
+// ancestors, which point at their child on the path, are told `on`. The actions they answer, kept.
+static var _widget_path_to(Widget *w, Widget *Container::*path_child, int32_t off, int32_t on) {
+  _widget_root(w)->on_event(Event(off));  // clears the old path
+  var result = w->event(Event(on));
+  for (Widget *child = w; child->parent; child = child->parent) {
+    child->parent->*path_child = child;
+    widget_keep(result, child->parent->event(Event(on)));
   }
   return result;
 }
 
+var Widget::focus() {
+  if (style.focus) return var();
+  return _widget_path_to(this, &Container::focus_child, EVT_BLUR, EVT_FOCUS);
+}
+
 var Widget::hover() {
   if (style.hover) return var();
-  _widget_root(this)->on_event(Event(EVT_LEAVE));  // clears the old hover path
-  var result = event(Event(EVT_ENTER));
-  for (Widget *child = this; child->parent; child = child->parent) {
-    child->parent->hover_child = child;
-    widget_keep(result, child->parent->event(Event(EVT_ENTER)));
-  }
-  return result;
+  return _widget_path_to(this, &Container::hover_child, EVT_LEAVE, EVT_ENTER);
 }
 
 var Widget::select() {

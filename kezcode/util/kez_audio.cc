@@ -210,31 +210,26 @@ static void _driver_audio_voice_add(const MixerVoice &voice) {
   SDL_UnlockAudio();
 }
 
-int driver_audio_sample_load(const char *path) {
+// Loads a sound into a new source: a streamed one decodes an Ogg file as it plays, a sample decodes it
+// whole first (a WAV file is always read whole). The source's id; 0 on failure.
+static int _driver_audio_load(const char *path, bool stream) {
   if (!driver_mixer || !path) return 0;
   std::unique_ptr<AudioSource> source;
-  if (strstr(path, ".ogg"))
-    source = _driver_audio_sample_load_ogg(path);
-  else
+  if (!strstr(path, ".ogg"))
     source = _driver_audio_sample_load_wav(path);
+  else if (stream)
+    source.reset(new AudioSourceVorbis(path));
+  else
+    source = _driver_audio_sample_load_ogg(path);
   if (!source) return 0;
   int id = _driver_audio_source_add(std::move(source));
-  LOG("_mixer: sample_load %d (%s)\n", id, path);
+  LOG("_mixer: %s %d (%s)\n", stream ? "stream_load" : "sample_load", id, path);
   return id;
 }
 
-int driver_audio_stream_load(const char *path) {
-  if (!driver_mixer || !path) return 0;
-  std::unique_ptr<AudioSource> source;
-  if (strstr(path, ".ogg"))
-    source.reset(new AudioSourceVorbis(path));
-  else
-    source = _driver_audio_sample_load_wav(path);
-  if (!source) return 0;
-  int id = _driver_audio_source_add(std::move(source));
-  LOG("_mixer: stream_load %d (%s)\n", id, path);
-  return id;
-}
+int driver_audio_sample_load(const char *path) { return _driver_audio_load(path, false); }
+
+int driver_audio_stream_load(const char *path) { return _driver_audio_load(path, true); }
 
 void driver_audio_sample_play(int id, float gain, float second) {
   AudioSource *source = _driver_audio_source(id);

@@ -27,8 +27,8 @@ const char *driver_data_dir() {
   return data_dir_buf.c_str();
 }
 
-static bool _driver_readable(const std::string &path) {
-  FILE *f = fopen(path.c_str(), "rb");
+bool driver_file_readable(const char *path) {
+  FILE *f = fopen(path, "rb");
   if (!f) return false;
   fclose(f);
   return true;
@@ -37,7 +37,7 @@ static bool _driver_readable(const std::string &path) {
 const char *driver_data_path(const char *name) {
   if (app_info && app_info->data_override[0]) {
     std::string over = std::string(app_info->data_override) + "/" + name;
-    if (_driver_readable(over)) {
+    if (driver_file_readable(over.c_str())) {
       data_path_buf = over;
       return data_path_buf.c_str();
     }

@@ -12,6 +12,8 @@ const char *driver_data_path(const char *name);
 // The per-user folder (created on each call); "." without an application folder name.
 const char *driver_user_dir();
 
+// True when the file opens for reading.
+bool driver_file_readable(const char *path);
 // Modification time in seconds since the epoch; 0 when the file cannot be examined.
 int64_t driver_file_mtime(const char *path);
 // The whole file in a malloc'ed buffer the caller frees; null (length 0) when missing, empty or unreadable.

@@ -69,18 +69,11 @@ Font *font_get(int handle) {
   return &font_registry->fonts[handle];
 }
 
-static bool _font_readable(const char *path) {
-  FILE *f = fopen(path, "rb");
-  if (!f) return false;
-  fclose(f);
-  return true;
-}
-
 std::string font_find(const char *name) {
   if (!name || !name[0]) return std::string();
   for (const char *ext : EXTENSIONS) {
     std::string candidate = std::string(name) + ext;
-    if (_font_readable(driver_data_path(candidate.c_str()))) return candidate;
+    if (driver_file_readable(driver_data_path(candidate.c_str()))) return candidate;
   }
   return std::string();
 }

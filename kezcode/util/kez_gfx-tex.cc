@@ -46,20 +46,13 @@ GfxImage *gfx_img_get(int handle) {
   return &gfx_state->images[handle];
 }
 
-static bool _gfx_readable(const char *path) {
-  FILE *f = fopen(path, "rb");
-  if (!f) return false;
-  fclose(f);
-  return true;
-}
-
 static void _gfx_copy(char *field, size_t size, const char *text) { snprintf(field, size, "%s", text); }
 
 std::string gfx_find_ext(const std::string &name) {
-  if (name.find('.') != std::string::npos && _gfx_readable(driver_data_path(name.c_str()))) return name;
+  if (name.find('.') != std::string::npos && driver_file_readable(driver_data_path(name.c_str()))) return name;
   for (const char *ext : EXTENSIONS) {
     std::string candidate = name + ext;
-    if (_gfx_readable(driver_data_path(candidate.c_str()))) return candidate;
+    if (driver_file_readable(driver_data_path(candidate.c_str()))) return candidate;
   }
   return std::string();
 }
@@ -87,7 +80,7 @@ static void _gfx_atlas_attach(int handle, const std::string &found) {
   std::string atlas = found.substr(0, found.rfind('.')) + ".json";
   std::string path = driver_data_path(atlas.c_str());
   GfxTexture *t = gfx_tex_get(handle);
-  if (!_gfx_readable(path.c_str()) || path.size() >= sizeof t->atlas_path) return;
+  if (!driver_file_readable(path.c_str()) || path.size() >= sizeof t->atlas_path) return;
   _gfx_copy(t->atlas_path, sizeof t->atlas_path, path.c_str());
   gfx_atlas_load(path.c_str(), handle);
 }

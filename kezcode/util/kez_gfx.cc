@@ -133,21 +133,18 @@ void gfx_point_to_virtual(float &x, float &y) {
   y = (float)(std::trunc(g.virtual_h) / 2 + (-s * qx + c * qy) - g.offset_y);
 }
 
-void gfx_rect_to_screen(float &x, float &y, float &w, float &h) {
+// Maps a rectangle through a point mapping, by its two corners.
+static void _gfx_rect_map(void (*map)(float &, float &), float &x, float &y, float &w, float &h) {
   float x2 = x + w, y2 = y + h;
-  gfx_point_to_screen(x, y);
-  gfx_point_to_screen(x2, y2);
+  map(x, y);
+  map(x2, y2);
   w = x2 - x;
   h = y2 - y;
 }
 
-void gfx_rect_to_virtual(float &x, float &y, float &w, float &h) {
-  float x2 = x + w, y2 = y + h;
-  gfx_point_to_virtual(x, y);
-  gfx_point_to_virtual(x2, y2);
-  w = x2 - x;
-  h = y2 - y;
-}
+void gfx_rect_to_screen(float &x, float &y, float &w, float &h) { _gfx_rect_map(gfx_point_to_screen, x, y, w, h); }
+
+void gfx_rect_to_virtual(float &x, float &y, float &w, float &h) { _gfx_rect_map(gfx_point_to_virtual, x, y, w, h); }
 
 void gfx_event_to_virtual(Event &e) {
   if (e.type != EVT_DOWN && e.type != EVT_MOVE && e.type != EVT_UP && e.type != EVT_WHEEL) return;

@@ -402,14 +402,6 @@ bool _var_string_iter::next(var &out) {
   return true;
 }
 
-bool _var_string_iter::next2(var &key, var &value) {
-  if ((size_t)index >= end || (size_t)index >= text->size()) return false;
-  key.set_number(index);
-  value.set_number((signed char)(*text)[index]);  // bytes 0x80-0xFF read as -128..-1
-  index++;
-  return true;
-}
-
 bool _var_list_iter::next(var &out) {
   if ((size_t)index >= end || (size_t)index >= items->size()) return false;
   out = (*items)[index];
@@ -417,11 +409,10 @@ bool _var_list_iter::next(var &out) {
   return true;
 }
 
-bool _var_list_iter::next2(var &key, var &value) {
-  if ((size_t)index >= end || (size_t)index >= items->size()) return false;
-  key.set_number(index);
-  value = (*items)[index];
-  index++;
+bool _var_index_iter::next2(var &key, var &value) {
+  const int32_t at = index;
+  if (!next(value)) return false;
+  key.set_number(at);
   return true;
 }
 
@@ -434,10 +425,8 @@ bool _var_dict_iter::next(var &out) {
 
 bool _var_dict_iter::next2(var &key, var &value) {
   if (pos == end) return false;
-  key.set_string(pos->first);
   value = pos->second;
-  ++pos;
-  return true;
+  return next(key);
 }
 
 // ---- var: the handle ----

@@ -265,24 +265,27 @@ class _var_dict : public var_object {
 // Iterators hold no share of the value they walk. The string and list iterators re-check the current
 // length on every step, so a value changed while walked can end the walk early but is never read out of
 // bounds.
-class _var_string_iter : public var_object {
+// The string and list iterators: a running index, from 0, up to an end.
+class _var_index_iter : public var_object {
  public:
-  const std::string *text = nullptr;
-  int32_t index = 0;  // running index, from 0
+  int32_t index = 0;
   size_t end = 0;
 
-  bool next(var &out) override;
-  bool next2(var &key, var &value) override;
+  bool next2(var &key, var &value) override;  // the index as key, next's value
 };
 
-class _var_list_iter : public var_object {
+class _var_string_iter : public _var_index_iter {
  public:
-  const std::vector<var> *items = nullptr;
-  int32_t index = 0;  // running index, from 0
-  size_t end = 0;
+  const std::string *text = nullptr;
 
   bool next(var &out) override;
-  bool next2(var &key, var &value) override;
+};
+
+class _var_list_iter : public _var_index_iter {
+ public:
+  const std::vector<var> *items = nullptr;
+
+  bool next(var &out) override;
 };
 
 class _var_dict_iter : public var_object {
