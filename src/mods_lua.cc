@@ -301,6 +301,34 @@ static int _mods_lua_end_result(lua_State *L, ModsAPI *api) {
   return 1;
 }
 
+// A w2_ function that hands its one text argument to an operation without results.
+static int _mods_lua_text_op(lua_State *L, void (ModsAPI::*op)(const std::string &)) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *text = mods_lua_check_string(L, 1, nullptr, &length);
+  (api->*op)(_mods_lua_bytes(text, length));
+  return _mods_lua_end(L, api);
+}
+
+// A w2_ function that sets the value (argument 2) of a name (argument 1) through an operation.
+static int _mods_lua_named_set(lua_State *L, void (ModsAPI::*set)(const std::string &, const var &)) {
+  ModsAPI *api = _mods_lua_begin(L, 2);
+  size_t length;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
+  _mods_lua_check_value(L, 2);
+  (api->*set)(_mods_lua_bytes(name, length), mods_lua_to_var(L, 2));
+  return _mods_lua_end(L, api);
+}
+
+// A w2_ function that returns the value of a name (its one argument) through an operation.
+static int _mods_lua_named_get(lua_State *L, var (ModsAPI::*get)(const std::string &)) {
+  ModsAPI *api = _mods_lua_begin(L, 1);
+  size_t length;
+  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
+  _mods_lua_result = (api->*get)(_mods_lua_bytes(name, length));
+  return _mods_lua_end_result(L, api);
+}
+
 static World *_mods_lua_world(ModsAPI *api) { return &api->game->data.vantor; }
 
 static int w2_game_reset(lua_State *L) {
@@ -436,39 +464,13 @@ static int w2_item_destroy(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
-static int w2_param_set(lua_State *L) {
-  ModsAPI *api = _mods_lua_begin(L, 2);
-  size_t length;
-  const char *key = mods_lua_check_string(L, 1, nullptr, &length);
-  _mods_lua_check_value(L, 2);
-  api->param_set(_mods_lua_bytes(key, length), mods_lua_to_var(L, 2));
-  return _mods_lua_end(L, api);
-}
+static int w2_param_set(lua_State *L) { return _mods_lua_named_set(L, &ModsAPI::param_set); }
 
-static int w2_param_get(lua_State *L) {
-  ModsAPI *api = _mods_lua_begin(L, 1);
-  size_t length;
-  const char *key = mods_lua_check_string(L, 1, nullptr, &length);
-  _mods_lua_result = api->param_get(_mods_lua_bytes(key, length));
-  return _mods_lua_end_result(L, api);
-}
+static int w2_param_get(lua_State *L) { return _mods_lua_named_get(L, &ModsAPI::param_get); }
 
-static int w2_gui_set(lua_State *L) {
-  ModsAPI *api = _mods_lua_begin(L, 2);
-  size_t length;
-  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
-  _mods_lua_check_value(L, 2);
-  api->gui_set(_mods_lua_bytes(name, length), mods_lua_to_var(L, 2));
-  return _mods_lua_end(L, api);
-}
+static int w2_gui_set(lua_State *L) { return _mods_lua_named_set(L, &ModsAPI::gui_set); }
 
-static int w2_gui_get(lua_State *L) {
-  ModsAPI *api = _mods_lua_begin(L, 1);
-  size_t length;
-  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
-  _mods_lua_result = api->gui_get(_mods_lua_bytes(name, length));
-  return _mods_lua_end_result(L, api);
-}
+static int w2_gui_get(lua_State *L) { return _mods_lua_named_get(L, &ModsAPI::gui_get); }
 
 // Returns whether the game now hosts: a windowed game cannot when the port is taken.
 static int w2_net_host(lua_State *L) {
@@ -525,21 +527,9 @@ static int w2_chat_keywords(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
-static int w2_play_sound(lua_State *L) {
-  ModsAPI *api = _mods_lua_begin(L, 1);
-  size_t length;
-  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
-  api->play_sound(_mods_lua_bytes(name, length));
-  return _mods_lua_end(L, api);
-}
+static int w2_play_sound(lua_State *L) { return _mods_lua_text_op(L, &ModsAPI::play_sound); }
 
-static int w2_play_music(lua_State *L) {
-  ModsAPI *api = _mods_lua_begin(L, 1);
-  size_t length;
-  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
-  api->play_music(_mods_lua_bytes(name, length));
-  return _mods_lua_end(L, api);
-}
+static int w2_play_music(lua_State *L) { return _mods_lua_text_op(L, &ModsAPI::play_music); }
 
 // A row of a query result: a dict becomes a table of its pairs, anything else a plain value.
 static void _mods_lua_push_row(lua_State *L, const var &row) {
@@ -601,13 +591,7 @@ static int w2_ext_call(lua_State *L) {
   return _mods_lua_end_result(L, api);
 }
 
-static int _mods_lua_require(lua_State *L) {
-  ModsAPI *api = _mods_lua_begin(L, 1);
-  size_t length;
-  const char *name = mods_lua_check_string(L, 1, nullptr, &length);
-  api->require(_mods_lua_bytes(name, length));
-  return _mods_lua_end(L, api);
-}
+static int _mods_lua_require(lua_State *L) { return _mods_lua_text_op(L, &ModsAPI::require); }
 
 // Runs the C function in upvalue 1, named by upvalue 2. An exception thrown by the C++ underneath
 // (a copy of a huge argument that cannot be allocated) ends here and becomes a Lua error, raised

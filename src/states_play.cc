@@ -64,6 +64,19 @@ void StatesMatch::build() {
   root.add_at(screen, 0, 0);
 }
 
+// Adds a pause icon of that name to the root at x, y.
+static void _states_pause_add(Container &root, const char *id, int x, int y) {
+  WPause *pause = new WPause();
+  pause->id = id;
+  root.add_at(pause, x, y);
+}
+
+void StatesMatch::build_full(int chat_mode) {
+  StatesMatch::build();
+  chat_panel_build(game, &root, chat_mode, 0);
+  _states_pause_add(root, "pause", game_ui_width() - ICON_BAND, 0);
+}
+
 void StatesMatch::world_paint(bool hud) {
   World *world = &game->data.vantor;
   states_screen_ui();
@@ -227,13 +240,7 @@ void StatesMenu::paint() {
 
 // ---- play
 
-void StatesPlay::build() {
-  StatesMatch::build();
-  chat_panel_build(game, &root, 1, 0);
-  WPause *pause = new WPause();
-  pause->id = "pause";
-  root.add_at(pause, game_ui_width() - ICON_BAND, 0);
-}
+void StatesPlay::build() { build_full(1); }
 
 void StatesPlay::init() { states_match_enter(this, 0); }
 
@@ -299,12 +306,8 @@ void StatesPlay2::build() {
   play2_view_switch(this, 0);
   StatesMatch::build();
   const int w = game_ui_width(), half = game_ui_height() / 2;
-  WPause *upper = new WPause();
-  upper->id = "pause";
-  root.add_at(upper, w - ICON_BAND, half);
-  WPause *lower = new WPause();
-  lower->id = "pause2";
-  root.add_at(lower, 0, half - ICON_BAND);
+  _states_pause_add(root, "pause", w - ICON_BAND, half);
+  _states_pause_add(root, "pause2", 0, half - ICON_BAND);
 }
 
 // Lays out every record that needs it when the Game's View does, ending on View 0.

@@ -19,6 +19,9 @@ class StatesMatch : public State {
   explicit StatesMatch(Game *game) : game(game) {}
   // Fresh root holding one full-screen widget; subclasses add their icons and panels.
   virtual void build();
+  // StatesMatch::build, then the chat panel (in chat_panel_build's mode) and the pause icon, named "pause", at the
+  // top right: the root of a full-screen match.
+  void build_full(int chat_mode);
   // Keeps the chat input line for the next screen that shows one.
   void deinit() override;
   // The console, the root and the chat panel, then the world: true when one of them took the event;

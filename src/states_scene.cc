@@ -7,7 +7,6 @@
 #include "chat_panel.h"
 #include "game.h"
 #include "game_match.h"
-#include "game_video.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
 #include "menus.h"
@@ -15,18 +14,11 @@
 #include "mods_misc.h"
 #include "vantor_paint.h"
 
-constexpr int ICON_BAND = 44;  // the pause icon's square
 enum { HUD_SCENE = 1, HUD_TABS = 2 };
 
 // ---- scene
 
-void StatesScene::build() {
-  StatesMatch::build();
-  chat_panel_build(game, &root, 0, 0);
-  WPause *pause = new WPause();
-  pause->id = "pause";
-  root.add_at(pause, game_ui_width() - ICON_BAND, 0);
-}
+void StatesScene::build() { build_full(0); }
 
 void StatesScene::init() { states_match_enter(this, HUD_SCENE); }
 
