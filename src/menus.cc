@@ -45,6 +45,14 @@ var menus_page_action(Container &root, const Event &e) {
   return bar ? bar->action.click : a;
 }
 
+bool menus_page_click(Game *game, Container &root, const Event &e, std::string &value) {
+  var a = menus_page_action(root, e);
+  if (menus_tabs_handle(game, a)) return false;
+  if (a.type() != VAR_DICT || a["type"].str() != "onclick") return false;
+  value = a["value"].str();
+  return true;
+}
+
 void MenusState::loop(float) { root.loop(); }
 
 void MenusSaving::deinit() { game_settings_save(&game->settings); }

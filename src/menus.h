@@ -78,6 +78,9 @@ void menus_frame(Game *game, Container &root, bool popup_bar);
 void menus_bottom_bar(Game *game, Container &root, const char *label = nullptr);
 // The root's action for the event; Escape presses the page's bottom bar, when it has one.
 var menus_page_action(Container &root, const Event &e);
+// Routes the event through the page (menus_page_action) and offers its action to menus_tabs_handle;
+// true, with the click's value, for a click that neither took.
+bool menus_page_click(Game *game, Container &root, const Event &e, std::string &value);
 // The tabs of a "tabs" list: entries separated by ",", each "name" or "name=Label" (the label is the
 // name when none is given), spaces around either dropped, empty entries skipped. False, with no tabs,
 // for a text that lists none, and for markup (a text beginning with '<'), which mods build themselves.

@@ -31,10 +31,8 @@ void MenusMain::init() {
 }
 
 void MenusMain::event(Event e) {
-  var a = menus_page_action(root, e);
-  if (menus_tabs_handle(game, a)) return;
-  if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
-  const std::string v = a["value"].str();
+  std::string v;
+  if (!menus_page_click(game, root, e, v)) return;
   if (v == "quit") {
     game->event(Event(EVT_QUIT));
     return;

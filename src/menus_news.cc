@@ -42,10 +42,8 @@ var MenusNews::message(var msg) {
 }
 
 void MenusNews::event(Event e) {
-  var a = menus_page_action(root, e);
-  if (menus_tabs_handle(game, a)) return;
-  if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
-  const std::string value = a["value"].str();
+  std::string value;
+  if (!menus_page_click(game, root, e, value)) return;
   LOG_PRINTF("value: %s\n", value.c_str());
   var parts;
   str_split(parts, value, ":");

@@ -142,10 +142,8 @@ void MenusLogin::loop(float) {
 }
 
 void MenusLogin::event(Event e) {
-  var a = menus_page_action(root, e);
-  if (menus_tabs_handle(game, a)) return;
-  if (a.type() != VAR_DICT || a["type"].str() != "onclick") return;
-  const std::string value = a["value"].str();
+  std::string value;
+  if (!menus_page_click(game, root, e, value)) return;
   if (value == "login") {
     game_web_login(game);
   } else if (value == "new") {

@@ -45,11 +45,8 @@ void MenusClans::init() {
 }
 
 void MenusClans::event(Event e) {
-  var a = menus_page_action(root, e);
-  if (menus_tabs_handle(game, a)) return;
-  if (a.type() == VAR_DICT && a["type"].str() == "onclick" && a["value"].str() == "moustache") {
-    Driver::weblink(CLANS_URL, 0);
-  }
+  std::string value;
+  if (menus_page_click(game, root, e, value) && value == "moustache") Driver::weblink(CLANS_URL, 0);
 }
 
 void MenusStore::init() {
