@@ -79,6 +79,11 @@ int64_t driver_file_mtime(const char *path) {
   return (int64_t)st.st_mtime;
 }
 
+int64_t driver_file_settled_change(const char *path, int64_t seen, int64_t now) {
+  const int64_t mtime = path[0] ? driver_file_mtime(path) : 0;
+  return mtime > seen && now - mtime >= DRIVER_FILE_SETTLE ? mtime : 0;
+}
+
 static long _driver_file_size(const char *path) {
   struct stat st;
   if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return 0;

@@ -16,6 +16,10 @@ const char *driver_user_dir();
 bool driver_file_readable(const char *path);
 // Modification time in seconds since the epoch; 0 when the file cannot be examined.
 int64_t driver_file_mtime(const char *path);
+// For reloading a file as it is edited: its modification time when that is later than `seen` and at
+// least DRIVER_FILE_SETTLE seconds before `now` (a file written just now may be half-written); else 0.
+int64_t driver_file_settled_change(const char *path, int64_t seen, int64_t now);
+constexpr int64_t DRIVER_FILE_SETTLE = 2;
 // The whole file in a malloc'ed buffer the caller frees; null (length 0) when missing, empty or unreadable.
 unsigned char *driver_file_alloc(const char *path, size_t *length);
 // Reads up to max bytes of the file into buffer; 0 when it cannot be opened.

@@ -22,7 +22,6 @@
 
 FontRegistry *font_registry;
 
-static const int64_t SETTLE = 2;  // a changed file is re-parsed once it is this old: not half-written
 static const char *const EXTENSIONS[] = {"", ".fnt", ".txt"};
 
 static int64_t (*clock_now)();
@@ -216,8 +215,7 @@ void font_reload() {
   font_registry->reload_second = now;
   for (size_t i = 1; i < font_registry->fonts.size(); i++) {
     const Font &f = font_registry->fonts[i];
-    int64_t mtime = driver_file_mtime(f.path);
-    if (mtime > f.file_time && now - mtime >= SETTLE) font_parse((int)i);
+    if (driver_file_settled_change(f.path, f.file_time, now)) font_parse((int)i);
   }
 }
 

@@ -26,7 +26,6 @@
 
 static const uint32_t BUDGET_SMALL = 0x2000000, BUDGET = 0x5000000;  // texture bytes: 32 MiB, 80 MiB
 static const int64_t EVICT_IDLE = 300;                               // seconds unused before a texture may be evicted
-static const int64_t SETTLE = 2;  // a changed file is reloaded once it is this old: not half-written
 static const char *const EXTENSIONS[] = {".tga", ".png", ".jpg", ".kez"};
 
 static int64_t (*clock_now)();
@@ -189,13 +188,6 @@ void _gfx_tex_recycle() {
   }
 }
 
-// The file changed since `seen` and is old enough to be completely written.
-static bool _gfx_file_changed(const char *path, int64_t seen, int64_t now) {
-  if (!path[0]) return false;
-  int64_t mtime = driver_file_mtime(path);
-  return mtime > seen && now - mtime >= SETTLE;
-}
-
 void gfx_reload() {
   if (!gfx_state) return;
   int64_t now = _gfx_now();
@@ -203,11 +195,11 @@ void gfx_reload() {
   gfx_state->reload_second = now;
   for (size_t i = 1; i < gfx_state->textures.size(); i++) {
     const GfxTexture &t = gfx_state->textures[i];
-    if (_gfx_file_changed(t.path, t.file_time, now)) gfx_tex_reload((int)i);
+    if (driver_file_settled_change(t.path, t.file_time, now)) gfx_tex_reload((int)i);
   }
   for (size_t i = 1; i < gfx_state->textures.size(); i++) {
     const GfxTexture &t = gfx_state->textures[i];
-    if (_gfx_file_changed(t.atlas_path, t.atlas_time, now)) gfx_atlas_load(std::string(t.atlas_path).c_str(), (int)i);
+    if (driver_file_settled_change(t.atlas_path, t.atlas_time, now)) gfx_atlas_load(std::string(t.atlas_path).c_str(), (int)i);
   }
 }
 

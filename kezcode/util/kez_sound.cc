@@ -8,7 +8,6 @@
 
 SoundRegistry *sound_registry;
 
-static const int64_t SETTLE = 2;  // a changed file is reported once it is this old: not half-written
 static const char *const EXTENSIONS[] = {"", ".wav", ".ogg", ".mp3", ".aac", ".caf", ".raw"};
 
 static int64_t (*clock_now)();
@@ -82,9 +81,8 @@ int sound_stream_load(const char *name) {
 static void _sound_reload_map(std::unordered_map<std::string, SoundRecord> &map, const SoundKind &kind, int64_t now) {
   for (auto &entry : map) {
     SoundRecord &record = entry.second;
-    if (!record.path[0]) continue;
-    int64_t mtime = driver_file_mtime(record.path);
-    if (mtime <= record.file_time || now - mtime < SETTLE) continue;
+    const int64_t mtime = driver_file_settled_change(record.path, record.file_time, now);
+    if (!mtime) continue;
     fprintf(stderr, "%s%s\n", kind.reload, record.path);
     record.file_time = mtime;
   }
