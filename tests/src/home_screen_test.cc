@@ -308,6 +308,31 @@ TEST_F(Home, the_online_modes_give_the_chat_the_players_names_and_tab_completes_
   EXPECT_EQ(game->chat->keywords, (std::vector<std::string>{"Quinn", "Rosalind"}));
 }
 
+TEST_F(Home, connecting_to_a_server_that_does_not_answer_is_left_by_cancel_and_by_escape) {
+  for (const bool by_escape : {false, true}) {
+    SCOPED_TRACE(by_escape ? "escape" : "cancel");
+    home();
+    click("tab:mods");
+    click("mod_client.lua");
+    game->mods->screen.find("port")->set_value(var(std::to_string(free_port()).c_str()));
+    click("connect");
+    ASSERT_TRUE(game->client) << "connecting";
+    for (int i = 0; i < 10; i++) {
+      game_net_client_loop(game);
+      frame();
+    }
+    ASSERT_STREQ(game->names.current, "states_lobby");
+    if (by_escape) {
+      key(KEY_ESCAPE);
+    } else {
+      click("leave");
+    }
+    EXPECT_STREQ(game->names.current, "states_tabs");
+    EXPECT_TRUE(main_running());
+    EXPECT_FALSE(game->client) << "the pending connection is dropped";
+  }
+}
+
 TEST_F(Home, the_mods_page_starts_every_listed_mode_and_a_file_of_the_players_own) {
   home();
   click("tab:mods");
