@@ -49,7 +49,7 @@ static std::string _mods_markup() {
          _mods_group("Online Mods:", {{"client", "mod_client.lua"}, {"server", "mod_server.lua"}}) +
          _mods_group("User Mods:", {{"frustration", "mod_drovik_frustration.lua"}, {"ultracon", "mod_ultracon.lua"}}) +
          _mods_group("Tests:", {{"magnet", "magnet"}}) +
-         "<tr><td colspan=2><p>&nbsp;</p><tr><td colspan=2><p>Pick a mod from your computer:</p>"
+         "<tr><td colspan=2><p>Pick a mod from your computer:</p>"
          "<tr><td><input type='text' name='fname' value='' width=200 /><td>" +
          _mods_button("Play", "open") + "</table>";
 }

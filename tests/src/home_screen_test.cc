@@ -333,6 +333,14 @@ TEST_F(Home, connecting_to_a_server_that_does_not_answer_is_left_by_cancel_and_b
   }
 }
 
+TEST_F(Home, the_mods_page_fits_the_default_window_without_a_slider) {
+  app_info->width = 1280;
+  app_info->height = 720;
+  home();
+  click("tab:mods");
+  for (Widget *w : root().children()) EXPECT_FALSE(dynamic_cast<ScrollBox2 *>(w)) << "a page that fits does not scroll";
+}
+
 TEST_F(Home, the_mods_page_starts_every_listed_mode_and_a_file_of_the_players_own) {
   home();
   click("tab:mods");
