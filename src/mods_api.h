@@ -140,6 +140,10 @@ class ModsAPI {
   Widget *markup_build(const std::string &param);
   // Places the "html" page by its alignment, then lays out and paints the mod screen.
   void gui_paint();
+  // The size the mod screen is laid out in, UI units: the whole UI, or one half of its height while
+  // two local players share the device ("player2" set, "state" "play" or "pause"), where the page is
+  // shown once in each player's half.
+  void screen_size(float &w, float &h);
   // Builds the console page: the "> " prompt and the "input" field at the bottom of the screen.
   void console_build();
 

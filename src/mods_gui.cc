@@ -9,6 +9,7 @@
 #include "gui_build.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
+#include "kez_gfx.h"
 #include "menus.h"
 #include "mods_api.h"
 #include "mods_budget.h"
@@ -84,15 +85,14 @@ void ModsAPI::console_build() {
   console.layout();
 }
 
-// Content in a frame h high (h <= 0: the UI height plus h), as wide as the UI; the content scrolls
-// when it is taller than the frame.
-static Widget *_mods_page_frame(Widget *content, float h) {
-  float ui_w = game_ui_width();
-  if (h <= 0) h += game_ui_height();
+// Content in a frame h high (h <= 0: the screen's height plus h), as wide as the screen (screen_w x
+// screen_h); the content scrolls when it is taller than the frame.
+static Widget *_mods_page_frame(Widget *content, float screen_w, float screen_h, float h) {
+  if (h <= 0) h += screen_h;
   Box *page = new Box(content);
   _base(page).padding_top = _base(page).padding_bottom = PAGE_PADDING;
-  Box *frame = new Box(scroll_page(page, (int)ui_w, (int)h));
-  _base(frame).width = ui_w;
+  Box *frame = new Box(scroll_page(page, (int)screen_w, (int)h));
+  _base(frame).width = screen_w;
   _base(frame).height = h;
   return frame;
 }
@@ -156,7 +156,8 @@ static Widget *_mods_icon(const char *name, const char *image, const char *click
 // Adds the page built from the "html" markup for the state, below a tab bar when one shows (bar).
 static void _mods_page_add(ModsAPI *api, const std::string &html, const std::string &state, bool bar) {
   Widget *content = api->markup_build("html");
-  float ui_w = game_ui_width(), ui_h = game_ui_height();
+  float ui_w, ui_h;
+  api->screen_size(ui_w, ui_h);
   int k = bar ? 1 : 0;
   if (state == "lobby") {
     Box *box = new Box(content);
@@ -171,7 +172,7 @@ static void _mods_page_add(ModsAPI *api, const std::string &html, const std::str
       delete content;
       return;
     }
-    Widget *page = _mods_page(_mods_page_frame(content, ui_h - TAB_BAR_H * (k + 1)), content);
+    Widget *page = _mods_page(_mods_page_frame(content, ui_w, ui_h, ui_h - TAB_BAR_H * (k + 1)), content);
     if (!bar) {
       Box *outer = new Box(page);
       _base(outer).margin_top = _base(outer).margin_right = _base(outer).margin_left = 0;
@@ -181,7 +182,7 @@ static void _mods_page_add(ModsAPI *api, const std::string &html, const std::str
     }
     api->screen.add_at(page, 0, (int)(TAB_BAR_H * k));
   } else {
-    api->screen.add_at(_mods_page(_mods_page_frame(content, ui_h), content), 0, 0);
+    api->screen.add_at(_mods_page(_mods_page_frame(content, ui_w, ui_h, ui_h), content), 0, 0);
   }
 }
 
@@ -195,7 +196,11 @@ void ModsAPI::gui_build(bool keep_values) {
     }
   }
   _mods_reset(&screen);
-  float ui_w = game_ui_width(), ui_h = game_ui_height();
+  float ui_w, ui_h;
+  screen_size(ui_w, ui_h);
+  // Sizes the markup gives in percent are shares of the screen the page is laid out in.
+  const float virtual_w = gfx_state ? gfx_state->virtual_w : 0, virtual_h = gfx_state ? gfx_state->virtual_h : 0;
+  if (gfx_state) gfx_state->virtual_w = ui_w, gfx_state->virtual_h = ui_h;
   Widget *backdrop = new Widget();
   backdrop->id = "none";
   backdrop->focusable = 1;
@@ -215,9 +220,17 @@ void ModsAPI::gui_build(bool keep_values) {
     constexpr int corner = (int)ICON_SIZE + 2 * ICON_MARGIN;  // the settings icon sits in the bottom right corner
     screen.add_at(_mods_icon("settings", "icon-settings", "settings"), (int)ui_w - corner, (int)ui_h - corner);
   }
+  if (gfx_state) gfx_state->virtual_w = virtual_w, gfx_state->virtual_h = virtual_h;
   backdrop->tab_next = _mods_first_control(screen, backdrop);
   var name, value;
   for (var it = kept.iter(); it.next_kv(name, value);) gui_set(name.str(), value);
+}
+
+void ModsAPI::screen_size(float &w, float &h) {
+  const std::string state = param_get("state").str();
+  const bool halves = param_get("player2").number() != 0 && (state == "play" || state == "pause");
+  w = (float)game_ui_width();
+  h = (float)(halves ? game_ui_height() / 2 : game_ui_height());
 }
 
 // The "html" page's place from its alignment (unset: centred); then the screen is laid out and painted.
@@ -226,8 +239,10 @@ void ModsAPI::gui_paint() {
   if (html) {
     const StyleRecord &b = html->style.records[STYLE_BASE];
     float w = b.width == STYLE_UNSET_F ? 0 : b.width, h = b.height == STYLE_UNSET_F ? 0 : b.height;
-    html->pos_x = (game_ui_width() - w) * (widget_style_or(b.align, 0) + 1) * 0.5f;
-    html->pos_y = (game_ui_height() - h) * (widget_style_or(b.valign, 0) + 1) * 0.5f;
+    float ui_w, ui_h;
+    screen_size(ui_w, ui_h);
+    html->pos_x = (ui_w - w) * (widget_style_or(b.align, 0) + 1) * 0.5f;
+    html->pos_y = (ui_h - h) * (widget_style_or(b.valign, 0) + 1) * 0.5f;
   }
   screen.layout();
   screen.paint();

@@ -87,9 +87,24 @@ void StatesLayer::event(Event e) {
   _layer_screen_act(game, e);
 }
 
+bool StatesPause2::screen_event(const Event &e, Event &out) {
+  out = e;
+  const bool pointer = e.type == EVT_DOWN || e.type == EVT_MOVE || e.type == EVT_UP || e.type == EVT_WHEEL;
+  if (!under || !pointer) return true;
+  // A pressed pointer stays with the copy it went down on until it is released.
+  const auto bound = pointers.find(e.button);
+  const int k = e.type != EVT_DOWN && bound != pointers.end() ? bound->second : play2_half_at(e);
+  if (e.type == EVT_DOWN && k) pointers[e.button] = k;
+  if (e.type == EVT_UP) pointers.erase(e.button);
+  if (!k) return false;
+  out = play2_event_in_half(static_cast<StatesPlay2 *>(under), e, k);
+  return true;
+}
+
 void StatesPause2::event(Event e) {
   if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
-  _layer_screen_act(game, e);
+  Event in;
+  if (screen_event(e, in)) _layer_screen_act(game, in);
 }
 
 // The part of a layer's frame every layer shares: the mod screen, the mod step, and the match only
@@ -108,6 +123,19 @@ void StatesLayer::loop(float dt) {
 }
 
 void StatesPause2::loop(float dt) { _layer_loop(game, dt); }
+
+void StatesPause2::paint() {
+  StatesPlay2 *play2 = static_cast<StatesPlay2 *>(under);
+  if (!play2) {
+    StatesLayer::paint();
+    return;
+  }
+  play2->game_paint();
+  states_screen_ui();
+  states_dim();
+  if (game->mods) play2_halves_paint(play2, [this](int) { game->mods->gui_paint(); });
+  states_console_paint(game);
+}
 
 void StatesLayer::paint() {
   if (under) under->game_paint();

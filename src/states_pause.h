@@ -3,6 +3,9 @@
 // under a layer; a local one stands still.
 #pragma once
 
+#include <cstdint>
+#include <map>
+
 #include "state.h"
 
 struct Game;
@@ -35,16 +38,26 @@ class StatesPause : public StatesLayer {
   explicit StatesPause(Game *game) : StatesLayer(game, "states_play") {}
 };
 
-// "states_pause2": the mod screen dimmed over the two-player match.
+// "states_pause2": the mod screen dimmed over the two-player match. The screen is laid out for one
+// half and shown in both, each copy turned the way of its half, so both players read it and either
+// can answer it.
 class StatesPause2 : public StatesLayer {
  public:
   explicit StatesPause2(Game *game) : StatesLayer(game, "states_play2") {}
   void deinit() override {}
   void event(Event e) override;
   void loop(float dt) override;
+  void paint() override;
+
+  std::map<int32_t, int> pointers;  // a pressed pointer's button word -> the half it went down in
 
  protected:
   void under_enter() override;
+
+ private:
+  // The event as the copy of the screen it concerns sees it (out); false for a pointer that
+  // concerns neither copy.
+  bool screen_event(const Event &e, Event &out);
 };
 
 // "states_dialog": the mod screen dimmed over the scene.

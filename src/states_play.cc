@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <functional>
 
 #include "chat.h"
 #include "chat_panel.h"
@@ -397,23 +398,43 @@ void StatesPlay2::loop(float dt) {
   }
 }
 
-void StatesPlay2::game_paint() {
-  World *world = &game->data.vantor;
-  _play2_views_ready(this);
+void play2_halves_paint(StatesPlay2 *state, const std::function<void(int)> &paint) {
   GLint scissor[4];
   glGetIntegerv(GL_SCISSOR_BOX, scissor);
   glEnable(GL_SCISSOR_TEST);
   const int w = app_info->width, h = app_info->height;
   for (int k = 1; k <= 2; k++) {
-    play2_view_switch(this, k);
+    play2_view_switch(state, k);
     // GL counts rows from the bottom: the upper half is the top h/2 rows.
     glScissor(0, k == 1 ? h - h / 2 : 0, w, k == 1 ? h / 2 : h - h / 2);
-    sys_paint(&game->view, world, user, 1);
-    hud_paint(&game->view, world, user);
+    paint(k);
   }
   glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
   glDisable(GL_SCISSOR_TEST);
-  play2_view_switch(this, 0);
+  play2_view_switch(state, 0);
+}
+
+int play2_half_at(const Event &e) {
+  if (e.type != EVT_DOWN && e.type != EVT_MOVE && e.type != EVT_UP && e.type != EVT_WHEEL) return 0;
+  if (e.raw_y >= 0 && e.raw_y < (float)(app_info->height / 2)) return 1;
+  if (e.raw_y >= (float)(app_info->height - app_info->height / 2) && e.raw_y < (float)app_info->height) return 2;
+  return 0;
+}
+
+Event play2_event_in_half(StatesPlay2 *state, const Event &e, int k) {
+  play2_view_switch(state, k);
+  const Event mapped = _play2_map(e);
+  play2_view_switch(state, 0);
+  return mapped;
+}
+
+void StatesPlay2::game_paint() {
+  World *world = &game->data.vantor;
+  _play2_views_ready(this);
+  play2_halves_paint(this, [this, world](int) {
+    sys_paint(&game->view, world, user, 1);
+    hud_paint(&game->view, world, user);
+  });
   gfx_ortho();
   glBlendFunc(GL_ONE, GL_ONE);
   gfx_img_draw(gfx_img_load("line"), 0, game_ui_height() / 2 - DIVIDER_HALF_H, (float)game_ui_width(),

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 
 #include "container.h"
@@ -98,6 +99,15 @@ void states_init(Game *game);
 
 // Makes View k (0..2) the Game's View and sets the drawing state for it; nothing for another k.
 void play2_view_switch(StatesPlay2 *state, int k);
+// Calls paint(k) for the upper (k = 1) and the lower half (k = 2), each with its View and drawing
+// state loaded and the drawing cut to that half; ends on View 0.
+void play2_halves_paint(StatesPlay2 *state, const std::function<void(int)> &paint);
+// The half (1 upper, 2 lower) whose window area holds a pointer event's window position; 0 for
+// another event or a position outside both.
+int play2_half_at(const Event &e);
+// The pointer event in the virtual units of half k (1 or 2), from its window position; View 0 is
+// loaded again on return.
+Event play2_event_in_half(StatesPlay2 *state, const Event &e, int k);
 // Passes key events to the chat panel of state's root; true when the chat took the event.
 bool play_key_to_chat(StatesMatch *state, const Event &e);
 

@@ -112,12 +112,21 @@ class Home : public PaintGlTest {
     }
     return nullptr;
   }
+  // A pointer event at virtual point (x, y) of the whole screen.
   void pointer(int type, float x, float y, float dy = 0) {
+    states_screen_ui();
+    gfx_point_to_screen(x, y);
+    window_pointer(type, x, y, dy);
+  }
+  // A pointer event at window pixel (x, y), turned into virtual units as the Game does.
+  void window_pointer(int type, float x, float y, float dy = 0) {
     Event e(type);
     e.x = x;
     e.y = y;
-    e.dy = dy;
     e.button = type == EVT_MOVE || type == EVT_WHEEL ? 0 : 1;
+    states_screen_ui();
+    gfx_event_to_virtual(e);
+    e.dy = dy;
     state_event(game->names.current, e);
   }
   // Turns the wheel over the page a widget scrolls in until the widget is in view, as a player would.
@@ -262,7 +271,14 @@ TEST_F(Home, the_two_player_pauses_gear_opens_the_settings_over_it_as_the_one_pl
   ASSERT_STREQ(game->names.current, "states_pause2");
   Widget *settings = game->mods->screen.find("settings");
   ASSERT_TRUE(settings);
-  click_on(settings);
+  // The upper half's copy of the page, in window pixels.
+  StatesPlay2 *play2 = static_cast<StatesPlay2 *>(state_find("states_play2"));
+  play2_view_switch(play2, 1);
+  const GfxRect r = settings->get_rect(true);
+  float x = r.x + r.w / 2, y = r.y + r.h / 2;
+  gfx_point_to_screen(x, y);
+  play2_view_switch(play2, 0);
+  for (int type : {EVT_DOWN, EVT_UP}) window_pointer(type, x, y);
   EXPECT_EQ(stack(), "menus_settings_audio,states_pause2");
   click("popup:done");
   EXPECT_STREQ(game->names.current, "states_pause2");

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -399,6 +400,63 @@ TEST_F(States2, the_pause_layer_keeps_each_halfs_selection_and_percent) {
     EXPECT_EQ(play2()->views[k].percent, 20 + 10 * k) << k;
     EXPECT_EQ(play2()->views[k].selection[home], 1u) << k;
   }
+  expect_view0();
+}
+
+// The window rows [top, bottom) of the last frame: the bounding box of the pixels of the marker
+// colour (magenta), x0 < 0 when there are none.
+struct MarkBox {
+  int x0 = -1, y0 = -1, x1 = -1, y1 = -1;
+};
+static MarkBox mark_box(int top, int bottom) {
+  const int w = app_info->width, h = app_info->height;
+  std::vector<unsigned char> rgba((size_t)w * h * 4);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  MarkBox b;
+  for (int y = top; y < bottom; y++) {
+    for (int x = 0; x < w; x++) {
+      const unsigned char *p = &rgba[((size_t)(h - 1 - y) * w + x) * 4];
+      if (p[0] < 200 || p[1] > 80 || p[2] < 200) continue;
+      if (b.x0 < 0) b = {x, y, x, y};
+      b.x0 = std::min(b.x0, x), b.x1 = std::max(b.x1, x), b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
+    }
+  }
+  return b;
+}
+
+TEST_F(States2, the_pause_page_shows_in_each_half_turned_to_its_player_and_answers_a_tap_in_either) {
+  // A marker left of a blank as wide again: the page is centred, the marker is not.
+  solid("mark", 0xff00ff);
+  solid("blank", 0x000000);
+  game->mods->param_set("remove_quit", var(1));
+  game->mods->param_set("html", var("<table valign=top><tr><td><input type=image src=mark width=60 height=40 "
+                                    "onclick=mark><td><img src=blank width=120 height=40></table>"));
+  frame_run();
+  send(key(KEY_ESCAPE));
+  mods_update(game);
+  ASSERT_STREQ(game->names.current, "states_pause2");
+  frame_run();
+  const int w = app_info->width, h = app_info->height;
+  const MarkBox upper = mark_box(0, h / 2), lower = mark_box(h - h / 2, h);
+  ASSERT_GE(upper.x0, 0);
+  ASSERT_GE(lower.x0, 0) << "the lower half shows no page";
+  // The upper copy sits at the top, left of the middle, as laid out; the lower one is the same page
+  // turned half round, so it sits at the bottom, right of the middle, each edge mirrored.
+  EXPECT_LT(upper.x1, w / 2);
+  EXPECT_LT(upper.y1, h / 2);
+  EXPECT_NEAR(lower.x0, w - 1 - upper.x1, 1);
+  EXPECT_NEAR(lower.x1, w - 1 - upper.x0, 1);
+  EXPECT_NEAR(lower.y0, h - 1 - upper.y1, 1);
+  EXPECT_NEAR(lower.y1, h - 1 - upper.y0, 1);
+  for (const MarkBox &b : {upper, lower}) {
+    const float x = (b.x0 + b.x1) / 2.0f, y = (b.y0 + b.y1) / 2.0f;
+    send(pointer(EVT_DOWN, x, y));
+    send(pointer(EVT_UP, x, y));
+  }
+  const std::string seen = param("seen");
+  const size_t first = seen.find("onclick:mark;");
+  ASSERT_NE(first, std::string::npos) << seen;
+  EXPECT_NE(seen.find("onclick:mark;", first + 1), std::string::npos) << seen;
   expect_view0();
 }
 
