@@ -2,7 +2,9 @@
 // computer players) run as a headless game runs it, 60 ticks per second, with 1, 8 and 31 clients on
 // 127.0.0.1 that play their seats. Reported per run: the server's CPU time per tick and its share
 // of one core, and the bytes per second each client costs on the wire with the UDP and IP headers,
-// each next to its target.
+// each next to its target. Where those bytes go is reported too: the sync messages one client gets
+// per second with their coded (run-length) bytes, the datagrams per client, and what the range coder
+// leaves of the coded bytes it is given.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +29,7 @@
 #include "mods_api.h"
 #include "mods_misc.h"
 #include "net_client.h"
+#include "net_packet.h"
 #include "net_server.h"
 #include "vantor.h"
 
@@ -63,6 +67,40 @@ double thread_cpu_seconds() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return t.tv_sec + t.tv_nsec * 1e-9;
 }
+
+// What the server's range coder is given and what it returns, datagram by datagram. It wraps the
+// coder the server installed, so the wire carries the same bytes as without it.
+struct CoderCount {
+  void *coder = nullptr;
+  double datagrams = 0, plain = 0, coded = 0;
+};
+
+size_t counted_compress(void *context, const ENetBuffer *buffers, size_t count, size_t limit, enet_uint8 *out,
+                        size_t out_limit) {
+  CoderCount *c = (CoderCount *)context;
+  const size_t coded = enet_range_coder_compress(c->coder, buffers, count, limit, out, out_limit);
+  c->datagrams += 1;
+  c->plain += (double)limit;
+  c->coded += (double)(coded ? coded : limit);  // ENet sends the plain commands when coding does not pay
+  return coded;
+}
+
+size_t counted_decompress(void *context, const enet_uint8 *in, size_t in_limit, enet_uint8 *out, size_t out_limit) {
+  return enet_range_coder_decompress(((CoderCount *)context)->coder, in, in_limit, out, out_limit);
+}
+
+void counted_destroy(void *context) { enet_range_coder_destroy(((CoderCount *)context)->coder); }
+
+void coder_count_install(ENetHost *host, CoderCount *count) {
+  count->coder = enet_range_coder_create();
+  ENetCompressor compressor = {count, counted_compress, counted_decompress, counted_destroy};
+  enet_host_compress(host, &compressor);
+}
+
+// The messages one client received, by type: how many, and their coded bytes as the server sent them.
+struct TypeCount {
+  double messages = 0, coded = 0;
+};
 
 // The server's log lines go to its log file, as a dedicated server's do, not to the console that
 // shows the results.
@@ -154,11 +192,17 @@ void bench_order(BenchClient &c, const World &world) {
   c.net->send("", "send", data, NET_RELIABLE);
 }
 
-void clients_pump(std::vector<BenchClient> &clients) {
+// Pumps every client; what the first one receives is counted into `seen` when given.
+void clients_pump(std::vector<BenchClient> &clients, std::map<std::string, TypeCount> *seen) {
   NetMsg msg;
+  std::string coded;
   for (BenchClient &c : clients) {
     c.net->loop();
     while (c.net->recv(&msg)) {
+      if (!seen || &c != &clients[0] || !net_packet_write({"", "", "", msg.type, msg.data}, &coded)) continue;
+      TypeCount &t = (*seen)[msg.type];
+      t.messages += 1;
+      t.coded += (double)coded.size();
     }
   }
 }
@@ -185,7 +229,7 @@ void BM_dedicated_server(benchmark::State &state) {
   }
   for (int i = 0; i < 10000 && !all_joined(server, count); i++) {
     server.tick();
-    clients_pump(clients);
+    clients_pump(clients, nullptr);
     usleep(100);  // the handshakes travel through the kernel
   }
   var start;
@@ -193,6 +237,9 @@ void BM_dedicated_server(benchmark::State &state) {
   mods_event(server.game.get(), start);
 
   const World &world = server.game->data.vantor;
+  CoderCount coder;
+  coder_count_install(server.net()->enet_host, &coder);
+  std::map<std::string, TypeCount> seen;
   double cpu = 0;
   uint32_t bytes_before = 0, datagrams_before = 0;
   int tick = 0;
@@ -200,6 +247,8 @@ void BM_dedicated_server(benchmark::State &state) {
     for (tick = 0; tick < WARM_UP_TICKS + MEASURED_TICKS; tick++) {
       if (tick == WARM_UP_TICKS) {
         cpu = 0;
+        coder = CoderCount{coder.coder};
+        seen.clear();
         bytes_before = server.net()->enet_host->totalSentData;
         datagrams_before = server.net()->enet_host->totalSentPackets;
       }
@@ -209,7 +258,7 @@ void BM_dedicated_server(benchmark::State &state) {
       const double before = thread_cpu_seconds();
       server.tick();
       cpu += thread_cpu_seconds() - before;
-      clients_pump(clients);
+      clients_pump(clients, tick >= WARM_UP_TICKS ? &seen : nullptr);
     }
   }
   ENetHost *host = server.net()->enet_host;
@@ -227,6 +276,14 @@ void BM_dedicated_server(benchmark::State &state) {
   state.counters["core_share_target"] = TARGET_CORE_SHARE;
   state.counters["wire_B_per_s_per_client"] = wire / seconds / (double)count;
   state.counters["wire_B_per_s_target"] = TARGET_BYTES_PER_S;
+  const double per_client_s = seconds * (double)count;
+  state.counters["datagrams_per_s_per_client"] = coder.datagrams / per_client_s;
+  state.counters["ip_udp_B_per_s_per_client"] = IP_UDP_HEADER * coder.datagrams / per_client_s;
+  state.counters["range_coder_ratio"] = coder.plain > 0 ? coder.coded / coder.plain : 0;
+  for (const char *type : {"I", "D", "A"}) {
+    state.counters[std::string(type) + "_per_s"] = seen[type].messages / seconds;
+    state.counters[std::string(type) + "_coded_B_per_s"] = seen[type].coded / seconds;
+  }
   state.counters["fleets_at_end"] = fleets;
   state.counters["synced_items_at_end"] = synced;
   for (BenchClient &c : clients) c.net->close();
