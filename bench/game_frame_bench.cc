@@ -19,7 +19,8 @@
 #include "bench_world.h"
 #include "game.h"
 #include "menus.h"
-#include "mods_misc.h"
+#include "mods_start.h"
+#include "mods_update.h"
 #include "trans.h"
 
 namespace {

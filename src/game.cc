@@ -29,7 +29,7 @@
 #include "kez_sound.h"
 #include "menus.h"
 #include "mods_budget.h"
-#include "mods_misc.h"
+#include "mods_start.h"
 #include "states_play.h"
 #include "test.h"
 #include "trans.h"

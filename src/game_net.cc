@@ -10,7 +10,7 @@
 #include "game_identity.h"
 #include "kez_log.h"
 #include "mods_api.h"
-#include "mods_misc.h"
+#include "mods_update.h"
 #include "net_client.h"
 #include "net_server.h"
 #include "state.h"

@@ -19,7 +19,8 @@
 #include "menus_play.h"
 #include "menus_settings.h"
 #include "menus_side.h"
-#include "mods_misc.h"
+#include "mods_start.h"
+#include "mods_update.h"
 #include "scroll.h"
 #include "vantor_paint.h"
 

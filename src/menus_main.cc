@@ -8,7 +8,7 @@
 #include "game_video.h"
 #include "gui_build.h"
 #include "kez_log.h"
-#include "mods_misc.h"
+#include "mods_start.h"
 
 static const char MAIN_MARKUP[] =
     "<table><tr><td><img src='logo' width=240 /><tr><td>&nbsp;<tr><td><input type='button' class='ibutton1' "

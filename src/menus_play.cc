@@ -9,7 +9,6 @@
 #include "game_audio.h"
 #include "gui_build.h"
 #include "kez_log.h"
-#include "mods_misc.h"
 
 void MenusPlay::init() {
   LOG_PRINTF("menus_play");

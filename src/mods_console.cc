@@ -8,7 +8,7 @@
 #include "kez_gfx.h"
 #include "mods_api.h"
 #include "mods_lua.h"
-#include "mods_misc.h"
+#include "mods_start.h"
 #include "widget.h"
 
 constexpr int CONSOLE_FONT_SIZE = 20;

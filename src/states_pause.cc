@@ -8,7 +8,7 @@
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "mods_api.h"
-#include "mods_misc.h"
+#include "mods_update.h"
 #include "states_play.h"
 
 constexpr int DIM_ALPHA = 170;

@@ -17,7 +17,7 @@
 #include "menus.h"
 #include "mods_api.h"
 #include "mods_lua.h"
-#include "mods_misc.h"
+#include "mods_update.h"
 #include "states_pause.h"
 #include "states_scene.h"
 #include "vantor_hud.h"

@@ -11,7 +11,7 @@
 #include "kez_log.h"
 #include "menus.h"
 #include "mods_api.h"
-#include "mods_misc.h"
+#include "mods_update.h"
 #include "vantor_paint.h"
 
 enum { HUD_SCENE = 1, HUD_TABS = 2 };

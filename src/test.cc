@@ -10,7 +10,7 @@
 #include "game.h"
 #include "game_video.h"
 #include "kez_log.h"
-#include "mods_misc.h"
+#include "mods_update.h"
 #include "net_client.h"
 #include "net_server.h"
 #include "test_magnetset.h"

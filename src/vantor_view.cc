@@ -14,7 +14,7 @@
 #include "kez_math.h"
 #include "kez_var.h"
 #include "mods_api.h"
-#include "mods_misc.h"
+#include "mods_update.h"
 #include "net.h"
 #include "vantor.h"
 #include "vantor_batch.h"

@@ -18,7 +18,7 @@
 #include "kez_http.h"
 #include "mods_api.h"
 #include "mods_lua.h"
-#include "mods_misc.h"
+#include "mods_start.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "http_test_server.h"
 #include "kez_driver-files.h"
 #include "menus_news.h"
-#include "mods_misc.h"
+#include "mods_start.h"
 #include "scroll.h"
 #include "vantor_paint_gl.h"
 

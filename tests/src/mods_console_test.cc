@@ -7,7 +7,7 @@
 #include "game.h"
 #include "mods_api.h"
 #include "mods_lua.h"
-#include "mods_misc.h"
+#include "mods_start.h"
 #include "widget.h"
 
 namespace {

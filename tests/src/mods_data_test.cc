@@ -21,7 +21,8 @@
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "menus.h"
-#include "mods_misc.h"
+#include "mods_start.h"
+#include "mods_update.h"
 #include "net_server.h"
 #include "vantor.h"
 

@@ -9,7 +9,7 @@
 #include "data_override.h"
 #include "game.h"
 #include "menus.h"
-#include "mods_misc.h"
+#include "mods_start.h"
 #include "net.h"
 #include "state.h"
 #include "states_play.h"

@@ -1,0 +1,48 @@
+// Reloading the mod's files: on request, and once a changed file has settled on disk.
+#include "mods_reload.h"
+
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "game.h"
+#include "kez_driver-files.h"
+#include "kez_log.h"
+#include "mods_api.h"
+
+constexpr int64_t RELOAD_SETTLE = 2;  // seconds a changed file must rest before it is reloaded
+
+static int64_t _mods_wall_clock() { return (int64_t)time(nullptr); }
+static int64_t (*_mods_now)() = _mods_wall_clock;
+static int64_t _mods_reload_checked;  // the second of the last reload check
+
+void _mods_clock_set(int64_t (*now)()) { _mods_now = now ? now : _mods_wall_clock; }
+
+std::string mods_reload(Game *game) {
+  ModsAPI *api = game->mods;
+  if (!api) return "";
+  api->console_lines.clear();
+  LOG_PRINTF("mods_reload: %s\n", game->mod_file);
+  api->files.clear();
+  api->require(std::string(game->mod_file, strnlen(game->mod_file, sizeof game->mod_file)));
+  // A missing main file is logged; left pending, its error would be raised by the mod's next call.
+  const std::string missing = api->error_flag ? api->error : "";
+  api->error.clear();
+  api->error_flag = 0;
+  return missing;
+}
+
+void mods_reload_auto(Game *game) {
+  ModsAPI *api = game->mods;
+  int64_t now = _mods_now();
+  if (!api || now == _mods_reload_checked) return;
+  _mods_reload_checked = now;
+  bool changed = false;
+  for (const ModsFile &file : api->files) {
+    int64_t mtime = driver_file_mtime(file.path.c_str());
+    if (mtime > file.mtime && mtime <= now - RELOAD_SETTLE) changed = true;
+  }
+  if (!changed) return;
+  LOG_PRINTF("reload...\n");
+  mods_reload(game);
+}
