@@ -133,7 +133,3 @@ void gfx_rect_fill(uint32_t colour, float x, float y, float w, float h);
 uint32_t gfx_img_texture(int image);
 // The untrimmed frame's width / height, each truncated and raised to at least 1.
 float gfx_img_aspect(int image);
-
-// Module-internal, open to the tests: the 9-slice corner size (cw, ch) for an image of full size
-// fw x fh drawn into w x h; false when nothing is to be drawn.
-bool _gfx_9slice_corner(float fw, float fh, int w, int h, int corner, int *cw, int *ch);
