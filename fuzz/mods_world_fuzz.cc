@@ -22,7 +22,7 @@
 #include "vantor_step.h"
 #include "vantor_world.h"
 
-// What the tests reach inside vantor_step.cc: defined there, declared only here.
+// What this fuzz target reaches inside vantor_step.cc: defined there, declared only here.
 uint64_t vantor_collide_work();
 
 constexpr int OPS_MAX = 48;

@@ -22,7 +22,7 @@
 #include "kez_driver-sdl2.h"
 #include "kez_log.h"
 
-// What the tests reach inside kez_driver-files.cc: defined there, declared only here.
+// What this fuzz target reaches inside kez_driver-files.cc: defined there, declared only here.
 bool driver_file_replace(const char *path, const void *bytes, size_t length);
 
 static std::string user_folder;

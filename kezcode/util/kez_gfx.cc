@@ -218,6 +218,7 @@ void gfx_draw_arrays(uint32_t mode, int first, int count) {
   draw_calls++;
 }
 
+// Open to the tests, which declare it themselves: draw calls made so far by the process.
 uint64_t gfx_draw_count() { return draw_calls; }
 
 // The strip order of a rect's corners: top left, bottom left, top right, bottom right.

@@ -113,8 +113,6 @@ bool gfx_clip_test(GfxRect &r, GfxRect *t);
 
 // glDrawArrays, counted: every draw call of the program goes through here.
 void gfx_draw_arrays(uint32_t mode, int first, int count);
-// Draw calls made so far by the process.
-uint64_t gfx_draw_count();
 
 // Draws the texture rect (u, v, uw, vh, in 0..1) of a GL texture into (x, y, w, h), clipped.
 void gfx_tex_draw(uint32_t gl_texture, float u, float v, float uw, float vh, float x, float y, float w, float h);

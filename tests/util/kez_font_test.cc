@@ -20,6 +20,9 @@
 #include "kez_driver-sdl2.h"
 #include "kez_gfx-tex.h"
 
+// What the tests reach inside kez_gfx.cc: defined there, declared only here.
+uint64_t gfx_draw_count();
+
 // What the tests reach inside kez_font.cc: defined there, declared only here.
 void _font_clock_set(int64_t (*now)());
 

@@ -22,6 +22,7 @@
 
 // What the tests reach inside kez_gfx.cc: defined there, declared only here.
 bool _gfx_9slice_corner(float fw, float fh, int w, int h, int corner, int *cw, int *ch);
+uint64_t gfx_draw_count();
 
 namespace {
 
