@@ -22,6 +22,9 @@
 #include "kez_driver-sdl2.h"
 #include "kez_log.h"
 
+// What this fuzz target reaches inside kez_driver-files.cc: defined there, declared only here.
+bool driver_file_replace(const char *path, const void *bytes, size_t length);
+
 static std::string user_folder;
 
 static void remove_user_folder() { std::filesystem::remove_all(std::filesystem::path(user_folder).parent_path()); }

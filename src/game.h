@@ -70,8 +70,6 @@ bool game_should_quit();
 void game_pump_events();
 // Forwards an event to Game::event when the Game exists.
 void game_event(Event e);
-// Seconds since *last (0 the first time, at most 1), taking now as the new *last (milliseconds).
-float game_elapsed(uint32_t *last, uint32_t now);
 // Frame pacing to 60 per second against a schedule of frame ends 1/60 s apart, so sleeps cut to
 // whole milliseconds never add up to drift and a frame's own sleep never counts as the next frame's
 // work. A frame that ends more than a frame behind the schedule starts a new one instead of racing.
@@ -80,9 +78,6 @@ struct FramePacer {
   uint32_t last_ms;  // the clock at the previous call
   double ahead_ms;   // how far the current frame's scheduled end lies after last_ms
 };
-// Milliseconds to sleep at now_ms (any wrapping millisecond clock) so this frame ends on schedule;
-// 0 for a frame that is late. The first frame sleeps a whole frame.
-uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms);
 // Deinitialises and deletes the Game, if there is one.
 void game_destroy();
 // Ends the game after this frame as a failure: the reason goes to the standard error and the log, and

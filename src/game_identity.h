@@ -9,10 +9,6 @@ struct Game;
 // The longest sender id a packet header carries whole.
 constexpr size_t GAME_UID_MAX = 15;
 
-// This user folder's own network id: "a:" and 13 hex digits drawn at random the first time and kept
-// in the user folder, so it lasts across runs and two user folders never share one. Made again,
-// for this run only, when the folder cannot be written.
-std::string game_net_id();
 // The sender id, which proves who this game is to a server: game_net_id, also while signed in to the
 // web service, whose ids others may know. Servers and mods show net_public_id of it instead.
 std::string game_user_uid(const Game *game);
@@ -23,6 +19,3 @@ std::string game_user_name(const Game *game);
 // name (saved), and, as typing a new name on the account page does, ends a web sign-in. An empty
 // name changes nothing.
 void game_user_name_set(Game *game, const std::string &name);
-
-// Module-internal, open to the tests: whether a stored id is one this module could have made.
-bool _game_net_id_valid(const std::string &id);

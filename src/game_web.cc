@@ -64,6 +64,7 @@ bool game_web_configure(const char *spec) {
 
 bool game_web_configured() { return !web_host.empty(); }
 
+// Open to the tests, which declare it themselves: number of queued requests.
 int game_web_pending() { return (int)web_queue.size(); }
 
 void game_web_deinit() { web_queue.clear(); }

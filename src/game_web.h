@@ -55,5 +55,3 @@ void game_web_error(Game *game, const char *message);
 void game_web_deinit();
 // True while a login request waits for its answer.
 bool game_web_login_pending();
-// Number of queued requests.
-int game_web_pending();

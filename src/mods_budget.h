@@ -67,11 +67,3 @@ void mods_budget_charge(lua_State *L, int64_t units, const char *function);
 // Asks mod code to end within MODS_BUDGET_QUIT_GRACE_MS. Safe in a signal handler; only on the main
 // thread does it touch the Lua state.
 void mods_budget_quit();
-
-// Module-internal, open to the tests: replaces the budget of a chunk and returns the old one;
-// replaces the time limit (milliseconds) and returns the old one; forgets a quit request; forgets
-// the long calls counted and when they were last reported.
-int64_t _mods_budget_limit_set(int64_t limit);
-int _mods_budget_time_set(int ms);
-void _mods_budget_quit_clear();
-void _mods_budget_report_clear();

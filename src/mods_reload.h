@@ -12,7 +12,3 @@ std::string mods_reload(Game *game);
 // mods_reload when a file of the mod changed on disk at least two seconds ago; looks at most once a
 // wall-clock second.
 void mods_reload_auto(Game *game);
-
-// Module-internal, open to the tests: replaces the wall clock (seconds) of the reload check; null
-// restores it.
-void _mods_clock_set(int64_t (*now)());

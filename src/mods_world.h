@@ -3,7 +3,3 @@
 #pragma once
 
 #include <string>
-
-// The file name require uses for a mod's name: ".." becomes "_", the folder part is dropped and
-// ".lua" is added when the name holds no '.'. It never leaves the folder it is looked up in.
-std::string mods_file_name(const std::string &name);

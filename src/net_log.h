@@ -15,6 +15,3 @@ const uint32_t NET_LOG_INTERVAL_MS = 1000;
 bool net_log_allow(const std::string &who, uint32_t now_ms);
 // For every peer whose interval has ended with lines left out, writes one line with their count.
 void net_log_flush(uint32_t now_ms);
-
-// Module-internal, open to the tests: forgets every peer's budget.
-void _net_log_reset();

@@ -271,13 +271,6 @@ bool NetServer::name_shown(const NetPeer *entry, const std::string &shown) {
   return false;
 }
 
-std::string NetServer::unique_name(const NetPeer *entry) {
-  const std::string name = net_name_clean(entry->title);
-  std::string shown = name;
-  for (int k = 2; name_shown(entry, shown); k++) shown = net_name_numbered(name, k);
-  return shown;
-}
-
 // Whether the well-formed character of `length` bytes at text[i] may stand in a shown name: no
 // control character (C0, DEL or C1), no '&' that markup would read as an entity and no stray '>'.
 static bool _net_name_char_ok(const std::string &text, size_t i, size_t length) {
@@ -286,6 +279,9 @@ static bool _net_name_char_ok(const std::string &text, size_t i, size_t length) 
   return !(length == 2 && c == 0xC2 && (unsigned char)text[i + 1] < 0xA0);
 }
 
+// Open to the tests, which declare it themselves: the name a server shows for a title: well-formed
+// UTF-8 without control characters and without markup (tags, '>' and '&' are left out), spaces
+// squeezed and trimmed, at most NET_NAME_MAX bytes; "Player" when nothing is left.
 std::string net_name_clean(const std::string &title) {
   std::string out;
   bool space = false;  // a space is owed before the next character
@@ -313,6 +309,8 @@ std::string net_name_clean(const std::string &title) {
   return out.empty() ? "Player" : out;
 }
 
+// Open to the tests, which declare it themselves: the name with " <k>" after it, its front cut (at
+// a character's start) to keep within NET_NAME_MAX.
 std::string net_name_numbered(const std::string &name, int k) {
   const std::string suffix = " " + std::to_string(k);
   std::string front = name;
@@ -323,6 +321,13 @@ std::string net_name_numbered(const std::string &name, int k) {
   }
   while (!front.empty() && front.back() == ' ') front.pop_back();
   return front + suffix;
+}
+
+std::string NetServer::unique_name(const NetPeer *entry) {
+  const std::string name = net_name_clean(entry->title);
+  std::string shown = name;
+  for (int k = 2; name_shown(entry, shown); k++) shown = net_name_numbered(name, k);
+  return shown;
 }
 
 // Each message is coded once, whatever the number of its recipients.

@@ -58,10 +58,3 @@ class NetServer : public NetENet {
   void remove(NetPeer *entry);
   void send_queue();
 };
-
-// The name a server shows for a title: well-formed UTF-8 without control characters and without
-// markup (tags, '>' and '&' are left out), spaces squeezed and trimmed, at most NET_NAME_MAX bytes;
-// "Player" when nothing is left.
-std::string net_name_clean(const std::string &title);
-// The name with " <k>" after it, its front cut (at a character's start) to keep within NET_NAME_MAX.
-std::string net_name_numbered(const std::string &name, int k);

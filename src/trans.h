@@ -20,8 +20,6 @@ void trans_capture(int which, int mode, Game *game);
 void trans_step(float dt);
 // True while steps of a transition remain.
 bool trans_running();
-// True once the new screen of the running transition has been captured.
-bool trans_new_captured();
 // True when the new screen is to be captured now: a transition runs without it, and the old screen was
 // not captured in this same frame (two captures and the blend in one frame would stall it).
 bool trans_new_due();

@@ -30,6 +30,7 @@ GfxRect hud_slider_rect(const View *view) {
   return GfxRect{hud_option(view, VIEW_UI_LEFTY) ? -1 : w - HUD_BAND, HUD_BAND, HUD_BAND, h - 2 * HUD_BAND};
 }
 
+// Open to the tests, which declare it themselves: the percent the slider gives at screen height y.
 int _hud_percent_at(const GfxRect &slider, float y) {
   // A screen too short for the slider leaves it no travel: every point reads as the top.
   const float travel = slider.h - 22;

@@ -26,6 +26,3 @@ int hud_event(Game *game, View *view, Event e, int user);
 // the view out first when needed and clears selection words of freed items. Leaves the screen
 // transform loaded.
 void hud_paint(View *view, World *world, int user);
-
-// Module-internal, open to the tests: the percent the slider gives at screen height y.
-int _hud_percent_at(const GfxRect &slider, float y);

@@ -215,6 +215,8 @@ static void _vantor_server_handle_refresh(Net *server, World *world, const NetMs
 // The most of a message's data its log line shows: a client's message is outside input of any size.
 static const size_t HANDLE_LOG_DATA_MAX = 256;
 
+// Open to the tests, which declare it themselves: vantor_server_handle without its log line, at a
+// given millisecond clock reading.
 void _vantor_server_dispatch(Net *server, World *world, const NetMsg &msg, uint32_t now_ms) {
   if (msg.type == "send") {
     _vantor_server_handle_send(world, msg);

@@ -43,8 +43,5 @@ void vantor_server_sync_new(Net *server, World *world);
 // every synced item; "refresh" gets one too, unless that peer had one less than a second ago. Other
 // types are left to the mod.
 void vantor_server_handle(Net *server, World *world, const NetMsg &msg);
-// Module-internal, open to the tests: vantor_server_handle without its log line, at a given
-// millisecond clock reading.
-void _vantor_server_dispatch(Net *server, World *world, const NetMsg &msg, uint32_t now_ms);
 // The first in-use user item whose uid is exactly `uid`; 0 when none.
 int vantor_server_user_find(const World *world, const std::string &uid);

@@ -20,12 +20,6 @@ enum {
 void vantor_step(World *world, float dt, bool age_parts);
 // One collision pass: overlapping collidable items are pushed apart and remember a partner.
 void vantor_collide(World *world);
-// Collision passes run since the program started.
-uint32_t vantor_collide_passes();
-// Work of every collision pass since the program started: list entries classified and pairs
-// tested. One pass costs at most a small multiple of its items times the leaf size, whatever the
-// world holds.
-uint64_t vantor_collide_work();
 // Recomputes every fleet's centre, box and body radius from its ships.
 void vantor_fleet_bounds(World *world);
 

@@ -132,12 +132,3 @@ void mixer_voices_remove(int id);
 int driver_audio_voices(int id);
 // Adds a signed number of bytes to the mixer's memory count and logs the total.
 void _driver_audio_memused(int64_t delta);
-
-// Module-internal, open to the tests: the device callback (SDL holds the audio lock while it runs).
-void _driver_audio_callback(void *userdata, Uint8 *stream, int len);
-// Module-internal, open to the tests: takes the device format SDL granted and builds the conversion to
-// it; false when SDL cannot convert to it.
-bool _driver_audio_device(const SDL_AudioSpec &granted);
-// Module-internal, open to the tests: adds n samples of every voice into mix, advances and retires the
-// voices and runs the limiter; the caller holds the audio lock.
-void _driver_audio_mix(float *mix, int n);

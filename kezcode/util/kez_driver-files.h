@@ -28,10 +28,6 @@ size_t driver_file_read(const char *path, void *buffer, size_t max);
 std::string driver_file_string(const char *path);
 // The whole data file of that name.
 std::string driver_data_string(const char *name);
-// Replaces the file with the bytes: they go to a new owner-only (0600) file beside it, which is then
-// renamed over the old one, so a crash or a full disk mid-write leaves the old file whole. False,
-// with the old file untouched and no temporary file left, when any step fails.
-bool driver_file_replace(const char *path, const void *bytes, size_t length);
 // driver_file_replace of the file of that name in the user folder; a failure is also logged.
 bool driver_user_write(const char *name, const void *bytes, size_t length);
 // Removes the temporary copies of user files that a save cut short left in the user folder, logging
@@ -60,5 +56,3 @@ struct DriverAssetWork {
 bool driver_is_mobile();
 // The GL version as major * 65536 + minor * 256 + patch; 0 without a GL context.
 int driver_gl_version();
-// The same number for a version text (exposed for the version rule's own use and tests).
-int driver_gl_version_parse(const char *text);

@@ -44,6 +44,8 @@ struct FontFace {
 
 static int64_t _font_now() { return clock_now ? clock_now() : (int64_t)time(nullptr); }
 
+// Open to the tests, which declare it themselves: replaces the wall clock (seconds) of hot reload;
+// null restores it.
 void _font_clock_set(int64_t (*now)()) { clock_now = now; }
 
 // Whole part of v held to +-1e9 (NaN gives 0), so that sums and shifts of it stay in 64 bits.

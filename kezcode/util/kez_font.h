@@ -97,6 +97,3 @@ void font_draw(int handle, const char *text, float x, float y, float width, int 
 GfxRect font_char_rect(int handle, const char *text, int index, float width);
 // The index of the byte nearest to (x, y) in the wrapped text, rows first; 0 when there is none.
 int font_char_at(int handle, const char *text, float x, float y, float width);
-
-// Module-internal, open to the tests: replaces the wall clock (seconds) of hot reload; null restores it.
-void _font_clock_set(int64_t (*now)());

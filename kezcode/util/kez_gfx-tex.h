@@ -62,13 +62,3 @@ std::string gfx_find_ext(const std::string &name);
 std::string _gfx_find(const std::string &name);
 // Unloads the longest-idle textures (idle 300 s or more) while the memory in use exceeds the budget.
 void _gfx_tex_recycle();
-
-// Module-internal, open to the tests.
-// Replaces the wall clock (seconds) of last use, eviction and hot reload; null restores it.
-void _gfx_tex_clock_set(int64_t (*now)());
-// Blocks until the preload worker has decoded everything it was given.
-void _gfx_tex_preload_wait();
-// Premultiplies `rgba` in place, pads it to the texture size (into `padded` when needed) and halves it on
-// a small device; fills the sizes of `out` and returns the pixels to upload.
-const unsigned char *_gfx_tex_prepare(unsigned char *rgba, int w, int h, bool small, std::vector<unsigned char> &padded,
-                                      GfxUpload &out);

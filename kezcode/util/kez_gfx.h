@@ -113,8 +113,6 @@ bool gfx_clip_test(GfxRect &r, GfxRect *t);
 
 // glDrawArrays, counted: every draw call of the program goes through here.
 void gfx_draw_arrays(uint32_t mode, int first, int count);
-// Draw calls made so far by the process.
-uint64_t gfx_draw_count();
 
 // Draws the texture rect (u, v, uw, vh, in 0..1) of a GL texture into (x, y, w, h), clipped.
 void gfx_tex_draw(uint32_t gl_texture, float u, float v, float uw, float vh, float x, float y, float w, float h);
@@ -133,7 +131,3 @@ void gfx_rect_fill(uint32_t colour, float x, float y, float w, float h);
 uint32_t gfx_img_texture(int image);
 // The untrimmed frame's width / height, each truncated and raised to at least 1.
 float gfx_img_aspect(int image);
-
-// Module-internal, open to the tests: the 9-slice corner size (cw, ch) for an image of full size
-// fw x fh drawn into w x h; false when nothing is to be drawn.
-bool _gfx_9slice_corner(float fw, float fh, int w, int h, int corner, int *cw, int *ch);

@@ -22,6 +22,7 @@ static const int *log_port;
 
 void log_set_instance(const int *port) { log_port = port; }
 
+// Open to the tests, which declare it themselves: number of lines waiting for the log file to open.
 int _driver_log_pending() { return (int)log_queue.size(); }
 
 static std::string _log_vformat(const char *format, va_list ap) {

@@ -30,5 +30,3 @@ void _driver_log_init();
 void _driver_log_write(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Writes the closing mark and closes the log file.
 void _driver_log_deinit();
-// Number of lines waiting for the log file to open.
-int _driver_log_pending();

@@ -42,6 +42,3 @@ int sound_stream_load(const char *name);
 std::string _sound_find(const char *name);
 // Reports (and records the time of) sound files changed on disk; at most once a second, called every frame.
 void sound_reload();
-
-// Module-internal, open to the tests: replaces the wall clock (seconds) of hot reload; null restores it.
-void _sound_clock_set(int64_t (*now)());

@@ -9,6 +9,10 @@
 #include "game_fixture.h"
 #include "kez_driver-files.h"
 
+// What the tests reach inside game_identity.cc: defined there, declared only here.
+std::string game_net_id();
+bool _game_net_id_valid(const std::string &id);
+
 namespace {
 
 class GameIdentity : public GameTest {

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// What the tests reach inside game.cc: defined there, declared only here.
+float game_elapsed(uint32_t *last, uint32_t now);
+uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms);
+
 namespace {
 
 std::unique_ptr<Game> parse(std::vector<std::string> args) {

@@ -23,6 +23,9 @@
 #include "scroll.h"
 #include "vantor_paint_gl.h"
 
+// What the tests reach inside game_web.cc: defined there, declared only here.
+int game_web_pending();
+
 namespace {
 
 const char *const PAGES[] = {"menus_main",

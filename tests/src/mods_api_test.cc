@@ -17,6 +17,12 @@
 #include "mods_world.h"
 #include "vantor_world.h"
 
+// What the tests reach inside mods_world.cc: defined there, declared only here.
+std::string mods_file_name(const std::string &name);
+
+// What the tests reach inside mods_budget.cc: defined there, declared only here.
+int64_t _mods_budget_limit_set(int64_t limit);
+
 namespace {
 
 // A headless game with a fresh world and a mod context.

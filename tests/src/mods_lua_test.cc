@@ -24,6 +24,11 @@
 #include "vantor_step.h"
 #include "vantor_world.h"
 
+// What the tests reach inside mods_budget.cc: defined there, declared only here.
+int64_t _mods_budget_limit_set(int64_t limit);
+int _mods_budget_time_set(int ms);
+void _mods_budget_report_clear();
+
 namespace {
 
 // A headless game running an opened runtime, with a private data folder holding the mod's folder.

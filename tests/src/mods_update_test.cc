@@ -17,6 +17,9 @@
 #include "state.h"
 #include "vantor_world.h"
 
+// What the tests reach inside game_identity.cc: defined there, declared only here.
+std::string game_net_id();
+
 using ModsUpdate = ModsRun;
 
 TEST_F(ModsUpdate, state_param_switches_screens_except_over_settings_and_errors) {

@@ -13,6 +13,10 @@
 #include "vantor_server.h"
 #include "vantor_world.h"
 
+// What the tests reach inside net_server.cc: defined there, declared only here.
+std::string net_name_clean(const std::string &title);
+std::string net_name_numbered(const std::string &name, int k);
+
 namespace {
 
 struct NetServerTest : testing::Test {

@@ -5,6 +5,9 @@
 
 #include "vantor_paint_gl.h"
 
+// What the tests reach inside trans.cc: defined there, declared only here.
+bool trans_new_captured();
+
 namespace {
 
 int frames_until_done(float dt) {

@@ -12,6 +12,9 @@
 #include "vantor_server.h"
 #include "vantor_sync_test_util.h"
 
+// What the tests reach inside vantor_step.cc: defined there, declared only here.
+uint64_t vantor_collide_work();
+
 namespace {
 
 struct VantorClient : testing::Test {

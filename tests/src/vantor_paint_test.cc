@@ -20,6 +20,9 @@
 #include "vantor_step.h"
 #include "vantor_world.h"
 
+// What the tests reach inside kez_gfx.cc: defined there, declared only here.
+uint64_t gfx_draw_count();
+
 // What the tests reach inside vantor_paint.cc: defined there, declared only here.
 void _background_name(const World *world, char name[32]);
 const Star *_stars_table();

@@ -14,6 +14,10 @@
 #include "kez_driver-sdl2.h"
 #include "kez_driver-steam.h"
 
+// What the tests reach inside kez_driver-files.cc: defined there, declared only here.
+bool driver_file_replace(const char *path, const void *bytes, size_t length);
+int driver_gl_version_parse(const char *text);
+
 namespace {
 
 class Files : public testing::Test {

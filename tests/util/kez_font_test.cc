@@ -20,6 +20,12 @@
 #include "kez_driver-sdl2.h"
 #include "kez_gfx-tex.h"
 
+// What the tests reach inside kez_gfx.cc: defined there, declared only here.
+uint64_t gfx_draw_count();
+
+// What the tests reach inside kez_font.cc: defined there, declared only here.
+void _font_clock_set(int64_t (*now)());
+
 namespace {
 
 // The test face: 10 px lines on a 40 x 20 page. Its top row holds four 10 x 10 glyphs: a red, b green,

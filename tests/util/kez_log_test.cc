@@ -11,6 +11,9 @@
 #include "kez_driver-files.h"
 #include "kez_driver-sdl2.h"
 
+// What the tests reach inside kez_log.cc: defined there, declared only here.
+int _driver_log_pending();
+
 namespace {
 
 std::string read_all(const std::string &path) {
