@@ -246,28 +246,6 @@ void _background_name(const World *world, char name[32]) {
   snprintf(name, 32, "background%02d", world->started ? (int)((uint32_t)world->started % 4) + 1 : 5);
 }
 
-// Draws the backdrop picture as a square of the given side about the origin, scaled by k. The square is
-// wider on screen than the picture has texels, so its texels are only magnified and the mipmaps are never
-// read; yet with a mipmap filter the software renderer works out a level for every pixel of the screen.
-// While that holds, the texture is drawn with the plain filter, which gives the same colours.
-static void backdrop_draw(int image, float side, float k) {
-  const uint32_t gl = gfx_img_texture(image);  // brings an evicted texture back first
-  const GfxImage *img = gfx_img_get(image);
-  const float pixels = side * k * (gfx_state ? gfx_state->scale : 0);
-  const bool magnified = gl && img && pixels >= 1.01f * std::max(img->full_w, img->full_h);
-  GLint min_filter = GL_LINEAR;
-  if (magnified) {
-    glBindTexture(GL_TEXTURE_2D, gl);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  }
-  gfx_img_draw(image, -side / 2, -side / 2, side, side);
-  if (magnified) {
-    glBindTexture(GL_TEXTURE_2D, gl);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
-  }
-}
-
 void background_paint(const World *world) {
   if (!gfx_state) return;
   const float w = std::trunc(gfx_state->virtual_w), h = std::trunc(gfx_state->virtual_h);
@@ -284,7 +262,7 @@ void background_paint(const World *world) {
   // The backdrop is the first layer on a cleared screen: drawn without blending, the renderer need not
   // read the pixels it covers (over black, the blend would give the same colours).
   glDisable(GL_BLEND);
-  backdrop_draw(gfx_img_load(name), 2 * r, k);
+  gfx_img_draw_enlarged(gfx_img_load(name), -r, -r, 2 * r, 2 * r, k * gfx_state->scale);
   glEnable(GL_BLEND);
   glPopMatrix();
 }
