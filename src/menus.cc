@@ -73,7 +73,7 @@ void MenusBG::paint_inner() {
   world->started = started;
   memcpy(world->background, background, sizeof background);
   widget_draw_color(0xFFFFFF, 255);
-  gfx_img_draw(gfx_img_load("vignette"), 0, 0, content_w, content_h);
+  gfx_img_draw_enlarged(gfx_img_load("vignette"), 0, 0, content_w, content_h, gfx_state->scale);
 }
 
 void menus_page_reset(Container &root) {

@@ -262,7 +262,7 @@ void background_paint(const World *world) {
   // The backdrop is the first layer on a cleared screen: drawn without blending, the renderer need not
   // read the pixels it covers (over black, the blend would give the same colours).
   glDisable(GL_BLEND);
-  gfx_img_draw(gfx_img_load(name), -r, -r, 2 * r, 2 * r);
+  gfx_img_draw_enlarged(gfx_img_load(name), -r, -r, 2 * r, 2 * r, k * gfx_state->scale);
   glEnable(GL_BLEND);
   glPopMatrix();
 }
@@ -368,6 +368,9 @@ void stars_paint(const World *world) {
   const int n = app_info ? _stars_count(app_info->width, app_info->height, ui_size) : 0;
   stars_move(n, side);
   stars_draw(world, n, w, h);
+  // Backdrop and stars cover every pixel and are the largest share of a frame's raster work. Handed to
+  // the renderer now, its threads paint them while this thread still prepares the layers above.
+  glFlush();
 }
 
 // Open to the tests, which declare it themselves: forgets every colour the remap has handed out (the

@@ -270,6 +270,24 @@ void gfx_img_draw(int image, float x, float y, float w, float h) {
   _gfx_img_part(image, 0, 0, 1, 1, x, y, w, h);
 }
 
+void gfx_img_draw_enlarged(int image, float x, float y, float w, float h, float unit_pixels) {
+  const uint32_t gl = gfx_img_texture(image);  // brings an evicted texture back first
+  const GfxImage *img = gfx_img_get(image);
+  const bool enlarged = gl && img && img->full_w > 0 && img->full_h > 0 &&
+                        std::min(w / img->full_w, h / img->full_h) * unit_pixels >= 1.01f;
+  GLint min_filter = GL_LINEAR;
+  if (enlarged) {
+    glBindTexture(GL_TEXTURE_2D, gl);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  }
+  gfx_img_draw(image, x, y, w, h);
+  if (enlarged) {
+    glBindTexture(GL_TEXTURE_2D, gl);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
+  }
+}
+
 void gfx_img_draw_part(int image, float u, float v, float uw, float vh, float x, float y, float w, float h) {
   if (w == 0 || h == 0) return;
   _gfx_img_part(image, u, v, uw, vh, x, y, w, h);

@@ -118,6 +118,11 @@ void gfx_draw_arrays(uint32_t mode, int first, int count);
 void gfx_tex_draw(uint32_t gl_texture, float u, float v, float uw, float vh, float x, float y, float w, float h);
 // Draws a whole image, its atlas trim included; a w or h of 0 takes the untrimmed frame's size.
 void gfx_img_draw(int image, float x, float y, float w, float h);
+// Draws a whole image like gfx_img_draw, for pictures stretched over the screen: unit_pixels is the
+// screen pixels a unit of the current transform covers. While every texel covers more than a pixel the
+// mipmaps are never read, yet a mipmap filter has the software renderer work out a level for each
+// pixel; the image is then drawn with the plain filter, which gives the same colours for less work.
+void gfx_img_draw_enlarged(int image, float x, float y, float w, float h, float unit_pixels);
 // Draws the part (u, v, uw, vh), in fractions of the image, into the rect; nothing when w or h is 0.
 void gfx_img_draw_part(int image, float u, float v, float uw, float vh, float x, float y, float w, float h);
 // Draws the image's thirds as a 9-slice with corners of at most `corner` units, keeping the corners'

@@ -352,3 +352,28 @@ TEST_F(GfxDraw, an_image_that_does_not_decode_draws_nothing) {
   EXPECT_EQ(gfx_draw_count(), before);
   expect_colour(pixel(30, 30), BLACK, "no white quad");
 }
+
+TEST_F(GfxDraw, enlarged_images_look_like_plain_draws_and_leave_the_mipmap_filter_in_place) {
+  png("ramp.png", 16, 16, [](int x, int y) { return (uint32_t)(x * 16) << 16 | (uint32_t)(y * 16) << 8 | 0x40; });
+  const int image = gfx_img_load("ramp");
+  ASSERT_NE(image, 0);
+  // Six pixels a texel, then a sixth of a texel a pixel, where the mipmaps count.
+  for (float size : {100.0f, 3.0f}) {
+    std::vector<uint32_t> plain, enlarged;
+    view(app_info->width, app_info->height, 0);
+    gfx_img_draw(image, 0, 0, size, size);
+    for (int y = 0; y < size; y++) {
+      for (int x = 0; x < size; x++) plain.push_back(pixel(x, y));
+    }
+    view(app_info->width, app_info->height, 0);
+    gfx_img_draw_enlarged(image, 0, 0, size, size, 1);
+    for (int y = 0; y < size; y++) {
+      for (int x = 0; x < size; x++) enlarged.push_back(pixel(x, y));
+    }
+    EXPECT_EQ(plain, enlarged) << size;
+    GLint filter = 0;
+    glBindTexture(GL_TEXTURE_2D, gfx_img_texture(image));
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    EXPECT_EQ(filter, GL_LINEAR_MIPMAP_LINEAR) << size;
+  }
+}
