@@ -191,7 +191,10 @@ static int _mods_lua_raise(lua_State *L, const char *message) {
 const char *mods_lua_check_string(lua_State *L, int index, const char *fallback, size_t *length) {
   int type = lua_type(L, index);
   if (type == LUA_TSTRING || type == LUA_TNUMBER) return lua_tolstring(L, index, length);
-  if (!fallback) _mods_lua_raise(L, "null string");
+  if (!fallback) {
+    _mods_lua_raise(L, "null string");
+    return nullptr;  // not reached: the raise jumps out of the call
+  }
   if (length) *length = strlen(fallback);
   return fallback;
 }
