@@ -89,8 +89,7 @@ void StatesLayer::event(Event e) {
 
 bool StatesPause2::screen_event(const Event &e, Event &out) {
   out = e;
-  const bool pointer = e.type == EVT_DOWN || e.type == EVT_MOVE || e.type == EVT_UP || e.type == EVT_WHEEL;
-  if (!under || !pointer) return true;
+  if (!under || !gfx_event_positioned(e)) return true;
   // A pressed pointer stays with the copy it went down on until it is released.
   const auto bound = pointers.find(e.button);
   const int k = e.type != EVT_DOWN && bound != pointers.end() ? bound->second : play2_half_at(e);

@@ -340,7 +340,7 @@ void StatesPlay2::deinit() { play2_view_switch(this, 0); }
 // The event in the virtual units of the drawing state now loaded, from its window position.
 static Event _play2_map(const Event &e) {
   Event m = e;
-  if (e.type != EVT_DOWN && e.type != EVT_MOVE && e.type != EVT_UP && e.type != EVT_WHEEL) return m;
+  if (!gfx_event_positioned(e)) return m;
   m.x = e.raw_x;
   m.y = e.raw_y;
   m.dx = e.raw_dx;
@@ -415,7 +415,7 @@ void play2_halves_paint(StatesPlay2 *state, const std::function<void(int)> &pain
 }
 
 int play2_half_at(const Event &e) {
-  if (e.type != EVT_DOWN && e.type != EVT_MOVE && e.type != EVT_UP && e.type != EVT_WHEEL) return 0;
+  if (!gfx_event_positioned(e)) return 0;
   if (e.raw_y >= 0 && e.raw_y < (float)(app_info->height / 2)) return 1;
   if (e.raw_y >= (float)(app_info->height - app_info->height / 2) && e.raw_y < (float)app_info->height) return 2;
   return 0;

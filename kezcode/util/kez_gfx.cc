@@ -146,8 +146,12 @@ void gfx_rect_to_screen(float &x, float &y, float &w, float &h) { _gfx_rect_map(
 
 void gfx_rect_to_virtual(float &x, float &y, float &w, float &h) { _gfx_rect_map(gfx_point_to_virtual, x, y, w, h); }
 
+bool gfx_event_positioned(const Event &e) {
+  return e.type == EVT_DOWN || e.type == EVT_MOVE || e.type == EVT_UP || e.type == EVT_WHEEL;
+}
+
 void gfx_event_to_virtual(Event &e) {
-  if (e.type != EVT_DOWN && e.type != EVT_MOVE && e.type != EVT_UP && e.type != EVT_WHEEL) return;
+  if (!gfx_event_positioned(e)) return;
   e.raw_x = e.x;
   e.raw_y = e.y;
   e.raw_dx = e.dx;

@@ -96,6 +96,9 @@ void gfx_rect_to_virtual(float &x, float &y, float &w, float &h);
 // Pointer down, move, up and wheel events: keeps the window coordinates in raw_* and turns x, y, dx, dy
 // into virtual units. Other event types are left alone.
 void gfx_event_to_virtual(Event &e);
+// Whether the event carries a pointer position (press, move, release, wheel): the events the mapping
+// above moves.
+bool gfx_event_positioned(const Event &e);
 
 // The on-screen keyboard's focus rect, in virtual units; clear sets all 0.
 void gfx_focus_rect_set(float x, float y, float w, float h);
