@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -43,6 +44,9 @@ GameProcess game_start(const std::vector<std::string> &args,
   std::string exe = std::string(VB_BINARY_DIR) + "/vantor";
   p.pid = fork();
   if (p.pid == 0) {
+    // A test that ends before it waits on its game (a failed assertion) must not leave it running: it
+    // would play on, writing its output and sound, under the tests that follow.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     setenv("APPDATA", p.appdata.c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     unsetenv("VANTOR_WEB_HOST");
