@@ -10,7 +10,7 @@
 
 // How long the server may leave a reliable message unanswered before the connection counts as lost.
 // ENet pings a quiet connection every 500 ms, so a live server answers well within it.
-static const uint32_t SERVER_TIMEOUT_MS = 8000;
+static const uint32_t SERVER_TIMEOUT_MS = 7000;
 
 void NetClient::open() {
   if (opened) return;

@@ -8,7 +8,7 @@
 
 // Connects to the server at host:port. While open, the peer list holds exactly one entry: the server.
 // Received messages carry the empty peer (the server); the events it raises itself are "connect",
-// "error" (the server speaks another protocol version, or stopped answering for 8 s, or never
+// "error" (the server speaks another protocol version, or stopped answering for 7 s, or never
 // answered) and "disconnect".
 class NetClient : public NetENet {
  public:

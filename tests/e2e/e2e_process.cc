@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -148,14 +149,28 @@ std::string shell_output(const std::string &command) {
   return out;
 }
 
-unsigned long x_wait_window(int timeout_s) {
+// What a test needs to tell why no window came: whether the game still runs, what it printed, what
+// windows the display holds.
+static void _x_report_no_window(const GameProcess &p, int timeout_s) {
+  const bool alive = kill(p.pid, 0) == 0;
+  fprintf(stderr, "no visible game window after %d s; the game is %s\n--- its output:\n%s\n--- its log:\n%s\n"
+          "--- the display's named windows:\n%s\n", timeout_s, alive ? "running" : "gone",
+          file_text(p.output).c_str(), game_log(p).c_str(),
+          shell_output("echo DISPLAY=$DISPLAY; xdotool search --name '.' getwindowname %@ 2>&1").c_str());
+}
+
+unsigned long x_wait_window(const GameProcess &p, int timeout_s) {
   std::string cmd = "xdotool search --onlyvisible --name 'Vantor Brevane' 2>/dev/null";
-  for (int waited = 0; waited < timeout_s * 1000; waited += 20) {
+  struct timespec start, now;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  do {
     std::istringstream ids(shell_output(cmd));
     unsigned long id;
     if (ids >> id) return id;
     usleep(20000);  // look again: the window appears when the game gets to it
-  }
+    clock_gettime(CLOCK_MONOTONIC, &now);
+  } while (now.tv_sec - start.tv_sec < timeout_s);
+  _x_report_no_window(p, timeout_s);
   return 0;
 }
 

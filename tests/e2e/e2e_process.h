@@ -45,8 +45,9 @@ int free_udp_port();
 std::string shell_output(const std::string &command);
 // Asks the window titled "Vantor Brevane" to close, as a window manager's close button does.
 bool x_close_window(unsigned long window);
-// Waits (bounded) until a visible window titled "Vantor Brevane" exists; its X id, or 0.
-unsigned long x_wait_window(int timeout_s);
+// Waits (bounded) until a visible window titled "Vantor Brevane" exists; its X id, or 0 after telling
+// on standard error why there may be none (the game's state, output and log, the display's windows).
+unsigned long x_wait_window(const GameProcess &p, int timeout_s);
 
 // A test with a folder of its own for the mod files it hands the game, removed with the test.
 class ModFolderTest : public testing::Test {

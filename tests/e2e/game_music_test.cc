@@ -50,7 +50,7 @@ TEST(Music, the_home_screen_plays_the_menu_music_into_the_mixed_output) {
   ASSERT_TRUE(mkdtemp(dir));
   const std::string raw = std::string(dir) + "/out.raw";
   GameProcess p = game_start({}, {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", raw}});
-  const unsigned long window = x_wait_window(20);
+  const unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   ASSERT_TRUE(wait_for_text(p.output, "play_music: mus-menu", WAIT_MS)) << file_text(p.output);
   // From the request on, the track fades in over half a second; the second after that must sound.

@@ -39,7 +39,7 @@ int32_t word(const std::string &file, int index) {
 
 TEST(Shortcuts, ctrl_q_saves_both_settings_files_and_quits) {
   GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   EXPECT_TRUE(x_shortcut(p, window, "q", "EVT_SUSPEND"));
   ASSERT_EQ(game_wait(p, WAIT_MS), 0) << file_text(p.output);
@@ -59,7 +59,7 @@ TEST(Shortcuts, ctrl_q_saves_both_settings_files_and_quits) {
 
 TEST(Shortcuts, ctrl_r_makes_a_new_gl_context_and_keeps_running) {
   GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u);
   ASSERT_TRUE(x_shortcut(p, window, "r", "EVT_RESET")) << file_text(p.output);
   ASSERT_TRUE(wait_for_text(p.output, "SDL_GL_DeleteContext", WAIT_MS));
@@ -70,14 +70,14 @@ TEST(Shortcuts, ctrl_r_makes_a_new_gl_context_and_keeps_running) {
 
 TEST(Shortcuts, ctrl_f_flips_the_fullscreen_setting) {
   GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u);
   ASSERT_TRUE(wait_for_text(p.output, "now: 1280 x 720 - 1", WAIT_MS)) << "the first start is fullscreen";
   // Leaving fullscreen makes a new window at 80 % of the desktop.
   ASSERT_TRUE(x_shortcut(p, window, "f", "now: 1024 x 576 - 0")) << file_text(p.output);
   // The old window is gone once the new one is logged; X may even give the new one the same id. Closing
   // it ends the game, which saves the settings on the way out.
-  window = x_wait_window(20);
+  window = x_wait_window(p, 20);
   ASSERT_TRUE(x_close_window(window));
   ASSERT_EQ(game_wait(p, WAIT_MS), 0) << file_text(p.output);
   EXPECT_EQ(word(settings_file(p, "settings-local.dat"), 4), -1);
@@ -85,7 +85,7 @@ TEST(Shortcuts, ctrl_f_flips_the_fullscreen_setting) {
 
 TEST(Shortcuts, a_window_manager_resize_refits_the_screen) {
   GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u);
   x_keys(window, "windowsize " + std::to_string(window) + " 900 700");
   EXPECT_TRUE(wait_for_text(p.output, "window: 900 x 700. drawable: 900 x 700", WAIT_MS)) << file_text(p.output);

@@ -92,7 +92,7 @@ TEST(GameStart, port_gives_long_log_lines_and_no_port_the_short_form) {
 
 TEST(GameStart, windowed_opens_a_gl_window_and_quits_when_it_is_closed) {
   GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   ASSERT_TRUE(x_close_window(window));
   EXPECT_EQ(game_wait(p, WAIT_MS), 0) << file_text(p.output);
@@ -107,7 +107,7 @@ TEST(GameStart, windowed_opens_a_gl_window_and_quits_when_it_is_closed) {
 
 TEST(GameStart, windowed_quits_cleanly_on_sigterm) {
   GameProcess p = game_start({});
-  ASSERT_NE(x_wait_window(20), 0u) << file_text(p.output);
+  ASSERT_NE(x_wait_window(p, 20), 0u) << file_text(p.output);
   kill(p.pid, SIGTERM);
   EXPECT_EQ(game_wait(p, WAIT_MS), 0);
   std::string log = game_log(p);
@@ -116,7 +116,7 @@ TEST(GameStart, windowed_quits_cleanly_on_sigterm) {
 
 TEST(GameStart, command_line_account_survives_the_settings_load) {
   GameProcess p = game_start({"-name", "bob", "-passwd", "pw"});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   ASSERT_TRUE(x_close_window(window));
   ASSERT_EQ(game_wait(p, WAIT_MS), 0);
@@ -154,7 +154,7 @@ TEST(GameStart, start_removes_the_temporary_copies_an_interrupted_save_left) {
 
 TEST(GameStart, a_hang_up_ends_a_first_run_cleanly_with_its_settings_saved) {
   GameProcess p = game_start({});
-  ASSERT_NE(x_wait_window(20), 0u) << file_text(p.output);
+  ASSERT_NE(x_wait_window(p, 20), 0u) << file_text(p.output);
   kill(p.pid, SIGHUP);
   EXPECT_EQ(game_wait(p, WAIT_MS), 0) << file_text(p.output);
   for (const char *name : {"settings-local.dat", "settings-cloud.dat"})

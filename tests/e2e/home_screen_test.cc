@@ -58,7 +58,7 @@ bool open_classic_menu(const GameProcess &p) {
 
 TEST(HomeScreen, the_mods_tab_opens_the_mods_page_and_its_bar_leads_back_home) {
   GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   ASSERT_TRUE(wait_for_text(p.output, "stack:0:states_tabs", WAIT_MS)) << file_text(p.output);
   EXPECT_TRUE(click_until(p, TAB_W * MODS_TAB + TAB_W / 2, TAB_Y, "menus_mods / states_tabs")) << file_text(p.output);
@@ -69,7 +69,7 @@ TEST(HomeScreen, the_mods_tab_opens_the_mods_page_and_its_bar_leads_back_home) {
 
 TEST(HomeScreen, the_classic_menu_from_the_news_leads_back_home_by_the_bar_and_by_escape) {
   GameProcess p = game_start({});
-  unsigned long window = x_wait_window(20);
+  unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   ASSERT_TRUE(wait_for_text(p.output, "stack:0:states_tabs", WAIT_MS)) << file_text(p.output);
 
