@@ -16,7 +16,13 @@
 // user folder that is not writable never grows the queue without bound.
 static const size_t LOG_QUEUE_MAX = 4096;
 
+// The most a run writes to the log file: past it one line says so and the file stops growing, so a
+// server left running for weeks cannot fill its disk. Standard output still gets every line.
+static const size_t LOG_FILE_MAX = 64u << 20;
+
 static FILE *log_file;
+static size_t log_file_bytes;  // written to the file since it was started
+static bool log_file_full;
 static std::deque<std::string> log_queue;
 static const int *log_port;
 
@@ -71,6 +77,21 @@ void _driver_log_init() {
   fputs("[_driver_log_init]\n", f);
   fclose(f);
   log_file = fopen(path.c_str(), "a");
+  log_file_bytes = 0;
+  log_file_full = false;
+}
+
+// Writes one line to the open file unless the file has reached its bound, which it tells once.
+static void _log_file_put(const std::string &line) {
+  if (log_file_full) return;
+  if (log_file_bytes + line.size() > LOG_FILE_MAX) {
+    fprintf(log_file, "[kez_log] the log file has reached %zu MiB: later lines go to standard output only\n",
+            LOG_FILE_MAX >> 20);
+    log_file_full = true;
+    return;
+  }
+  fputs(line.c_str(), log_file);
+  log_file_bytes += line.size();
 }
 
 static void _log_append(std::string line) {
@@ -79,7 +100,7 @@ static void _log_append(std::string line) {
   if (log_queue.size() > LOG_QUEUE_MAX) log_queue.pop_front();
   if (!log_file) return;
   while (!log_queue.empty()) {
-    fputs(log_queue.front().c_str(), log_file);
+    _log_file_put(log_queue.front());
     log_queue.pop_front();
   }
 }

@@ -134,3 +134,19 @@ TEST_F(LogFile, each_run_starts_a_new_file) {
   EXPECT_EQ(text.find("old run"), std::string::npos);
   EXPECT_NE(text.find("new run"), std::string::npos);
 }
+
+TEST_F(LogFile, the_file_stops_growing_at_its_bound_and_says_so_once) {
+  snprintf(app_info->app_name, sizeof app_info->app_name, "Test App");
+  _driver_log_init();
+  const std::string mib(1 << 20, 'x');
+  for (int i = 0; i < 80; i++) _driver_log_write("%s\n", mib.c_str());
+  _driver_log_deinit();
+  const std::string text = read_all(path());
+  EXPECT_LE(text.size(), (64u << 20) + 200);
+  EXPECT_GT(text.size(), (63u << 20));
+  const std::string notice = "the log file has reached 64 MiB: later lines go to standard output only\n";
+  const size_t at = text.find(notice);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(text.find(notice, at + 1), std::string::npos) << "said once";
+  EXPECT_EQ(text.substr(text.size() - 22), "\n[_driver_log_deinit]\n");
+}
