@@ -18,6 +18,9 @@ local phase = "join"       -- join, connecting, lobby, playing, over, gone
 local players = {}         -- the lobby's names, as the server last told them
 local reason = nil         -- why the server let us go, when it said so
 local bot = nil            -- a headless client's order timer
+local now = 0              -- seconds since the mode started
+local starts_at = nil      -- when a dedicated server said its match starts; nil when none said
+local starts_shown = nil   -- the seconds the lobby page shows
 
 -- ---- pages
 
@@ -46,13 +49,20 @@ local function client_join_page(problem)
   w2_param_set("html", html)
 end
 
+-- When the match starts: a dedicated server says in how many seconds, a hosting player chooses.
+local function client_starts_line()
+  if not starts_at then return "Waiting for the host to start the match." end
+  starts_shown = math.max(0, math.ceil(starts_at - now))
+  return "The match starts in " .. starts_shown .. " s."
+end
+
 local function client_lobby_page()
   local lines = {"Connected to " .. client_where() .. "."}
   if #players > 0 then
     lines[#lines + 1] = "Players in the lobby:"
     for _, name in ipairs(players) do lines[#lines + 1] = "&nbsp;&nbsp;" .. util_markup_escape(name) end
   end
-  lines[#lines + 1] = "Waiting for the host to start the match."
+  lines[#lines + 1] = client_starts_line()
   client_page("Online match", lines, {{"Leave", "leave"}})
 end
 
@@ -96,6 +106,7 @@ local function client_connect()
   phase = "connecting"
   reason = nil
   players = {}
+  starts_at = nil
   w2_game_reset()
   w2_net_join(address.host, address.port)
   w2_param_set("state", "lobby")
@@ -178,6 +189,11 @@ local CLIENT_NET = {
     client_lobby_page()
   end,
   ["net:lobby"] = function(e) client_players(e.value) end,
+  ["net:starts"] = function(e)
+    local seconds = tonumber(e.value)
+    starts_at = seconds and now + seconds or nil
+    if phase == "lobby" then client_lobby_page() end
+  end,
   ["net:chat"] = function(e) client_chat(e.value) end,
   ["net:start"] = function()
     phase = "playing"
@@ -216,7 +232,7 @@ local CLIENT_CLICKS = {
 function _init()
   headless = w2_param_get("headless") ~= nil
   address = client_address()
-  phase, players, reason, bot = "join", {}, nil, nil
+  phase, players, reason, bot, now, starts_at = "join", {}, nil, nil, 0, nil
   w2_param_set("tabs", "")  -- the lobby is this mode's own screen, without a tab bar
   w2_game_reset()
   if headless then
@@ -227,6 +243,11 @@ function _init()
 end
 
 function _loop(dt)
+  now = now + dt
+  -- The lobby's countdown, once a second.
+  if phase == "lobby" and starts_at and math.max(0, math.ceil(starts_at - now)) ~= starts_shown then
+    client_lobby_page()
+  end
   local user = client_user()
   if user ~= 0 and w2_param_get("player") ~= user then w2_param_set("player", user) end
   if headless and phase == "playing" and user ~= 0 then client_bot(user, dt) end

@@ -21,6 +21,11 @@ local SERVER_CHAT_PLAYER_COLOR = 0xdddddd
 -- Chat lines a player may send within a window of seconds; the rest are dropped.
 local SERVER_CHAT_BURST = 5
 local SERVER_CHAT_WINDOW = 5
+-- Join and leave lines in everybody's chat: at most this many within a window of seconds, and one of
+-- each per player; the rest are counted and told in one line when the window ends, so connections
+-- that come and go by the thousand cannot fill the chat.
+local SERVER_NOTICE_BURST = 4
+local SERVER_NOTICE_WINDOW = 10
 
 local SERVER_WAIT = SERVER_HEADLESS_WAIT
 local headless = false
@@ -30,6 +35,7 @@ local match = nil
 local clock = nil      -- headless countdown, nil when none runs
 local now = 0          -- seconds since the mode started
 local chat_sent = {}   -- per uid: the times of their recent chat lines
+local notices = nil    -- this window's join and leave lines: {since, told, joined, left, said}
 
 -- A line for a dedicated server's operator; a windowed host sees the game itself.
 local function server_log(text)
@@ -45,7 +51,8 @@ local function server_names()
   return names
 end
 
--- The lobby page, and the list every client shows; only a windowed host has a Start button.
+-- The lobby page, and the list every client shows; only a windowed host has a Start button. A
+-- dedicated server has no host to start the match: it tells the clients when its clock will.
 local function server_lobby_page()
   local names = server_names()
   local buttons = headless and {} or {{"Start", "start"}}
@@ -53,6 +60,7 @@ local function server_lobby_page()
   local players_line = "Players: " .. (#names > 0 and util_markup_escape(table.concat(names, ", ")) or "none yet")
   w2_param_set("html", util_page("Hosting on port " .. SERVER_PORT, {players_line}, buttons))
   w2_net_send("", "lobby", json_encode(names))
+  if headless and clock then w2_net_send("", "starts", tostring(math.ceil(clock))) end
 end
 
 -- ---- chat
@@ -68,10 +76,37 @@ local function server_chat(color, text)
   end
 end
 
--- A chat line is outside input: no control bytes, and no longer than a line.
+-- A chat line is outside input: well-formed UTF-8 without control bytes, and no longer than a line.
 local function server_chat_clean(text)
-  text = string.gsub(tostring(text), "%c", " ")
-  return util_trim(string.sub(text, 1, SERVER_CHAT_MAX))
+  text = util_utf8_clean((string.gsub(tostring(text), "%c", " ")))
+  return util_trim(util_utf8_cut(text, SERVER_CHAT_MAX))
+end
+
+local function server_notices_new()
+  return {since = now, told = 0, joined = 0, left = 0, said = {}}
+end
+
+-- Ends the window once it is over, telling in one line what it held back.
+local function server_notices_roll()
+  if now - notices.since < SERVER_NOTICE_WINDOW then return end
+  local held = {}
+  if notices.joined > 0 then held[#held + 1] = notices.joined .. " joined" end
+  if notices.left > 0 then held[#held + 1] = notices.left .. " left" end
+  notices = server_notices_new()
+  if #held > 0 then server_chat(SERVER_CHAT_COLOR, "Also " .. table.concat(held, " and ") .. ".") end
+end
+
+-- Tells that a player "joined" or "left", within the window's bounds.
+local function server_notice(uid, name, what)
+  server_notices_roll()
+  local key = what .. " " .. uid
+  if notices.told < SERVER_NOTICE_BURST and not notices.said[key] then
+    notices.told = notices.told + 1
+    notices.said[key] = true
+    server_chat(SERVER_CHAT_COLOR, name .. " " .. what .. ".")
+  else
+    notices[what] = notices[what] + 1
+  end
 end
 
 -- A player's lines take the colour of their seat, when they have one in the running match.
@@ -99,9 +134,17 @@ local function server_chat_allowed(uid)
   return true
 end
 
+local function server_player_index(uid)
+  for k, p in ipairs(players) do
+    if p.uid == uid then return k end
+  end
+  return nil
+end
+
+-- Only joined players chat: an anonymous sender's message reaches this mode, but nobody's chat.
 local function server_player_chat(e)
   local text = server_chat_clean(e.value)
-  if text == "" or not server_chat_allowed(e.uid) then return end
+  if text == "" or not server_player_index(e.uid) or not server_chat_allowed(e.uid) then return end
   local name = e.name ~= "" and e.name or "Anonymous"
   server_chat(server_seat_color(e.uid), name .. ": " .. text)
 end
@@ -114,13 +157,6 @@ local function server_lobby()
   server_lobby_page()
 end
 
-local function server_player_index(uid)
-  for k, p in ipairs(players) do
-    if p.uid == uid then return k end
-  end
-  return nil
-end
-
 -- A player joined: the first join that carries this game's own identity is the hosting player. A
 -- player who comes back on a new connection (a crashed game started again) keeps their place.
 local function server_join(e)
@@ -130,7 +166,7 @@ local function server_join(e)
     if is_host then host_seen = true end
     players[#players + 1] = {uid = e.uid, name = name, host = is_host}
     server_chat_keywords()
-    server_chat(SERVER_CHAT_COLOR, name .. " joined.")
+    server_notice(e.uid, name, "joined")
     if headless and not clock and not match then clock = SERVER_WAIT end
   end
   if not match then
@@ -144,7 +180,7 @@ end
 local function server_leave(e)
   local k = server_player_index(e.uid)
   if not k then return end
-  server_chat(SERVER_CHAT_COLOR, players[k].name .. " left.")
+  server_notice(e.uid, players[k].name, "left")
   table.remove(players, k)
   server_chat_keywords()
   -- A dedicated server whose players have all gone stops playing to an empty room.
@@ -232,6 +268,7 @@ function _init()
   SERVER_PORT = tonumber(w2_param_get("port")) or SERVER_PORT
   SERVER_WAIT = tonumber(w2_param_get("wait")) or SERVER_HEADLESS_WAIT
   players, host_seen, match, clock, now, chat_sent = {}, false, nil, nil, 0, {}
+  notices = server_notices_new()
   w2_param_set("tabs", "")  -- the lobby is this mode's own screen, without a tab bar
   w2_game_reset()
   if not w2_net_host(SERVER_PORT) then
@@ -245,6 +282,7 @@ end
 
 function _loop(dt)
   now = now + dt
+  server_notices_roll()
   if match then server_match_loop(dt) end
   server_clock(dt)
 end

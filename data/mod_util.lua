@@ -53,6 +53,53 @@ function util_trim(text)
   return (string.gsub(text, "^%s+", ""):gsub("%s+$", ""))
 end
 
+-- UTF-8: the length of the well-formed character at byte i of text (a continuation byte, an overlong
+-- form, a surrogate or a code past U+10FFFF starts none), or nil.
+local UTIL_UTF8_LEADS = {  -- by lead byte range: continuation bytes, and the allowed second bytes
+  {0xC2, 0xDF, 1, 0x80, 0xBF}, {0xE0, 0xE0, 2, 0xA0, 0xBF}, {0xE1, 0xEC, 2, 0x80, 0xBF},
+  {0xED, 0xED, 2, 0x80, 0x9F}, {0xEE, 0xEF, 2, 0x80, 0xBF}, {0xF0, 0xF0, 3, 0x90, 0xBF},
+  {0xF1, 0xF3, 3, 0x80, 0xBF}, {0xF4, 0xF4, 3, 0x80, 0x8F},
+}
+
+local function util_utf8_length(text, i)
+  local c = string.byte(text, i)
+  if c < 0x80 then return 1 end
+  for _, lead in ipairs(UTIL_UTF8_LEADS) do
+    if c >= lead[1] and c <= lead[2] then
+      local b = string.byte(text, i + 1)
+      if not b or b < lead[4] or b > lead[5] then return nil end
+      for k = 2, lead[3] do
+        b = string.byte(text, i + k)
+        if not b or b < 0x80 or b > 0xBF then return nil end
+      end
+      return lead[3] + 1
+    end
+  end
+  return nil
+end
+
+-- The text as well-formed UTF-8: each byte that starts no well-formed character becomes U+FFFD, so
+-- text from outside shows as a mark instead of as stray characters.
+function util_utf8_clean(text)
+  text = tostring(text)
+  local out, i = {}, 1
+  while i <= #text do
+    local n = util_utf8_length(text, i)
+    out[#out + 1] = n and string.sub(text, i, i + n - 1) or "\239\191\189"
+    i = i + (n or 1)
+  end
+  return table.concat(out)
+end
+
+-- At most max bytes of a well-formed UTF-8 text, cut at a character's start.
+function util_utf8_cut(text, max)
+  local cut = math.min(#text, max)
+  while cut < #text and cut > 0 and string.byte(text, cut + 1) >= 0x80 and string.byte(text, cut + 1) < 0xC0 do
+    cut = cut - 1
+  end
+  return string.sub(text, 1, cut)
+end
+
 -- Markup: the text with the markup's special characters written as entities, so a name from a
 -- player or a mod shows as typed instead of opening a tag.
 local UTIL_ENTITIES = {["&"] = "&amp;", ["<"] = "&lt;", [">"] = "&gt;", ["'"] = "&apos;", ['"'] = "&quot;"}
