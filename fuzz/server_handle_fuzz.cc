@@ -8,25 +8,30 @@
 //   join or rejoin, first, and never a leave;
 // - shown names are at most 15 bytes of well-formed UTF-8 with no control character or markup, and
 //   no two joined peers share one; no peer has more queued than its share;
-// - the world stays consistent (every item in use in its own slot, its references in the table).
+// - the world stays consistent (every item in use in its own slot, its references in the table);
+// - an address, over all its connections, has at most NET_WAITING_PER_ADDRESS connections waiting to
+//   join and one more being let go, and causes at most a few log lines a second.
 // A trap marks a broken promise.
 //
 // Input, repeated: an op byte o and a peer byte k (peer k % 33 of the host's table), then by o % 4:
-// 0 connect with version 5 (or the next byte when o & 4); 1 disconnect; 2 a packet: o & 4 takes a
-// 2-byte length and that many raw bytes, else three choices (sender id, title, type from short lists
-// by a byte each) and a 1-byte length of payload; 3 the peer and every waiting connection age by the
-// next byte's tenths of a second, and the server's own loop runs.
+// 0 connect from one of four addresses (o >> 6) with version 5 (or the next byte when o & 4);
+// 1 disconnect; 2 a packet: o & 4 takes a 2-byte length and that many raw bytes, else three choices
+// (sender id, title, type from short lists by a byte each) and a 1-byte length of payload; 3 the peer
+// and every connection age by the next byte's tenths of a second, and the server's own loop runs.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "fuzz_util.h"
 #include "game.h"
 #include "kez_utf8.h"
+#include "net_log.h"
 #include "net_packet.h"
 #include "net_server.h"
 #include "vantor_server.h"
@@ -34,13 +39,18 @@
 #include "vantor_world.h"
 
 static NetServer *server;
+static FILE *log_out;  // standard output, kept in memory so that the log lines can be counted
+static char *log_bytes;
+static size_t log_size;
 static const char *const IDS[] = {"", "u1", "u2", "*", "*poke", "p:0123456789abc", "u1 "};
 static const char *const TITLES[] = {"", "Alice", "Alice", "<b>Bob</b>", "\x01\xff", "Alice 2", "Player"};
 static const char *const TYPES[] = {"ping",   "send",  "redirect",   "refresh", "join",
                                     "rejoin", "leave", "disconnect", "message"};
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  if (!freopen("/dev/null", "w", stdout)) abort();  // every message is logged; the fuzzer reports on stderr
+  log_out = open_memstream(&log_bytes, &log_size);  // every message is logged; the fuzzer reports on stderr
+  if (!log_out) abort();
+  stdout = log_out;
   game = new Game();
   game->headless = 1;
   server = new NetServer();
@@ -89,6 +99,12 @@ static bool shown_name_ok(const std::string &name) {
 }
 
 __attribute__((noinline, no_sanitize("coverage"))) static void check_peers() {
+  std::map<std::string, size_t> waiting, leaving;  // unjoined connections by address
+  for (auto &a : server->peers) {
+    if (!a->joined) (a->active ? waiting : leaving)[a->source]++;
+  }
+  for (auto &w : waiting) check(w.second <= NET_WAITING_PER_ADDRESS);
+  for (auto &l : leaving) check(l.second <= 1);
   for (auto &a : server->peers) {
     check(a->queued <= NET_PEER_QUEUED_MAX);
     if (!a->joined) continue;
@@ -120,6 +136,15 @@ static void drain(World *w, bool from_packet) {
     vantor_server_handle(server, w, msg);
   }
   server->outgoing.clear();
+}
+
+// The lines logged since the input began must fit the budget of its four addresses, a few lines
+// and one count line for each interval the input spanned.
+__attribute__((noinline, no_sanitize("coverage"))) static void check_log(size_t from, uint32_t started) {
+  fflush(log_out);
+  const size_t lines = (size_t)std::count(log_bytes + from, log_bytes + log_size, '\n');
+  const size_t intervals = (enet_time_get() - started) / NET_LOG_INTERVAL_MS + 2;
+  check(lines <= 4 * (NET_LOG_LINES + 1) * intervals);
 }
 
 static uint8_t next(const uint8_t *&p, const uint8_t *end) { return p < end ? *p++ : 0; }
@@ -161,6 +186,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   World *world = &game->data.vantor;
   world_build(world);
   server_reset();
+  fflush(log_out);
+  if (log_size > (1u << 20)) rewind(log_out);  // the lines of earlier inputs are counted already
+  fflush(log_out);
+  const size_t log_from = log_size;
+  const uint32_t started = enet_time_get();
   const uint8_t *p = data, *end = data + size;
   while (p < end) {
     const uint8_t op = next(p, end);
@@ -172,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       case 0:
         event.type = ENET_EVENT_TYPE_CONNECT;
         event.data = (op & 4) ? next(p, end) : NET_PROTOCOL_VERSION;
-        peer->address.host = 0x0100007f + ((uint32_t)op << 24);
+        peer->address.host = 0x0100007f + ((uint32_t)(op >> 6) << 24);  // 127.0.0.1 to 127.0.0.4
         peer->address.port = (uint16_t)(1024 + op);
         peer->lastReceiveTime = now;
         break;
@@ -187,6 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         peer->lastReceiveTime = now - age;
         for (auto &entry : server->peers) {
           if (entry->waiting_since) entry->waiting_since -= age;
+          entry->since -= age;
         }
         break;
       }
@@ -196,6 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     drain(world, op % 4 == 2);
     check_peers();
   }
+  check_log(log_from, started);
   check_world(*world);
   return 0;
 }

@@ -24,6 +24,7 @@ struct NetMsg {
   std::string type;
   std::string data;          // any bytes
   int flags = NET_RELIABLE;  // received messages carry 0
+  std::string source{};      // received on a server: the sender's IPv4 address, which its log budget is kept by
 };
 
 // One remote peer of an ENet endpoint.
@@ -37,6 +38,8 @@ struct NetPeer {
   std::string title;           // server: the registered title, which every later message must carry
   uint32_t waiting_since = 0;  // server: when it began to wait for a joined peer of its id to prove dead
   size_t queued = 0;           // server: what its messages waiting in the incoming queue cost
+  uint32_t since = 0;          // server: when it connected, or was told to go; an unjoined entry's clock
+  std::string source;          // server: its IPv4 address, by which waiting connections and log lines are counted
 };
 
 // An endpoint: setup, open, loop once per frame, close, delete. The game only queues outgoing messages

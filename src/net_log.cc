@@ -1,4 +1,4 @@
-// The server's log budget per peer: a few lines per second, then one line with the count left out.
+// The server's log budget per source: a few lines per second, then one line with the count left out.
 #include "net_log.h"
 
 #include <iterator>
@@ -14,8 +14,8 @@ struct NetLogBudget {
 };
 static std::map<std::string, NetLogBudget> budgets;
 
-// Forgets the peers with nothing left to tell whose interval is over, so that names which come and go
-// (addresses, anonymous senders) cannot grow the table.
+// Forgets the sources with nothing left to tell whose interval is over, so that addresses which come
+// and go cannot grow the table.
 static void _net_log_prune(uint32_t now) {
   if (budgets.size() <= 4 * NET_PEERS_MAX) return;
   for (auto it = budgets.begin(); it != budgets.end();) {
@@ -60,5 +60,5 @@ void net_log_flush(uint32_t now) {
   }
 }
 
-// Open to the tests, which declare it themselves: forgets every peer's budget.
+// Open to the tests, which declare it themselves: forgets every source's budget.
 void _net_log_reset() { budgets.clear(); }

@@ -44,6 +44,7 @@ void NetServer::loop() {
   while (enet_host_service(enet_host, &event, 0) > 0) handle_event(event, enet_time_get());
   const uint32_t now = enet_time_get();
   settle_waiting(now);
+  expire(now);
   send_queue();
   enet_host_flush(enet_host);
   net_log_flush(now);
@@ -64,42 +65,117 @@ int NetServer::count_named(const std::string &peer_name) {
   return count;
 }
 
-// The address and port of a peer, for the operator's log.
-static std::string _net_server_address(const ENetPeer *peer) {
-  char host[64] = "?";
-  enet_address_get_host_ip(&peer->address, host, sizeof host);
-  return std::string(host) + ":" + std::to_string(peer->address.port);
+// Milliseconds from then to now on ENet's wrapping clock; 0 when then is not before now.
+static uint32_t _net_server_since(uint32_t now, uint32_t then) {
+  const int32_t d = (int32_t)(now - then);
+  return d > 0 ? (uint32_t)d : 0;
 }
 
-// Tells a peer why it is let go: a "refused" message ahead of the disconnect.
-static void _net_server_tell(ENetPeer *peer, const char *why) {
-  std::string bytes;
-  if (net_packet_write({"", "", "", "refused", why}, &bytes)) net_enet_send(peer, bytes, NET_RELIABLE);
-  enet_peer_disconnect_later(peer, NET_PROTOCOL_VERSION);
+// The IPv4 address of a peer: what the connections of one source are counted by.
+static std::string _net_server_host(const ENetPeer *peer) {
+  char host[64] = "?";
+  enet_address_get_host_ip(&peer->address, host, sizeof host);
+  return host;
+}
+
+// The address and port of a peer, for the operator's log.
+static std::string _net_server_address(const ENetPeer *peer) {
+  return _net_server_host(peer) + ":" + std::to_string(peer->address.port);
 }
 
 void NetServer::on_connect(ENetPeer *peer, uint32_t data) {
   const uint32_t now = enet_time_get();
-  const std::string address = _net_server_address(peer);
-  if (data != NET_PROTOCOL_VERSION) {  // a game of another version cannot read a reason
-    if (net_log_allow(address, now))
-      LOG_PRINTF("refused a connection from %s: it speaks protocol v%u, this server v%u", address.c_str(),
-                 (unsigned)data, (unsigned)NET_PROTOCOL_VERSION);
-    enet_peer_disconnect(peer, NET_PROTOCOL_VERSION);
+  NetPeer *entry = add(peer, now);
+  std::string why;             // for the operator; empty when the connection is let in
+  const char *told = nullptr;  // for the peer; a game of another version cannot read a reason
+  const size_t waiting = waiting_from(entry->source);
+  if (data != NET_PROTOCOL_VERSION) {
+    why = "it speaks protocol v" + std::to_string(data) + ", this server v" + std::to_string(NET_PROTOCOL_VERSION);
+  } else if (peers.size() > NET_PEERS_MAX) {
+    why = "the server is full (" + std::to_string(peers.size() - 1) + " connections)";
+    told = "The server is full.";
+  } else if (waiting > NET_WAITING_PER_ADDRESS) {
+    why = std::to_string(waiting - 1) + " connections of that address have not joined";
+    told = "Too many games of your address are joining at once. Try again in a moment.";
+  }
+  if (why.empty()) {
+    entry->active = 1;
+    enet_peer_throttle_configure(peer, 5000, 0, 0);
     return;
   }
-  if (peers.size() >= NET_PEERS_MAX) {
-    if (net_log_allow(address, now))
-      LOG_PRINTF("refused a connection from %s: the server is full (%zu connections)", address.c_str(), peers.size());
-    _net_server_tell(peer, "The server is full.");
-    return;
-  }
+  if (net_log_allow(entry->source, now))
+    LOG_PRINTF("refused a connection from %s: %s", _net_server_address(peer).c_str(), why.c_str());
+  let_go(entry, told, now);
+}
+
+// Every connection gets an entry, inactive until it is let in, so that the slot it holds is timed.
+NetPeer *NetServer::add(ENetPeer *peer, uint32_t now) {
   auto entry = std::make_unique<NetPeer>();
-  entry->active = 1;
   entry->enet_peer = peer;
+  entry->since = now;
+  entry->source = _net_server_host(peer);
   peer->data = entry.get();
   peers.push_back(std::move(entry));
-  enet_peer_throttle_configure(peer, 5000, 0, 0);
+  return peers.back().get();
+}
+
+// The connections of the address that have not joined, also those being let go.
+size_t NetServer::waiting_from(const std::string &source) {
+  size_t count = 0;
+  for (auto &peer : peers) count += !peer->joined && peer->source == source;
+  return count;
+}
+
+// Lets a connection go: told why (unless it cannot read a reason), then disconnected once what it
+// was told has arrived, and cut by expire when that takes too long. While one connection of an
+// address is being let go, the next is cut at once, so that refusals cannot fill the slots.
+void NetServer::let_go(NetPeer *entry, const char *why, uint32_t now) {
+  for (auto &peer : peers) {
+    if (peer.get() != entry && !peer->active && !peer->joined && peer->source == entry->source) return cut(entry);
+  }
+  entry->active = 0;
+  entry->since = now;
+  std::string bytes;
+  if (why && net_packet_write({"", "", "", "refused", why}, &bytes))
+    net_enet_send(entry->enet_peer, bytes, NET_RELIABLE);
+  if (why) {
+    enet_peer_disconnect_later(entry->enet_peer, NET_PROTOCOL_VERSION);
+  } else {
+    enet_peer_disconnect(entry->enet_peer, NET_PROTOCOL_VERSION);
+  }
+}
+
+// Drops a connection at once, without waiting for the other side and without a "leave": it never
+// joined, or its seat goes to a new connection.
+void NetServer::cut(NetPeer *entry) {
+  ENetPeer *peer = entry->enet_peer;
+  remove(entry);
+  enet_peer_disconnect_now(peer, NET_PROTOCOL_VERSION);
+}
+
+// A connection that has not joined in time is let go; one let go that has not gone in time is cut.
+void NetServer::expire(uint32_t now) {
+  std::vector<NetPeer *> due;  // cutting removes entries from the list
+  for (auto &peer : peers) {
+    if (!peer->joined && _net_server_since(now, peer->since) >= NET_JOIN_WAIT_MS) due.push_back(peer.get());
+  }
+  for (NetPeer *entry : due) {
+    if (!entry->active) {
+      cut(entry);
+      continue;
+    }
+    if (net_log_allow(entry->source, now))
+      LOG_PRINTF("let go a connection from %s: it did not join within %u s",
+                 _net_server_address(entry->enet_peer).c_str(), (unsigned)(NET_JOIN_WAIT_MS / 1000));
+    entry->name.clear();  // what it registered is no name of anybody's
+    let_go(entry, "You did not join in time.", now);
+  }
+}
+
+// Queues a message or event of the entry's, marked with its address for the log's budget.
+void NetServer::report(const NetPeer *entry, const std::string &type, const std::string &payload) {
+  push_event(entry->name, type, payload);
+  incoming.back().source = entry->source;
 }
 
 void NetServer::remove(NetPeer *entry) {
@@ -114,12 +190,12 @@ void NetServer::remove(NetPeer *entry) {
 
 void NetServer::on_disconnect(ENetPeer *peer) {
   NetPeer *entry = (NetPeer *)peer->data;
-  if (!entry) return;  // refused at connect, or replaced by a new connection of its id
-  if (entry->joined) push_event(entry->name, "leave", "");
+  if (!entry) return;  // cut, or replaced by a new connection of its id
+  if (entry->joined) report(entry, "leave", "");
   remove(entry);
 }
 
-// A refused peer (no entry) can still deliver packets while its disconnect is under way; a packet that
+// A peer being let go can still deliver packets while its disconnect is under way; a packet that
 // would decode past what a client may send is dropped while it is decoded.
 void NetServer::on_receive(ENetPeer *peer, ENetPacket *packet, uint32_t now) {
   NetPeer *entry = (NetPeer *)peer->data;
@@ -129,7 +205,7 @@ void NetServer::on_receive(ENetPeer *peer, ENetPacket *packet, uint32_t now) {
       on_message(entry, msg, now);
     } else {
       const std::string who = entry->name.empty() ? _net_server_address(peer) : entry->name;
-      if (net_log_allow(who, now))
+      if (net_log_allow(entry->source, now))
         LOG_PRINTF("dropped a packet of %zu bytes from %s: no message, or one over %zu bytes", packet->dataLength,
                    log_escape(who, 32).c_str(), NET_CLIENT_PAYLOAD_MAX);
     }
@@ -159,7 +235,7 @@ void NetServer::on_message(NetPeer *entry, const NetPacket &msg, uint32_t now) {
   }
   if (entry->id.empty()) return;  // nobody to register yet
   if (_net_server_own_type(msg.type)) {
-    if (net_log_allow(entry->name, now))
+    if (net_log_allow(entry->source, now))
       LOG_PRINTF("dropped a \"%s\" message from %s: only the server reports those", log_escape(msg.type, 16).c_str(),
                  log_escape(entry->name, 64).c_str());
   } else if (msg.type == "disconnect") {
@@ -182,12 +258,6 @@ NetPeer *NetServer::holder_of(const NetPeer *entry) {
     if (peer.get() != entry && peer->active && peer->joined && peer->id == entry->id) return peer.get();
   }
   return nullptr;
-}
-
-// Milliseconds from then to now on ENet's wrapping clock; 0 when then is not before now.
-static uint32_t _net_server_since(uint32_t now, uint32_t then) {
-  const int32_t d = (int32_t)(now - then);
-  return d > 0 ? (uint32_t)d : 0;
 }
 
 // A registered entry joins unless a joined one holds its id: then it takes that one's place once the
@@ -214,44 +284,43 @@ void NetServer::join(NetPeer *entry, bool again) {
   entry->joined = 1;
   entry->waiting_since = 0;
   entry->info = unique_name(entry);
-  push_event(entry->name, again ? "rejoin" : "join", "");
+  report(entry, again ? "rejoin" : "join", "");
 }
 
 // The old connection of a rejoining id is dropped at once and silently: it is dead, and its seat
 // goes to the new one.
 void NetServer::replace(NetPeer *old, const NetPeer *entry) {
-  LOG_PRINTF("%s joined again from %s: its silent connection from %s is closed", log_escape(old->name, 32).c_str(),
-             _net_server_address(entry->enet_peer).c_str(), _net_server_address(old->enet_peer).c_str());
-  ENetPeer *peer = old->enet_peer;
-  remove(old);
-  enet_peer_disconnect_now(peer, NET_PROTOCOL_VERSION);
+  if (net_log_allow(entry->source, enet_time_get()))
+    LOG_PRINTF("%s joined again from %s: its silent connection from %s is closed", log_escape(old->name, 32).c_str(),
+               _net_server_address(entry->enet_peer).c_str(), _net_server_address(old->enet_peer).c_str());
+  cut(old);
 }
 
 // A second connection with the id of a joined player who still answers is told why and let go. It
 // stays listed until its disconnect completes, so it must not count as a name.
 void NetServer::refuse(NetPeer *entry, const NetPeer *holder) {
-  if (net_log_allow(entry->name, enet_time_get()))
+  const uint32_t now = enet_time_get();
+  if (net_log_allow(entry->source, now))
     LOG_PRINTF("refused a second connection as %s from %s: that id is in use from %s",
                log_escape(entry->name, 32).c_str(), _net_server_address(entry->enet_peer).c_str(),
                _net_server_address(holder->enet_peer).c_str());
-  _net_server_tell(entry->enet_peer, "Another game with your id is connected.");
-  entry->active = 0;
   entry->waiting_since = 0;
   entry->name.clear();
   entry->info.clear();
+  let_go(entry, "Another game with your id is connected.", now);
 }
 
 // Queues a message of the peer unless what it already has waiting would pass its share.
 void NetServer::queue(NetPeer *entry, const std::string &type, const std::string &payload, uint32_t now) {
   const size_t cost = NET_QUEUED_OVERHEAD + type.size() + payload.size();
   if (entry->queued + cost > NET_PEER_QUEUED_MAX) {
-    if (net_log_allow(entry->name, now))
+    if (net_log_allow(entry->source, now))
       LOG_PRINTF("dropped a \"%s\" message from %s: it has %zu bytes of messages waiting", log_escape(type, 16).c_str(),
                  log_escape(entry->name, 32).c_str(), entry->queued);
     return;
   }
   entry->queued += cost;
-  push_event(entry->name, type, payload);
+  report(entry, type, payload);
 }
 
 // What each peer still has waiting, from the messages the game has not taken yet.
@@ -330,8 +399,27 @@ std::string NetServer::unique_name(const NetPeer *entry) {
   return shown;
 }
 
+// What the transport refused of one peer's messages in one pass: a state copy to a peer on its way
+// out is thousands of them, and the log gets one line for all.
+struct NetRefusal {
+  const NetPeer *peer;
+  size_t count;
+  std::string first;  // the type of the first one refused
+};
+
+static void _net_server_refused(std::vector<NetRefusal> *refused, const NetPeer *peer, const std::string &type) {
+  for (NetRefusal &r : *refused) {
+    if (r.peer == peer) {
+      r.count++;
+      return;
+    }
+  }
+  refused->push_back({peer, 1, type});
+}
+
 // Each message is coded once, whatever the number of its recipients.
 void NetServer::send_queue() {
+  std::vector<NetRefusal> refused;
   for (const NetMsg &msg : outgoing) {
     std::string bytes;
     if (!net_packet_write({"", "", "", msg.type, msg.data}, &bytes)) {
@@ -345,10 +433,13 @@ void NetServer::send_queue() {
     }
     for (auto &peer : peers) {
       if (!peer->active || !peer->joined || peer->name != msg.peer) continue;
-      if (!net_enet_send(peer->enet_peer, bytes, msg.flags)) {
-        LOG_PRINTF("message \"%s\" to %s refused by the transport, dropped", msg.type.c_str(), msg.peer.c_str());
-      }
+      if (!net_enet_send(peer->enet_peer, bytes, msg.flags)) _net_server_refused(&refused, peer.get(), msg.type);
     }
   }
   outgoing.clear();
+  for (const NetRefusal &r : refused) {
+    if (net_log_allow(r.peer->source, enet_time_get()))
+      LOG_PRINTF("%zu messages to %s refused by the transport (the first \"%s\"), dropped", r.count,
+                 r.peer->name.c_str(), log_escape(r.first, 16).c_str());
+  }
 }

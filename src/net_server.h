@@ -20,6 +20,14 @@ const size_t NET_QUEUED_OVERHEAD = 64;
 const uint32_t NET_SILENT_MS = 1500;
 // The names the server shows are at most this many bytes: what a packet's title field holds.
 const size_t NET_NAME_MAX = 15;
+// A connection that has not joined this long after it connected is let go, and one that was let go
+// but has not gone this long after is cut: neither holds a seat a player could take. A game joins
+// with its first message, sent as soon as it is connected.
+const uint32_t NET_JOIN_WAIT_MS = 5000;
+// The most connections of one address that may wait to join at once; one more is told why it cannot
+// stay, and the rest are cut at once. Joined players are not counted, so a LAN behind one router is
+// not limited.
+const size_t NET_WAITING_PER_ADDRESS = 4;
 
 // A client registers its sender id and title with its first message and joins with the first message
 // that matches them; received messages carry the public id of that sender id (net_public_id) as their
@@ -28,6 +36,10 @@ const size_t NET_NAME_MAX = 15;
 //
 // A second connection with a joined peer's id joins in its place ("rejoin") once the first is known
 // dead, that is silent for NET_SILENT_MS; while the first is heard from, the second is refused.
+//
+// Strangers are bounded by their address: the connections of one address that wait to join, and
+// the log lines all its connections cause together (net_log). Every connection has an entry from its
+// connect on, also one being let go, so that the slot it holds is timed.
 class NetServer : public NetENet {
  public:
   // Listens on the port (port 0 picks a free one and stores it in port). Logs and stays closed when no
@@ -42,6 +54,12 @@ class NetServer : public NetENet {
 
  private:
   void on_connect(ENetPeer *peer, uint32_t data);
+  NetPeer *add(ENetPeer *peer, uint32_t now);
+  size_t waiting_from(const std::string &source);
+  void let_go(NetPeer *entry, const char *why, uint32_t now);
+  void cut(NetPeer *entry);
+  void expire(uint32_t now);
+  void report(const NetPeer *entry, const std::string &type, const std::string &payload);
   void on_disconnect(ENetPeer *peer);
   void on_receive(ENetPeer *peer, ENetPacket *packet, uint32_t now);
   void on_message(NetPeer *entry, const NetPacket &msg, uint32_t now);

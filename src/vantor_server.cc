@@ -144,8 +144,17 @@ static const char *_vantor_server_ends_fault(World *world, int user, double from
   return nullptr;
 }
 
-// A client's message may cost the log a few lines a second, whatever it sends (net_log).
-static bool _vantor_server_may_log(const NetMsg &msg) { return net_log_allow(msg.peer, enet_time_get()); }
+// A client's messages may cost the log a few lines a second, whatever it sends and over however many
+// connections of its address (net_log).
+static bool _vantor_server_may_log(const NetMsg &msg) {
+  return net_log_allow(msg.source.empty() ? msg.peer : msg.source, enet_time_get());
+}
+
+// Who sent a message, for the operator: the shown id, the name and the address.
+static std::string _vantor_server_sender(const NetMsg &msg) {
+  std::string who = log_escape(msg.peer, 32) + " <" + log_escape(msg.info, 16) + ">";
+  return msg.source.empty() ? who : who + " at " + msg.source;
+}
 
 static void _vantor_server_handle_send(World *world, const NetMsg &msg) {
   std::vector<double> w = _vantor_server_words(msg.data, 4);  // perc, from, to, from's serial
@@ -154,7 +163,8 @@ static void _vantor_server_handle_send(World *world, const NetMsg &msg) {
                       : !(w[0] >= 1 && w[0] <= 100) ? "perc"
                                                     : _vantor_server_ends_fault(world, user, w[1], false, w[2], w[3]);
   if (fault) {
-    if (_vantor_server_may_log(msg)) LOG_PRINTF("_vantor_server_handle_send: invalid %s", fault);
+    if (_vantor_server_may_log(msg))
+      LOG_PRINTF("_vantor_server_handle_send: invalid %s, from %s", fault, _vantor_server_sender(msg).c_str());
     return;
   }
   vantor_fleet_send(world, (int)w[1], (int)w[2], (int)w[0]);
@@ -165,7 +175,8 @@ static void _vantor_server_handle_redirect(World *world, const NetMsg &msg) {
   int user = vantor_server_user_find(world, msg.peer);
   const char *fault = !user ? "user" : _vantor_server_ends_fault(world, user, w[0], true, w[1], w[2]);
   if (fault) {
-    if (_vantor_server_may_log(msg)) LOG_PRINTF("_vantor_server_handle_redirect: invalid %s", fault);
+    if (_vantor_server_may_log(msg))
+      LOG_PRINTF("_vantor_server_handle_redirect: invalid %s, from %s", fault, _vantor_server_sender(msg).c_str());
     return;
   }
   vantor_fleet_redirect(world, (int)w[0], (int)w[1]);
@@ -181,8 +192,8 @@ static void _vantor_server_baseline(Net *server, World *world, const std::string
 // turn a few bytes in into megabytes out: a peer gets at most one per interval, the rest are dropped.
 static const uint32_t BASELINE_INTERVAL_MS = 1000;
 struct BaselineStamp {
-  uint32_t at;          // when the peer's last baseline went out
-  bool drop_reported;   // one log line per interval, however many requests are dropped
+  uint32_t at;         // when the peer's last baseline went out
+  bool drop_reported;  // one log line per interval, however many requests are dropped
 };
 static std::map<std::string, BaselineStamp> baseline_stamps;
 
@@ -201,7 +212,7 @@ static void _vantor_server_handle_refresh(Net *server, World *world, const NetMs
   if (msg.peer.empty()) return;  // the empty peer would address every client
   auto it = baseline_stamps.find(msg.peer);
   if (msg.type == "refresh" && it != baseline_stamps.end() && now - it->second.at < BASELINE_INTERVAL_MS) {
-    if (!it->second.drop_reported)
+    if (!it->second.drop_reported && _vantor_server_may_log(msg))
       LOG_PRINTF("_vantor_server_handle_refresh: %s asked again within a second, dropped",
                  log_escape(msg.peer, 16).c_str());
     it->second.drop_reported = true;

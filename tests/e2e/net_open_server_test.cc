@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -141,6 +142,18 @@ class OpenServer : public testing::Test {
     EXPECT_TRUE(pump(raw, [&] { return !raw.connected.empty(); }));
     return peer;
   }
+  // Connects n peers of the host one after the other, each joining under an id of its own (it hears
+  // from the server) before the next connects: connections that wait to join are few per address.
+  void join_all(RawHost &raw, size_t n) {
+    for (size_t k = 0; k < n; k++) {
+      ENetPeer *peer = raw.connect((uint16_t)port, NET_PROTOCOL_VERSION);
+      ASSERT_TRUE(pump(raw, [&] { return raw.connected.size() == k + 1; }));
+      net_enet_send(peer, net_bytes("a:crowd" + std::to_string(k), "Crowd", "ping"), 1);
+      ASSERT_TRUE(pump(raw, [&] {
+        return std::any_of(raw.packets.begin(), raw.packets.end(), [&](const RawPacket &p) { return p.from == peer; });
+      }));
+    }
+  }
   bool server_says(const std::string &text, int ms = WAIT_MS) { return wait_for_text(server.output, text, ms); }
   // Whether the server's output holds the text, while the bare host is serviced.
   bool server_says(RawHost &raw, const std::string &text) {
@@ -160,7 +173,7 @@ TEST_F(OpenServer, a_players_shown_id_does_not_let_anyone_else_take_their_seat) 
   const std::string id = file_text(alice.appdata + "/Vantor Brevane/network-id.txt").substr(0, 15);
 
   // Eve joins and reads the synced records: Alice's seat is there under the id the server shows.
-  RawHost eve(false);
+  RawHost eve(false, 4, "127.0.0.2");  // strangers, each of an address of its own
   net_enet_send(connect(eve), net_bytes("a:eeeeeeeeeeeee", "Eve", "ping"), 1);
   std::map<uint32_t, Item> items;
   ASSERT_TRUE(pump(eve, [&] {
@@ -173,7 +186,7 @@ TEST_F(OpenServer, a_players_shown_id_does_not_let_anyone_else_take_their_seat) 
   // Alice leaves; Mallory sends as the id the records show and orders Alice's ships away.
   end(alice);
   ASSERT_TRUE(server_says("Anonymous left."));
-  RawHost mallory(false);
+  RawHost mallory(false, 4, "127.0.0.3");
   const std::string order = "60 " + std::to_string(planets.first) + " " + std::to_string(planets.second) + " " +
                             std::to_string(items[planets.first].sync_id);
   net_enet_send(connect(mallory), net_bytes(uid, "Alice", "send", order), 1);
@@ -228,10 +241,9 @@ TEST_F(OpenServer, refusals_are_logged_with_the_address_and_a_refused_headless_c
   EXPECT_TRUE(server_says("refused a connection from 127.0.0.1:"));
   EXPECT_TRUE(server_says(": it speaks protocol v4, this server v5"));
 
-  // A 33rd connection.
-  RawHost crowd(false, NET_PEERS_MAX);
-  for (size_t i = 0; i < NET_PEERS_MAX; i++) crowd.connect((uint16_t)port, NET_PROTOCOL_VERSION);
-  ASSERT_TRUE(pump(crowd, [&] { return crowd.connected.size() == NET_PEERS_MAX; }));
+  // A 33rd connection, beside 32 players of another address.
+  RawHost crowd(false, NET_PEERS_MAX, "127.0.0.2");
+  join_all(crowd, NET_PEERS_MAX);
   GameProcess late = client();
   int status = -1;
   ASSERT_TRUE(pump(crowd, [&] { return game_ended(late, &status); }));
@@ -243,7 +255,7 @@ TEST_F(OpenServer, refusals_are_logged_with_the_address_and_a_refused_headless_c
 
   // A second game with the id of a player who is still there.
   GameProcess alice = client();
-  ASSERT_TRUE(server_says("Anonymous joined."));
+  ASSERT_FALSE(seat_uid(alice).empty()) << file_text(alice.output);
   GameProcess twin = client(alice.appdata);
   EXPECT_EQ(game_wait(twin, WAIT_MS), 1);
   EXPECT_TRUE(has_line(file_text(twin.output), "Another game with your id is connected.")) << file_text(twin.output);
@@ -268,4 +280,78 @@ TEST_F(OpenServer, a_headless_client_notices_a_dead_server_within_ten_seconds) {
   EXPECT_TRUE(wait_for_text(alice.output, "The server stopped answering.", 20000)) << file_text(alice.output);
   EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(10));
   EXPECT_EQ(game_wait(alice, WAIT_MS), 1);
+}
+
+TEST_F(OpenServer, connections_that_never_join_cannot_hold_the_seats_of_players) {
+  GameProcess alice = client();
+  ASSERT_FALSE(seat_uid(alice).empty()) << file_text(alice.output);
+  // A stranger of another address opens more connections than the server has seats, and says nothing.
+  RawHost stranger(false, 40, "127.0.0.2");
+  for (int i = 0; i < 40; i++) stranger.connect((uint16_t)port, NET_PROTOCOL_VERSION);
+  GameProcess bob = client();
+  // Bob joins the match that runs, and gets its world to watch.
+  EXPECT_TRUE(pump(stranger, [&] {
+    return file_text(bob.output).find("_vantor_client_handle_reset") != std::string::npos;
+  })) << file_text(bob.output);
+  // Every one of them is let go, the few let wait once they have waited long enough.
+  EXPECT_TRUE(pump(stranger, [&] { return stranger.disconnects.size() == 40; })) << stranger.disconnects.size();
+  const std::string log = file_text(server.output);
+  EXPECT_NE(log.find("connections of that address have not joined"), std::string::npos) << log;
+  EXPECT_NE(log.find("let go a connection from 127.0.0.2:"), std::string::npos) << log;
+  int status = 0;
+  EXPECT_FALSE(game_ended(alice, &status)) << "Alice plays on";
+  end(bob);
+  end(alice);
+}
+
+// Lines of the text from byte `from` on that hold `what`.
+static size_t lines_with(const std::string &text, size_t from, const std::string &what) {
+  size_t count = 0;
+  std::istringstream lines(text.substr(std::min(from, text.size())));
+  std::string line;
+  while (std::getline(lines, line)) count += line.find(what) != std::string::npos;
+  return count;
+}
+
+TEST_F(OpenServer, connections_that_come_and_go_cost_the_log_and_the_chat_a_few_lines_a_second) {
+  GameProcess alice = client();
+  ASSERT_FALSE(seat_uid(alice).empty()) << file_text(alice.output);
+  const size_t log_from = file_text(server.output).size(), chat_from = file_text(alice.output).size();
+  // A stranger joins under a new id, asks for the world and leaves, again and again.
+  RawHost stranger(false, 4, "127.0.0.2");
+  const auto start = std::chrono::steady_clock::now();
+  for (size_t k = 0; k < 150; k++) {
+    ENetPeer *peer = stranger.connect((uint16_t)port, NET_PROTOCOL_VERSION);
+    ASSERT_TRUE(pump(stranger, [&] { return stranger.connected.size() == k + 1; }));
+    const std::string id = "a:cycle" + std::to_string(k);
+    for (const char *type : {"ping", "refresh", "disconnect"}) net_enet_send(peer, net_bytes(id, "Eve", type), 1);
+    ASSERT_TRUE(pump(stranger, [&] { return stranger.disconnects.size() == k + 1; }));
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_TRUE(server_says("Eve left."));
+  // Six lines a second for each address, the stranger's and Alice's, and five chat lines in ten seconds.
+  const size_t chat_max = 5 * (size_t)(seconds / 10 + 2);
+  const std::string log = file_text(server.output);
+  EXPECT_LE(lines_with(log, log_from, "]"), 12 * (size_t)(seconds + 2) + chat_max) << log.substr(log_from, 4000);
+  const std::string out = file_text(alice.output);
+  const size_t notices = lines_with(out, chat_from, "joined.") + lines_with(out, chat_from, "left.");
+  EXPECT_LE(notices, chat_max) << out.substr(chat_from, 4000);
+  int status = 0;
+  EXPECT_FALSE(game_ended(alice, &status)) << "Alice plays on";
+  end(alice);
+}
+
+TEST_F(OpenServer, only_joined_players_chat_and_their_lines_reach_the_others_as_well_formed_utf8) {
+  GameProcess alice = client();
+  ASSERT_FALSE(seat_uid(alice).empty()) << file_text(alice.output);
+  RawHost poke(false, 4, "127.0.0.3");  // an anonymous sender never joins
+  net_enet_send(connect(poke), net_bytes("*", "Nobody", "message", "nobody joined me"), 1);
+  ASSERT_TRUE(pump(poke, [&] { return !poke.disconnects.empty() || delivered(poke.connected[0]); }));
+  RawHost eve(false, 4, "127.0.0.2");
+  net_enet_send(connect(eve), net_bytes("a:eeeeeeeeeeeee", "Eve", "message", "caf\xc3\xa9 \xff\xfe\xc3"), 1);
+  const std::string relayed = "Eve: caf\xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd";
+  EXPECT_TRUE(pump(eve, [&] { return file_text(alice.output).find(relayed) != std::string::npos; }))
+      << file_text(alice.output);
+  EXPECT_EQ(file_text(alice.output).find("nobody joined me"), std::string::npos);
+  end(alice);
 }

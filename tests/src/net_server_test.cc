@@ -72,9 +72,8 @@ TEST_F(NetServerTest, the_first_ping_registers_and_joins_the_client) {
 TEST_F(NetServerTest, a_foreign_version_is_refused_with_the_server_version_and_leaves_no_entry) {
   RawHost raw(false);
   raw.connect(server.port, 4);
-  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return !raw.disconnects.empty(); }));
+  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return !raw.disconnects.empty() && server.peers.empty(); }));
   EXPECT_EQ(NET_PROTOCOL_VERSION, raw.disconnects[0]);
-  EXPECT_TRUE(server.peers.empty());
   EXPECT_TRUE(server.incoming.empty());
 }
 
@@ -241,33 +240,82 @@ TEST_F(NetServerTest, shown_names_are_plain_text_short_and_unique_among_the_join
   EXPECT_EQ("\xc3\xa9t\xc3\xa9 \xc3\xa0 la m 7", net_name_numbered("\xc3\xa9t\xc3\xa9 \xc3\xa0 la m\xc3\xa8r", 7));
 }
 
-TEST_F(NetServerTest, a_client_causes_a_few_log_lines_a_second_and_its_bytes_reach_the_log_escaped) {
+TEST_F(NetServerTest,
+       an_address_causes_a_few_log_lines_a_second_over_all_its_connections_and_its_bytes_reach_the_log_escaped) {
   std::unique_ptr<World> world(new World());
   vantor_world_reset(world.get());
-  RawHost raw(false);
-  ENetPeer *peer = connect(&raw);
-  testing::internal::CaptureStdout();
-  net_enet_send(peer, net_bytes("u9", "Eve", "message", "caf\xc3\xa9 \xff\xfe"), 1);
+  RawHost raw(false, 8);
   NetMsg msg;
-  ASSERT_TRUE(net_pump({&server, &raw}, [&] { return net_has(server, "message"); }));
-  while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
-  for (int i = 0; i < 2000; i++) net_enet_send(peer, net_bytes("u9", "Eve", "ping"), 1);
-  for (int i = 0; i < 500; i++) net_enet_send(peer, net_bytes("u9", "Eve", "join"), 1);
+  testing::internal::CaptureStdout();
+  for (size_t k = 0; k < 8; k++) {  // each joins before the next connects: joined ones are not limited
+    raw.connect(server.port, NET_PROTOCOL_VERSION);
+    ASSERT_TRUE(net_pump({&server, &raw}, [&] { return raw.connected.size() == k + 1; }));
+    net_enet_send(raw.connected[k], net_bytes("u9" + std::to_string(k), "Eve", "message", "caf\xc3\xa9 \xff\xfe"), 1);
+    ASSERT_TRUE(net_pump({&server, &raw}, [&] { return server.count_named(pub(("u9" + std::to_string(k)).c_str())); }));
+  }
+  for (size_t k = 0; k < 8; k++) {
+    for (int i = 0; i < 250; i++)
+      net_enet_send(raw.connected[k], net_bytes("u9" + std::to_string(k), "Eve", "ping"), 1);
+    for (int i = 0; i < 60; i++) net_enet_send(raw.connected[k], net_bytes("u9" + std::to_string(k), "Eve", "join"), 1);
+  }
   // The game's pump, until everything has arrived and an interval has passed since.
   uint32_t arrived = 0;
   const bool done = net_pump(
       {&server, &raw},
       [&] {
         while (server.recv(&msg)) vantor_server_handle(&server, world.get(), msg);
-        if (!arrived && enet_list_empty(&peer->sentReliableCommands) && enet_list_empty(&peer->outgoingCommands))
-          arrived = enet_time_get();
-        return arrived && enet_time_get() - arrived > NET_LOG_INTERVAL_MS;
+        for (ENetPeer *peer : raw.connected) {
+          if (!enet_list_empty(&peer->sentReliableCommands) || !enet_list_empty(&peer->outgoingCommands)) return false;
+        }
+        if (!arrived) arrived = enet_time_get();
+        return enet_time_get() - arrived > NET_LOG_INTERVAL_MS;
       },
       10000);
   const std::string log = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(done);
   EXPECT_LT(std::count(log.begin(), log.end(), '\n'), 30) << log.substr(0, 2000);
   EXPECT_NE(log.find("<Eve> [message] caf\xc3\xa9 \\xff\\xfe"), std::string::npos) << log.substr(0, 2000);
-  EXPECT_NE(log.find(pub("u9") + ": "), std::string::npos);
+  EXPECT_NE(log.find("127.0.0.1: "), std::string::npos) << "the count names the address";
   EXPECT_NE(log.find("more log lines in 1000 ms left out"), std::string::npos);
+}
+
+TEST_F(NetServerTest, connections_that_do_not_join_are_let_go_and_few_of_one_address_wait_at_once) {
+  NetClient alice;
+  join(&alice, "u1", "Alice");
+  RawHost silent(false, 8);
+  testing::internal::CaptureStdout();
+  for (int k = 0; k < 6; k++) silent.connect(server.port, NET_PROTOCOL_VERSION);
+  // Four wait; the fifth is told why it cannot, the sixth cut at once.
+  ASSERT_TRUE(net_pump({&server, &alice, &silent}, [&] { return silent.disconnects.size() == 2; }));
+  ASSERT_TRUE(net_pump({&server, &alice, &silent}, [&] { return server.peers.size() == 5; }));
+  for (auto &entry : server.peers) {
+    if (!entry->joined) entry->since -= NET_JOIN_WAIT_MS;  // as if they had been silent since
+  }
+  ASSERT_TRUE(net_pump({&server, &alice, &silent}, [&] { return silent.disconnects.size() == 6; }));
+  ASSERT_TRUE(net_pump({&server, &alice, &silent}, [&] { return server.peers.size() == 1; }));
+  const std::string log = testing::internal::GetCapturedStdout();
+  server.send(pub("u1"), "still-here", "", 1);
+  ASSERT_TRUE(net_pump({&server, &alice}, [&] { return net_has(alice, "still-here"); })) << "Alice keeps her seat";
+  std::vector<std::string> told;
+  for (const NetPacket &p : silent.decoded()) told.push_back(p.payload);
+  EXPECT_NE(
+      std::find(told.begin(), told.end(), "Too many games of your address are joining at once. Try again in a moment."),
+      told.end());
+  EXPECT_NE(std::find(told.begin(), told.end(), "You did not join in time."), told.end());
+  EXPECT_NE(log.find(": 4 connections of that address have not joined"), std::string::npos) << log;
+  EXPECT_NE(log.find(": it did not join within 5 s"), std::string::npos) << log;
+}
+
+TEST_F(NetServerTest, what_the_transport_refuses_of_a_state_copy_costs_one_log_line) {
+  NetClient alice;
+  join(&alice, "u1", "Alice");
+  enet_peer_disconnect(server.peers[0]->enet_peer, NET_PROTOCOL_VERSION);  // on its way out
+  for (int i = 0; i < 100; i++) server.send(pub("u1"), i ? "D" : "S", std::string(544, 'x'), 1);
+  testing::internal::CaptureStdout();
+  server.loop();
+  const std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
+  EXPECT_NE(log.find("100 messages to " + pub("u1") + " refused by the transport (the first \"S\"), dropped"),
+            std::string::npos)
+      << log;
 }

@@ -56,8 +56,9 @@ struct RawPacket {
   bool reliable;
 };
 
-// A bare ENet host with the range coder on (listening on a free port when `listen`). Its loop records
-// the transport's events and answers every connect with a disconnect carrying `refuse` when that is set.
+// A bare ENet host with the range coder on (listening on a free port when `listen`; sending from the
+// loopback address `from` when given, another source than 127.0.0.1). Its loop records the transport's
+// events and answers every connect with a disconnect carrying `refuse` when that is set.
 class RawHost : public Net {
  public:
   std::vector<ENetPeer *> connected;
@@ -65,10 +66,11 @@ class RawHost : public Net {
   std::vector<RawPacket> packets;
   uint32_t refuse = 0;
 
-  explicit RawHost(bool listen, size_t peers = 4) {
+  explicit RawHost(bool listen, size_t peers = 4, const char *from = nullptr) {
     net_enet_init();
-    ENetAddress any = {ENET_HOST_ANY, 0};
-    enet_host = enet_host_create(listen ? &any : nullptr, peers, 1, 0, 0);
+    ENetAddress bind = {ENET_HOST_ANY, 0};
+    if (from) enet_address_set_host_ip(&bind, from);
+    enet_host = enet_host_create(listen || from ? &bind : nullptr, peers, 1, 0, 0);
     enet_host_compress_with_range_coder(enet_host);
     port = enet_host->address.port;
   }

@@ -89,7 +89,8 @@ TEST_F(VantorServer, orders_are_carried_out_only_when_every_check_passes) {
       {"u2", "redirect", std::to_string(theirs) + w(s.free_planet) + " 0", "sync_id"},
   };
   for (const auto &c : cases) {
-    const std::string line = std::string("_vantor_server_handle_") + c.type + ": invalid " + c.check + "\n";
+    const std::string line =
+        std::string("_vantor_server_handle_") + c.type + ": invalid " + c.check + ", from " + c.peer + " <Alice>\n";
     EXPECT_NE(std::string::npos, order(c.peer, c.type, c.data).find(line)) << c.type << c.data;
   }
   EXPECT_EQ(1, sync_count(s.world, sync_is_fleet));
