@@ -33,7 +33,8 @@ struct Game {
   uint32_t video_flag;  // inverts the fullscreen setting for one video-mode apply
   uint32_t quit;        // nonzero ends the main loop
   uint32_t headless;
-  int32_t port;  // also the log's instance id
+  int32_t port;          // 1..65535, else 0; also the log's instance id
+  const char *port_arg;  // the -port value as given (a string of argv), null without one
   char mod_arg[512];
   char server_name[256];
   int32_t argc;
