@@ -84,5 +84,9 @@ void game_destroy();
 // Ends the game after this frame as a failure: the reason goes to the standard error and the log, and
 // game_exit_status becomes 1.
 void game_quit_failed(Game *game, const std::string &reason);
+// Ends a headless server that cannot serve where it stands, inside a call into the mod too: the reason
+// to the log and, as one line, to standard error, then status 255. Nothing the mod's call on the stack
+// may use is torn down: only the screens are freed, which a headless server never runs.
+[[noreturn]] void game_exit_refused(const std::string &reason);
 // The process's exit status: 0, or 1 after game_quit_failed.
 int game_exit_status();

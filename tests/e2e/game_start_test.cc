@@ -45,13 +45,21 @@ void expect_refused(const std::vector<std::pair<std::vector<std::string>, std::s
 TEST_F(GameStartMod, a_headless_server_that_cannot_serve_exits_255_with_one_line_saying_why) {
   const std::string broken = mod("broken.lua", "function _init( end");
   const std::string failing = mod("failing.lua", "function _init() local x = nil .. 1 end");
+  const std::string port = std::to_string(free_udp_port());
+  GameProcess first = game_start({"-headless", "-port", port, "-mod", "mod_server.lua"});
+  ASSERT_TRUE(wait_for_text(first.output, "hosting on port", WAIT_MS)) << file_text(first.output);
   expect_refused({
       {{"-headless", "-mod", folder + "/missing.lua"}, "cannot start the mod " + folder + "/missing.lua: file missing"},
       {{"-headless", "-mod", broken},
        "cannot start the mod " + broken + ": [string \"broken.lua\"]:1: <name> or '...' expected near 'end'"},
       {{"-headless", "-mod", failing},
        "cannot start the mod " + failing + ": [string \"failing.lua\"]:1: attempt to concatenate a nil value"},
+      {{"-headless", "-port", port, "-mod", "mod_server.lua"},
+       "cannot host on port " + port + ": another program is using it"},
+      {{"-headless"}, "-mod $FNAME must be provided when running in -headless mode"},
   });
+  kill(first.pid, SIGTERM);
+  EXPECT_EQ(game_wait(first, WAIT_MS), 0);
 }
 
 TEST(GameStart, a_headless_server_refuses_a_port_that_is_not_a_whole_number_from_1_to_65535) {
