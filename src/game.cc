@@ -7,6 +7,8 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -89,6 +91,17 @@ Game::~Game() {
   if (game == this) game = nullptr;
 }
 
+// A -port value as the port it names: digits alone, read whole and range-checked before any narrowing,
+// so that nothing past 16 bits wraps onto somebody's real port; 0 for any other text.
+static int32_t _game_port_read(const char *text) {
+  if (!isdigit((unsigned char)text[0])) return 0;  // strtol would take a blank, a sign or nothing at all
+  char *end;
+  errno = 0;
+  const long value = strtol(text, &end, 10);
+  if (*end || errno == ERANGE || value > UINT16_MAX) return 0;
+  return (int32_t)value;
+}
+
 void Game::parse_args(char **v, int c) {
   argv = v;
   argc = c;
@@ -98,7 +111,8 @@ void Game::parse_args(char **v, int c) {
     if (strcmp(opt, "-headless") == 0) {
       headless = 1;
     } else if (strcmp(opt, "-port") == 0 && value) {
-      port = (int32_t)strtol(value, nullptr, 10);
+      port_arg = value;
+      port = _game_port_read(value);
     } else if (strcmp(opt, "-mod") == 0 && value) {
       game_settings_copy_text(mod_arg, sizeof mod_arg, value);
     } else if (strcmp(opt, "-name") == 0 && value) {
@@ -135,11 +149,29 @@ static void _game_seed_random() {
 // A dedicated server that cannot serve must not look healthy to whoever started it: the reason goes
 // to the log and, as one line, to the error stream, and the process ends with status -1 (255). A mod
 // that fails later is reloaded when its file changes instead.
-[[noreturn]] static void _game_refuse(Game *game, const std::string &reason) {
+static void _game_tell_refusal(const std::string &reason) {
   LOG_PRINTF("error %s", reason.c_str());
   fprintf(stderr, "vantor: %s\n", reason.c_str());
+}
+
+[[noreturn]] static void _game_refuse(Game *game, const std::string &reason) {
+  _game_tell_refusal(reason);
   game->deinit();
   exit(-1);
+}
+
+void game_exit_refused(const std::string &reason) {
+  _game_tell_refusal(reason);
+  states_delete_all();  // their registry is a static that exit destroys, which would leave them unowned
+  exit(-1);
+}
+
+// A headless server's own options: a mod to run, and a port it can listen on when one is given.
+static void _game_headless_check(Game *game) {
+  if (!game->mod_arg[0]) _game_refuse(game, "-mod $FNAME must be provided when running in -headless mode");
+  if (game->port_arg && !game->port)
+    _game_refuse(game,
+                 "-port \"" + log_escape(game->port_arg, 64) + "\" is not a port: a whole number from 1 to 65535");
 }
 
 // The command-line name and password are copied before the settings load overwrites the record.
@@ -200,12 +232,7 @@ void Game::init() {
   chat = nullptr;
 
   if (headless) {
-    if (!mod_arg[0]) {
-      LOG_PRINTF("error -mod $FNAME must be provided when running in -headless mode");
-      states_delete_all();
-      exit(-1);
-    }
-    if (!game_net_port_ok(port)) _game_refuse(this, "invalid port " + std::to_string(port) + " (1 to 65535)");
+    _game_headless_check(this);
     // A bare name is a mod of the data folder; a path names the file itself.
     game_settings_copy_text(mod_file, sizeof mod_file, strchr(mod_arg, '/') ? mod_arg : driver_data_path(mod_arg));
     const std::string failure = mods_start(this);

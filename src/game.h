@@ -33,7 +33,8 @@ struct Game {
   uint32_t video_flag;  // inverts the fullscreen setting for one video-mode apply
   uint32_t quit;        // nonzero ends the main loop
   uint32_t headless;
-  int32_t port;  // also the log's instance id
+  int32_t port;          // 1..65535, else 0; also the log's instance id
+  const char *port_arg;  // the -port value as given (a string of argv), null without one
   char mod_arg[512];
   char server_name[256];
   int32_t argc;
@@ -83,5 +84,9 @@ void game_destroy();
 // Ends the game after this frame as a failure: the reason goes to the standard error and the log, and
 // game_exit_status becomes 1.
 void game_quit_failed(Game *game, const std::string &reason);
+// Ends a headless server that cannot serve where it stands, inside a call into the mod too: the reason
+// to the log and, as one line, to standard error, then status 255. Nothing the mod's call on the stack
+// may use is torn down: only the screens are freed, which a headless server never runs.
+[[noreturn]] void game_exit_refused(const std::string &reason);
 // The process's exit status: 0, or 1 after game_quit_failed.
 int game_exit_status();

@@ -55,11 +55,13 @@ bool game_net_join(Game *game, const std::string &host, int port) {
   return client->opened == 1;
 }
 
-// A dedicated server that cannot listen has nothing to do: it ends with the failure status. A player
-// who asked to host from the game is told, and the game goes on.
+// A dedicated server that cannot listen has nothing to do: it says why and ends with the failure
+// status, there and then, inside the mod's call that asked to host. A player who asked to host from
+// the game is told, and the game goes on.
 static bool _game_net_host_failed(Game *game, int port) {
   game_net_server_close(game);
-  if (game->headless) exit(-1);
+  if (game->headless)
+    game_exit_refused("cannot host on port " + std::to_string(port) + ": another program is using it");
   char text[128];
   snprintf(text, sizeof text, "Cannot host a match on port %d: another program is using it.", port);
   menus_error_show(game, text);

@@ -37,11 +37,13 @@ static void _game_no_driver_leak_check() {
 }
 
 GameProcess game_start(const std::vector<std::string> &args,
-                       const std::vector<std::pair<std::string, std::string>> &env, rlim_t file_limit) {
+                       const std::vector<std::pair<std::string, std::string>> &env, rlim_t file_limit,
+                       bool errors_apart) {
   GameProcess p;
   char dir[] = "/tmp/vantor-e2e-XXXXXX";
   p.appdata = mkdtemp(dir) ? dir : "/tmp";
   p.output = p.appdata + "/output.txt";
+  if (errors_apart) p.errors = p.appdata + "/errors.txt";
   std::string exe = std::string(VB_BINARY_DIR) + "/vantor";
   p.pid = fork();
   if (p.pid == 0) {
@@ -56,7 +58,7 @@ GameProcess game_start(const std::vector<std::string> &args,
     if (chdir(VB_BINARY_DIR) != 0) _exit(127);
     int fd = open(p.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, 1);
-    dup2(fd, 2);
+    dup2(errors_apart ? open(p.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644) : fd, 2);
     if (file_limit != RLIM_INFINITY) {
       signal(SIGXFSZ, SIG_DFL);  // whatever this test process does with it, the game starts from the default
       struct rlimit cap = {file_limit, file_limit};

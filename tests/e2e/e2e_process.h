@@ -17,15 +17,17 @@ struct GameProcess {
   int pidfd = -1;
   std::string appdata;  // the private user base folder of this run
   std::string output;   // file receiving standard output and standard error
+  std::string errors;   // file receiving standard error alone, when the test asked for it apart
 };
 
 // Starts the game binary with the arguments in a fresh APPDATA and with the environment entries given
 // (no VANTOR_WEB_HOST otherwise, whatever the test's own environment holds); the working folder is the
 // build folder so that ./data is found. A file_limit caps every file the game writes at that many bytes
-// (as `ulimit -f` does), with SIGXFSZ at its default action.
+// (as `ulimit -f` does), with SIGXFSZ at its default action. With errors_apart, standard error goes
+// to p.errors alone.
 GameProcess game_start(const std::vector<std::string> &args,
                        const std::vector<std::pair<std::string, std::string>> &env = {},
-                       rlim_t file_limit = RLIM_INFINITY);
+                       rlim_t file_limit = RLIM_INFINITY, bool errors_apart = false);
 // Waits for the process to end; its exit status, or -1000 when it did not end in time (it is killed).
 int game_wait(GameProcess &p, int timeout_ms);
 // Whether the process has ended, without waiting; then *status holds its exit status. Once it has,

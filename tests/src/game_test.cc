@@ -39,6 +39,8 @@ TEST(GameArgs, options_take_the_next_element_when_it_exists) {
 TEST(GameArgs, port_without_a_number_is_zero) {
   EXPECT_EQ(parse({"vantor", "-port"})->port, 0);
   EXPECT_EQ(parse({"vantor", "-port", "abc"})->port, 0);
+  for (const char *wrapped : {"65536", "4294967297", "-5", "1.5", "33464x"})
+    EXPECT_EQ(parse({"vantor", "-port", wrapped})->port, 0) << wrapped << " must not wrap or be cut to a port";
   EXPECT_EQ(parse({"vantor", "-port", "1", "-port", "2"})->port, 2) << "the last one wins";
 }
 
