@@ -2,6 +2,7 @@
 #include "vantor_world.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -89,7 +90,7 @@ void vantor_item_destroy(World *world, int n) {
   if (!item) return;
   if (item->is_ship) {
     Item *fleet = vantor_item_live(world, item->fleet_n);
-    if (fleet && fleet->has_fleet) fleet->fleet_ships -= item->ships_value;
+    if (fleet && fleet->has_fleet) fleet->fleet_ships = vantor_finite(fleet->fleet_ships - item->ships_value);
     vantor_ship_free(world, item);
     return;
   }
@@ -150,6 +151,11 @@ const char *vantor_item_not_finite(const Item &item) {
     if (!std::isfinite(v)) return field.name;
   }
   return nullptr;
+}
+
+float vantor_finite(double v) {
+  if (std::isnan(v)) return 0;
+  return v > FLT_MAX ? FLT_MAX : v < -FLT_MAX ? -FLT_MAX : (float)v;  // a cast beyond the range is undefined
 }
 
 float float_min(float a, float b) { return a < b ? a : b; }
