@@ -1,17 +1,17 @@
-// The server's log budget per peer: the lines one client can cause are a few per second; the rest
-// are counted and told in one line, so a flood of messages costs the operator a line a second, not
-// a line a message.
+// The log budget per source: the lines one source can cause (on the server each peer, on a client its
+// server) are a few per second; the rest are counted and told in one line, so a flood of messages
+// costs the operator a line a second, not a line a message.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// Lines a peer may cause per interval, and the interval.
+// Lines a source may cause per interval, and the interval.
 const int NET_LOG_LINES = 5;
 const uint32_t NET_LOG_INTERVAL_MS = 1000;
 
-// Whether a line caused by `who` (a peer's public id, or its address before it has one) may be
-// written at now_ms; false counts it as left out.
+// Whether a line caused by `who` (a peer's public id, or its address before it has one; on a client,
+// the name of what it refuses from its server) may be written at now_ms; false counts it as left out.
 bool net_log_allow(const std::string &who, uint32_t now_ms);
-// For every peer whose interval has ended with lines left out, writes one line with their count.
+// For every source whose interval has ended with lines left out, writes one line with their count.
 void net_log_flush(uint32_t now_ms);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "kez_log.h"
+#include "net_log.h"
 #include "vantor_fleet.h"
 #include "vantor_view.h"
 #include "vantor_world.h"
@@ -76,11 +77,16 @@ static bool _vantor_client_update(World *world, const Item &record, uint32_t r) 
   return true;
 }
 
+// The client's one source of records, its server, in the log budget (net_log): a server that sends
+// thousands of bad records a second costs the log a few lines a second.
+static const char *const CLIENT_LOG_SOURCE = "vantor_client_apply";
+
 bool vantor_client_apply(World *world, View *view, const Item &record) {
   const uint32_t r = record.n;
   if (!_vantor_client_index_ok(r)) return false;
   if (const char *field = vantor_item_not_finite(record)) {
-    LOG_PRINTF("vantor_client_apply: record %u refused: %s is not finite\n", r, field);
+    if (net_log_allow(CLIENT_LOG_SOURCE, enet_time_get()))
+      LOG_PRINTF("vantor_client_apply: record %u refused: %s is not finite\n", r, field);
     return false;
   }
   if (world->client_map[r] && world->remote_serials[r] != record.sync_id) {
