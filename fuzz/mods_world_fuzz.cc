@@ -2,8 +2,10 @@
 // change a match (users, planets, fleets, orders, field writes, settling), called through the real
 // Lua binding with any numbers (NaN, infinities, numbers no float holds, huge and tiny ones),
 // with match frames between them. A refused call is the mod's error and nothing more. Every
-// collision pass must stay within its work bound, and the world must keep only finite positions
-// of bodies that take part in collisions. A trap marks a broken invariant.
+// collision pass must stay within its work bound, the world must keep only finite positions of
+// bodies that take part in collisions, and after every call or frame each synced item in use must be
+// a record a client takes: no number the world derives from finite ones may be NaN or infinite. A
+// trap marks a broken invariant.
 //
 // Input, repeated: an operation byte, then one argument byte per argument: an argument byte with its
 // top bit set takes the next 8 bytes as a double, otherwise its low 7 bits are the number itself
@@ -102,6 +104,11 @@ __attribute__((noinline, no_sanitize("coverage"))) static void _fuzz_check_world
   }
 }
 
+// Every synced item in use holds only finite numbers, as a client requires of each record.
+__attribute__((noinline, no_sanitize("coverage"))) static void _fuzz_check_synced(const World &world) {
+  for (const Item &item : world.items) check(!item.in_use || !item.synced || !vantor_item_not_finite(item));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   ModsLua *lua = fuzz_mods_runtime();
   lua_State *L = lua->state;
@@ -122,6 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       case 8: _fuzz_crowd(world, (p < end ? *p++ : 0) * 8); break;
       default: _fuzz_call(L, "w2_item_destroy", 1, p, end); break;
     }
+    _fuzz_check_synced(*world);
   }
   _fuzz_check_world(*world);
   return 0;

@@ -387,7 +387,7 @@ static PlanetStyleSphere _mods_style_sphere(const Item &item, const var &style) 
   PlanetStyleSphere sphere;
   memset(&sphere, 0, sizeof sphere);
   sphere.color = item.planet_color;
-  sphere.intensity = has("alpha") ? (float)style["alpha"].number() : 1.0f;
+  sphere.intensity = has("alpha") ? vantor_finite(style["alpha"].number()) : 1.0f;  // the text may hold 1e39
   std::string texture = "planet-tex0";
   if (has("texture")) texture = "planet-" + style["texture"].str().substr(0, STYLE_TEXTURE_NAME_MAX);
   vantor_text_copy(sphere.texture, sizeof sphere.texture, texture.c_str());  // long names are cut

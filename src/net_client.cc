@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "kez_log.h"
+#include "net_log.h"
 #include "net_packet.h"
 
 // How long the server may leave a reliable message unanswered before the connection counts as lost.
@@ -60,6 +61,7 @@ void NetClient::loop() {
   }
   send_queue();
   enet_host_flush(enet_host);
+  net_log_flush(enet_time_get());  // what this side left out of the log (bad records), once its interval ends
   if (disconnected) close();
 }
 

@@ -1,4 +1,4 @@
-// The server's log budget per source: a few lines per second, then one line with the count left out.
+// The log budget per source: a few lines per second, then one line with the count left out.
 #include "net_log.h"
 
 #include <iterator>

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cmath>
 #include <cstring>
 
 #include "kez_log.h"
+#include "net_log.h"
 #include "vantor_fleet.h"
 #include "vantor_view.h"
 #include "vantor_world.h"
@@ -77,43 +77,16 @@ static bool _vantor_client_update(World *world, const Item &record, uint32_t r) 
   return true;
 }
 
-// The number fields of a record. None may be NaN or infinite: no step, collision or drawing can make
-// sense of one, and a collision would pass it on to every item it touches.
-#define FLOAT_FIELD(field) \
-  { #field, offsetof(Item, field) }
-static const struct {
-  const char *name;
-  size_t offset;
-} CLIENT_FLOAT_FIELDS[] = {
-    FLOAT_FIELD(position_x),  FLOAT_FIELD(position_y),      FLOAT_FIELD(collide_r),
-    FLOAT_FIELD(mass),        FLOAT_FIELD(image_w),         FLOAT_FIELD(image_h),
-    FLOAT_FIELD(image_cx),    FLOAT_FIELD(image_cy),        FLOAT_FIELD(image_scale),
-    FLOAT_FIELD(image_a),     FLOAT_FIELD(speed),           FLOAT_FIELD(heading),
-    FLOAT_FIELD(prev_x),      FLOAT_FIELD(prev_y),          FLOAT_FIELD(heading_set),
-    FLOAT_FIELD(turn_rate),   FLOAT_FIELD(turn_time),       FLOAT_FIELD(bank),
-    FLOAT_FIELD(ships_value), FLOAT_FIELD(ships_production), FLOAT_FIELD(ships_production_factor),
-    FLOAT_FIELD(ships_value_factor), FLOAT_FIELD(fleet_ships), FLOAT_FIELD(fleet_v_factor),
-    FLOAT_FIELD(body_r),      FLOAT_FIELD(planet_r),        FLOAT_FIELD(planet_style[0].intensity),
-    FLOAT_FIELD(planet_style[1].intensity), FLOAT_FIELD(draw_r), FLOAT_FIELD(draw_x2),
-    FLOAT_FIELD(draw_y2),
-};
-#undef FLOAT_FIELD
-
-// The name of the record's first number field that is not finite; null when all are.
-static const char *_vantor_client_not_finite(const Item &record) {
-  for (const auto &field : CLIENT_FLOAT_FIELDS) {
-    float v;
-    memcpy(&v, reinterpret_cast<const char *>(&record) + field.offset, sizeof v);
-    if (!std::isfinite(v)) return field.name;
-  }
-  return nullptr;
-}
+// The client's one source of records, its server, in the log budget (net_log): a server that sends
+// thousands of bad records a second costs the log a few lines a second.
+static const char *const CLIENT_LOG_SOURCE = "vantor_client_apply";
 
 bool vantor_client_apply(World *world, View *view, const Item &record) {
   const uint32_t r = record.n;
   if (!_vantor_client_index_ok(r)) return false;
-  if (const char *field = _vantor_client_not_finite(record)) {
-    LOG_PRINTF("vantor_client_apply: record %u refused: %s is not finite\n", r, field);
+  if (const char *field = vantor_item_not_finite(record)) {
+    if (net_log_allow(CLIENT_LOG_SOURCE, enet_time_get()))
+      LOG_PRINTF("vantor_client_apply: record %u refused: %s is not finite\n", r, field);
     return false;
   }
   if (world->client_map[r] && world->remote_serials[r] != record.sync_id) {

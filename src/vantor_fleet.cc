@@ -26,7 +26,7 @@ int vantor_fleet_send(World *world, int from, int to, int perc) {
   const Item *target = vantor_item_live(world, to);
   if (!source || !target || !source->has_planet || !target->has_planet) return 0;
   if (perc < 1 || perc > 100) return 0;
-  float amount = perc * source->ships_value / 100;
+  float amount = vantor_finite(perc * (double)source->ships_value / 100);  // perc times FLT_MAX ships is no float
   Item *fleet = vantor_fleet_init(world, from, source->owner_n, amount, to);
   if (!fleet->in_use) return 0;
   source->ships_value -= fleet->fleet_ships;
@@ -85,8 +85,8 @@ Item *vantor_fleet_init(World *world, int from, int owner, float amount, int to)
   fleet->is_object = 1;
   fleet->has_owner = 1;
   // Ships leave from the point of the rim that faces the target.
-  fleet->position_x = source->position_x + std::cos(a) * source->collide_r;
-  fleet->position_y = source->position_y + std::sin(a) * source->collide_r;
+  fleet->position_x = vantor_finite(source->position_x + std::cos(a) * source->collide_r);
+  fleet->position_y = vantor_finite(source->position_y + std::sin(a) * source->collide_r);
   fleet->owner_n = owner;
   fleet->fleet_target = to;
   vantor_fleet_fill(world, fleet->n, count, count > 0 ? amount / count : 0);
@@ -114,7 +114,7 @@ static Item *ship_create(World *world, int fleet_n, const Item &fleet, float x, 
   ship->render_blend = 1;
   ship->fleet_n = fleet_n;
   ship->target_n = fleet.fleet_target;
-  ship->speed = owner.fleet_v_factor * 40;
+  ship->speed = vantor_finite(owner.fleet_v_factor * 40);
   ship->fleet_crash = owner.fleet_crash;
   ship->image_w = ship->image_h = 1.0f;
   ship->image_cx = ship->image_cy = 0.5f;
@@ -147,7 +147,7 @@ void vantor_fleet_fill(World *world, int fleet_n, int count, float value) {
     Item *ship = ship_create(world, fleet_n, *fleet, fleet->position_x + dx, fleet->position_y + dy, value);
     if (!ship->in_use) break;
     fleet->fleet_live += 1;
-    fleet->fleet_ships += ship->ships_value;
+    fleet->fleet_ships = vantor_finite(fleet->fleet_ships + ship->ships_value);  // rounding can pass FLT_MAX
   }
 }
 
@@ -222,8 +222,8 @@ void vantor_ship_steer(World *world, Item *ship, float dt) {
   if (ship->ticks > 0) {
     moved += std::fabs(ship->position_x - ship->prev_x);
     if (moved < dt * ship->speed / 15 && (ship->n + ship->ticks) % 48 == 0) {  // stuck: shake it loose
-      ship->position_x += (rand() % 200 - 100) * dt * ship->speed / 100;
-      ship->position_y += (rand() % 200 - 100) * dt * ship->speed / 100;
+      ship->position_x = vantor_finite(ship->position_x + (rand() % 200 - 100) * (double)dt * ship->speed / 100);
+      ship->position_y = vantor_finite(ship->position_y + (rand() % 200 - 100) * (double)dt * ship->speed / 100);
     }
   }
   ship->prev_x = ship->position_x;
@@ -255,24 +255,25 @@ void vantor_ship_steer(World *world, Item *ship, float dt) {
   if (h > VANTOR_PI) h -= 2 * VANTOR_PI;
   if (h < -VANTOR_PI) h += 2 * VANTOR_PI;
   ship->heading = ship->heading_set = h;
-  ship->position_x += std::cos(h) * ship->speed * dt;
-  ship->position_y += std::sin(h) * ship->speed * dt;
+  ship->position_x = vantor_finite(ship->position_x + std::cos(h) * ship->speed * dt);
+  ship->position_y = vantor_finite(ship->position_y + std::sin(h) * ship->speed * dt);
 }
 
 void vantor_ship_arrival(World *world, Item *ship) {
   const Item &target = vantor_item_get(world, ship->target_n);
-  float dx = ship->position_x - target.position_x;
-  float dy = ship->position_y - target.position_y;
-  float r = target.collide_r + ship->collide_r;
+  // In double: the squares of a giant planet's radius or of a far ship's distance pass FLT_MAX.
+  double dx = (double)ship->position_x - target.position_x;
+  double dy = (double)ship->position_y - target.position_y;
+  double r = (double)target.collide_r + ship->collide_r;
   if (dx * dx + dy * dy < r * r) ship->arrived = 1;
 }
 
 // Takes up to `amount` ships off the ship and its fleet; a ship left with (almost) none is freed.
 static void ship_damage(World *world, Item *ship, float amount) {
-  float d = float_min(amount, ship->ships_value);
+  float d = float_min(amount, ship->ships_value);  // below 0 for a ship a mod set below 0
   ship->ships_value -= d;
   Item *fleet = vantor_item_live(world, ship->fleet_n);
-  if (fleet && fleet->has_fleet) fleet->fleet_ships -= d;
+  if (fleet && fleet->has_fleet) fleet->fleet_ships = vantor_finite(fleet->fleet_ships - d);
   if (!(ship->ships_value >= SHIP_VALUE_MIN)) vantor_ship_free(world, ship);
 }
 
@@ -280,11 +281,11 @@ static void ship_land(World *world, Item *ship) {
   Item *planet = vantor_item_live(world, ship->target_n);
   if (planet) {
     if (team_of(world, *planet) != team_of(world, *ship)) {
-      planet->ships_value -= ship->ships_value;
+      planet->ships_value = vantor_finite(planet->ships_value - ship->ships_value);
       vantor_hit_sparks(world, ship->position_x, ship->position_y);
       vantor_sfx_play("hit");
     } else {
-      planet->ships_value += ship->ships_value;
+      planet->ships_value = vantor_finite(planet->ships_value + ship->ships_value);
     }
     // Only the server decides captures; a client's copy waits for the new owner to arrive.
     if (planet->server_n == 0 && planet->ships_value < 0) {
@@ -300,8 +301,9 @@ static void ships_fight(World *world, Item *ship, Item *other) {
   int64_t a = ship->fleet_crash ? ship->fleet_crash : 100;
   int64_t b = other->fleet_crash ? other->fleet_crash : 100;
   int64_t m = a > b ? a : b;  // never 0: neither a nor b is
-  float ship_loss = (b * 100 / m) * other->ships_value / 100;
-  float other_loss = (a * 100 / m) * ship->ships_value / 100;
+  // In double: a hundred times a ship near FLT_MAX is no float, though its share of it is.
+  float ship_loss = vantor_finite((double)(b * 100 / m) * other->ships_value / 100);
+  float other_loss = vantor_finite((double)(a * 100 / m) * ship->ships_value / 100);
   if (ship_loss >= ship->ships_value) vantor_hit_sparks(world, ship->position_x, ship->position_y);
   if (other_loss >= other->ships_value) vantor_hit_sparks(world, other->position_x, other->position_y);
   vantor_sfx_play("hit");

@@ -39,7 +39,9 @@ struct CollidePass {
 
 static void production_step(World *world, Item *planet, float dt) {
   const Item &owner = vantor_item_get(world, planet->owner_n);
-  planet->ships_value += owner.ships_production_factor * dt * planet->ships_production / 50;
+  // In double: factor times production may pass FLT_MAX before the division brings it back.
+  planet->ships_value =
+      vantor_finite(planet->ships_value + (double)owner.ships_production_factor * dt * planet->ships_production / 50);
 }
 
 void vantor_step(World *world, float dt, bool age_parts) {
@@ -199,12 +201,16 @@ uint32_t vantor_collide_passes() { return collide_passes; }
 // items times the leaf size, whatever the world holds.
 uint64_t vantor_collide_work() { return collide_work; }
 
+// The sums of each fleet's ship positions: in double, as a float sum of far-flung ships could overflow.
+static double fleet_sums[VANTOR_ITEMS][2];
+
 void vantor_fleet_bounds(World *world) {
-  for (Item &fleet : world->items) {
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    Item &fleet = world->items[n];
     if (!fleet.in_use || !fleet.has_fleet) continue;
     fleet.bounds[0] = fleet.bounds[1] = 99999;
     fleet.bounds[2] = fleet.bounds[3] = -99999;
-    fleet.position_x = fleet.position_y = 0;
+    fleet_sums[n][0] = fleet_sums[n][1] = 0;
   }
   for (const Item &ship : world->items) {
     if (!ship.in_use || !ship.is_ship) continue;
@@ -214,16 +220,17 @@ void vantor_fleet_bounds(World *world) {
     fleet->bounds[1] = std::fmin(fleet->bounds[1], ship.position_y);
     fleet->bounds[2] = std::fmax(fleet->bounds[2], ship.position_x);
     fleet->bounds[3] = std::fmax(fleet->bounds[3], ship.position_y);
-    fleet->position_x += ship.position_x;
-    fleet->position_y += ship.position_y;
+    fleet_sums[ship.fleet_n][0] += ship.position_x;
+    fleet_sums[ship.fleet_n][1] += ship.position_y;
   }
-  for (Item &fleet : world->items) {
+  for (int n = 1; n < VANTOR_ITEMS; n++) {
+    Item &fleet = world->items[n];
     if (!fleet.in_use || !fleet.has_fleet) continue;
-    if (fleet.fleet_live > 0) {  // a record can claim no live ships; its sum is then 0 anyway
-      fleet.position_x /= fleet.fleet_live;
-      fleet.position_y /= fleet.fleet_live;
-    }
-    fleet.body_r = ((fleet.bounds[3] - fleet.bounds[1]) + (fleet.bounds[2] - fleet.bounds[0])) / 5;
+    const double live = fleet.fleet_live > 0 ? fleet.fleet_live : 1;  // a record can claim none; its sum is 0
+    fleet.position_x = vantor_finite(fleet_sums[n][0] / live);
+    fleet.position_y = vantor_finite(fleet_sums[n][1] / live);
+    const double w = (double)fleet.bounds[2] - fleet.bounds[0], h = (double)fleet.bounds[3] - fleet.bounds[1];
+    fleet.body_r = vantor_finite((h + w) / 5);
   }
 }
 
@@ -277,7 +284,7 @@ Item *vantor_planet_init(World *world, int owner, float x, float y, float produc
   Item *planet = vantor_item_alloc(world);
   if (!planet->in_use) return planet;
   const Item &user = vantor_item_get(world, owner);
-  planet->ships_value = ships * user.ships_value_factor;
+  planet->ships_value = vantor_finite(ships * user.ships_value_factor);
   planet->has_planet = planet->is_object = planet->has_ships = 1;
   planet->has_owner = planet->has_position = planet->has_title = 1;
   planet->ships_production = production;
@@ -291,10 +298,10 @@ Item *vantor_planet_init(World *world, int owner, float x, float y, float produc
   seed = (seed << 8) + seed_term(x);
   seed = (seed << 8) + seed_term(y);
   vantor_text_copy(planet->title_value, sizeof(planet->title_value), vantor_planet_name(seed));
-  float grown = production - 15 > 0 ? production - 15 : 0;
-  float r = 12 + grown * 12 / 85;
+  double grown = production - 15 > 0 ? production - 15 : 0;
+  float r = vantor_finite(12 + grown * 12 / 85);
   planet->planet_r = planet->collide_r = planet->body_r = r;
-  planet->mass = VANTOR_PI * r * r;
+  planet->mass = vantor_finite(VANTOR_PI * r * r);
   planet->planet_seed = rand() % 9999;
   memcpy(planet->planet_style, user.planet_style, sizeof(planet->planet_style));
   memcpy(planet->planet_overlay, user.planet_overlay, sizeof(planet->planet_overlay));

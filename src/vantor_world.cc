@@ -2,6 +2,8 @@
 #include "vantor_world.h"
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -88,7 +90,7 @@ void vantor_item_destroy(World *world, int n) {
   if (!item) return;
   if (item->is_ship) {
     Item *fleet = vantor_item_live(world, item->fleet_n);
-    if (fleet && fleet->has_fleet) fleet->fleet_ships -= item->ships_value;
+    if (fleet && fleet->has_fleet) fleet->fleet_ships = vantor_finite(fleet->fleet_ships - item->ships_value);
     vantor_ship_free(world, item);
     return;
   }
@@ -116,6 +118,44 @@ void parts_age(World *world, float dt) {
     part.age += dt;
     if (part.age >= part.life) part.in_use = 0;
   }
+}
+
+// The number fields of an item that travel. None may be NaN or infinite: no step, collision or drawing
+// can make sense of one, and a collision would pass it on to every item it touches.
+#define FLOAT_FIELD(field) \
+  { #field, offsetof(Item, field) }
+// clang-format off
+static const struct {
+  const char *name;
+  size_t offset;
+} ITEM_FLOAT_FIELDS[] = {
+    FLOAT_FIELD(position_x),  FLOAT_FIELD(position_y),      FLOAT_FIELD(collide_r),
+    FLOAT_FIELD(mass),        FLOAT_FIELD(image_w),         FLOAT_FIELD(image_h),
+    FLOAT_FIELD(image_cx),    FLOAT_FIELD(image_cy),        FLOAT_FIELD(image_scale),
+    FLOAT_FIELD(image_a),     FLOAT_FIELD(speed),           FLOAT_FIELD(heading),
+    FLOAT_FIELD(prev_x),      FLOAT_FIELD(prev_y),          FLOAT_FIELD(heading_set),
+    FLOAT_FIELD(turn_rate),   FLOAT_FIELD(turn_time),       FLOAT_FIELD(bank),
+    FLOAT_FIELD(ships_value), FLOAT_FIELD(ships_production), FLOAT_FIELD(ships_production_factor),
+    FLOAT_FIELD(ships_value_factor), FLOAT_FIELD(fleet_ships), FLOAT_FIELD(fleet_v_factor),
+    FLOAT_FIELD(body_r),      FLOAT_FIELD(planet_r),        FLOAT_FIELD(planet_style[0].intensity),
+    FLOAT_FIELD(planet_style[1].intensity), FLOAT_FIELD(draw_r), FLOAT_FIELD(draw_x2),
+    FLOAT_FIELD(draw_y2),
+};
+// clang-format on
+#undef FLOAT_FIELD
+
+const char *vantor_item_not_finite(const Item &item) {
+  for (const auto &field : ITEM_FLOAT_FIELDS) {
+    float v;
+    memcpy(&v, reinterpret_cast<const char *>(&item) + field.offset, sizeof v);
+    if (!std::isfinite(v)) return field.name;
+  }
+  return nullptr;
+}
+
+float vantor_finite(double v) {
+  if (std::isnan(v)) return 0;
+  return v > FLT_MAX ? FLT_MAX : v < -FLT_MAX ? -FLT_MAX : (float)v;  // a cast beyond the range is undefined
 }
 
 float float_min(float a, float b) { return a < b ? a : b; }

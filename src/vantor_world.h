@@ -36,6 +36,13 @@ Part *vantor_part_alloc(World *world);
 // Ages every live particle by dt and frees those that reached their life.
 void parts_age(World *world, float dt);
 
+// The name of the item's first number field that is NaN or infinite; null when all are finite. A
+// client refuses a record with such a field, so the simulation never makes one from finite numbers.
+const char *vantor_item_not_finite(const Item &item);
+
+// v as a finite float: NaN gives 0 and what lies beyond the float range gives -FLT_MAX or FLT_MAX.
+// Every number the simulation derives goes through it where finite inputs could overflow.
+float vantor_finite(double v);
 // The smaller of a and b; b when they are equal (or either is NaN).
 float float_min(float a, float b);
 // Copies text into a fixed text field, cut to fit with the NUL kept; null copies as empty.

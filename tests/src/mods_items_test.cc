@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -186,6 +187,8 @@ TEST_F(ModsItems, planet_style_sets_layer_zero_and_the_team_aura) {
 
   planet_style_set(world(), &item(home), "{\"texture\":\"averyverylongname\"}");
   EXPECT_STREQ(item(home).planet_style[0].texture, "planet-averyver");
+  planet_style_set(world(), &item(home), "{\"alpha\":-1e39}");
+  EXPECT_EQ(item(home).planet_style[0].intensity, -FLT_MAX);
   planet_style_set(world(), &item(home), "not json");
   EXPECT_STREQ(item(home).planet_style[0].texture, "planet-tex0");
   EXPECT_EQ(item(home).planet_style[0].flags, 1u);

@@ -4,16 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "net_log.h"
 #include "vantor_fleet.h"
 #include "vantor_server.h"
 #include "vantor_sync_test_util.h"
 
-// What the tests reach inside vantor_step.cc: defined there, declared only here.
+// What the tests reach inside vantor_step.cc and net_log.cc: defined there, declared only here.
 uint64_t vantor_collide_work();
+void _net_log_reset();
 
 namespace {
 
@@ -176,4 +179,18 @@ TEST_F(VantorClient, records_with_a_position_size_or_amount_no_float_holds_are_r
   uint64_t work = vantor_collide_work();
   vantor_step(c, 1.0f / 60, true);
   EXPECT_LT(vantor_collide_work() - work, 32u * 32 * VANTOR_ITEMS);
+}
+
+TEST_F(VantorClient, a_flood_of_refused_records_logs_a_few_lines_then_their_count) {
+  Item record = s[s.home];
+  record.collide_r = INFINITY;
+  _net_log_reset();
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 200; i++) vantor_client_apply(c, nullptr, record);
+  net_log_flush(enet_time_get() + NET_LOG_INTERVAL_MS);
+  const std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(NET_LOG_LINES + 1, std::count(log.begin(), log.end(), '\n')) << log;
+  EXPECT_NE(std::string::npos,
+            log.find("vantor_client_apply: record " + std::to_string(s.home) + " refused: collide_r is not finite\n"));
+  EXPECT_NE(std::string::npos, log.find("vantor_client_apply: 195 more log lines in 1000 ms left out\n")) << log;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <memory>
@@ -187,7 +188,7 @@ TEST(VantorFleet, ships_of_default_strength_pass_each_other_and_armed_ships_trad
   EXPECT_EQ(16, parts_in_use(d.world));
 }
 
-TEST(VantorFleet, the_stronger_ship_loses_less_and_huge_strengths_do_not_overflow) {
+TEST(VantorFleet, the_stronger_ship_loses_less_and_huge_strengths_or_amounts_do_not_overflow) {
   Duel d;
   Item *a = d.lone_ship(d.green, d.home, d.away, 4);
   Item *b = d.lone_ship(d.red, d.away, d.home, 4);
@@ -202,6 +203,12 @@ TEST(VantorFleet, the_stronger_ship_loses_less_and_huge_strengths_do_not_overflo
   vantor_ship_resolve(d.world, a);
   EXPECT_EQ(2.0f, a->ships_value);  // 100 * 100 / INT_MAX rounds its loss to nothing
   EXPECT_EQ(2.0f, b->ships_value);
+  b = d.lone_ship(d.red, d.away, d.home, FLT_MAX);
+  a->ships_value = FLT_MAX;
+  a->fleet_crash = 200;
+  a->partner = b->n;
+  vantor_ship_resolve(d.world, a);
+  EXPECT_EQ(FLT_MAX / 2, a->ships_value);  // half of b's, though 50 times it is no float
 }
 
 TEST(VantorFleet, enemy_ships_crash_on_a_crash_planet_and_friends_do_not) {
@@ -285,6 +292,11 @@ TEST(VantorFleet, a_ship_heads_for_its_target_and_flies_at_its_speed) {
   vantor_ship_arrival(d.world, ship);
   EXPECT_EQ(0u, ship->arrived);
   ship->position_y = 380;
+  vantor_ship_arrival(d.world, ship);
+  EXPECT_EQ(1u, ship->arrived);
+  ship->arrived = 0;
+  ship->target_n = vantor_planet_init(d.world, d.green->n, 0, 0, 3.4e38f, 0)->n;
+  ship->position_y = 1e20f;  // well inside its radius, though the squares of both pass FLT_MAX
   vantor_ship_arrival(d.world, ship);
   EXPECT_EQ(1u, ship->arrived);
 }

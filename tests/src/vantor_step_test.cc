@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -54,6 +55,15 @@ void crowd(World *world) {
   for (int i = used; i < VANTOR_ITEMS - 1; i++) {
     body(world, (float)(rand() % 2000), (float)(rand() % 2000), group, 1, group);
   }
+}
+
+// "n:field" for the first item in use with a number field a client would refuse; "" when none.
+std::string not_finite(const World *world) {
+  for (const Item &item : world->items) {
+    const char *field = item.in_use ? vantor_item_not_finite(item) : nullptr;
+    if (field) return std::to_string(item.n) + ":" + field;
+  }
+  return "";
 }
 
 }  // namespace
@@ -219,21 +229,25 @@ TEST(VantorStep, settling_ends_with_a_planet_of_infinite_radius_and_keeps_the_ot
   }
 }
 
-TEST(VantorStep, fleet_bounds_follow_the_ships_and_survive_a_fleet_without_live_ships) {
+TEST(VantorStep, fleet_bounds_follow_the_ships_near_and_far_and_survive_a_fleet_without_live_ships) {
   auto world = new_world();
   Item *fleet = vantor_item_alloc(world.get());
-  fleet->has_fleet = 1;
-  fleet->fleet_live = 2;
-  for (float x : {10.0f, 30.0f}) {
+  Item *far = vantor_item_alloc(world.get());
+  fleet->has_fleet = far->has_fleet = 1;
+  fleet->fleet_live = far->fleet_live = 2;
+  for (float x : {10.0f, 30.0f, -FLT_MAX, FLT_MAX}) {
+    const bool near = std::fabs(x) < 100;
     Item *ship = vantor_item_alloc(world.get());
     ship->is_ship = 1;
-    ship->fleet_n = fleet->n;
+    ship->fleet_n = near ? fleet->n : far->n;
     ship->position_x = x;
-    ship->position_y = x / 10;
+    ship->position_y = near ? x / 10 : FLT_MAX;  // far: a sum and a span no float holds
   }
   Item *empty = vantor_item_alloc(world.get());
   empty->has_fleet = 1;
   vantor_fleet_bounds(world.get());
+  EXPECT_EQ("", not_finite(world.get()));
+  EXPECT_EQ(FLT_MAX, far->position_y);
   EXPECT_EQ(20.0f, fleet->position_x);
   EXPECT_EQ(2.0f, fleet->position_y);
   EXPECT_EQ(10.0f, fleet->bounds[0]);
@@ -307,4 +321,27 @@ TEST(VantorStep, a_planet_takes_its_owners_value_factor_crash_and_look) {
   EXPECT_FLOAT_EQ(VANTOR_PI * 24 * 24, planet->mass);
   EXPECT_LT(planet->planet_seed, 9999u);
   EXPECT_EQ(0, memcmp(user->planet_style, planet->planet_style, sizeof(planet->planet_style)));
+}
+
+TEST(VantorStep, the_largest_finite_inputs_make_finite_records_as_planets_grow_and_fleets_fly_and_land) {
+  auto world = new_world();
+  World *w = world.get();
+  Item *green = vantor_user_init(w, 1, 0, "green");
+  Item *red = vantor_user_init(w, 2, 0, "red");
+  green->ships_production_enabled = 0;  // production would mend an overflowing landing
+  green->ships_value_factor = red->ships_production_factor = red->fleet_v_factor = FLT_MAX;
+  Item *home = vantor_planet_init(w, green->n, 0, 0, 50, 0);
+  // Ships of the largest speed scatter from a planet whose mass, then a giant whose radius, passes FLT_MAX.
+  EXPECT_NE(0, vantor_fleet_send(w, vantor_planet_init(w, red->n, 0, -400, 1e20f, 100)->n, home->n, 100));
+  const int giant = vantor_planet_init(w, red->n, 3e38f, 0, 3.4e38f, 100)->n;
+  EXPECT_NE(0, vantor_fleet_send(w, giant, vantor_planet_init(w, red->n, FLT_MAX, 0, 50, 0)->n, 100));
+  home->ships_value = FLT_MAX;  // all of it, to a planet of twice FLT_MAX ships
+  const int fleet = vantor_fleet_send(w, home->n, vantor_planet_init(w, green->n, 0, 400, 50, 2)->n, 100);
+  EXPECT_NE(0, fleet);
+  EXPECT_EQ("", not_finite(w));
+  for (int i = 0; i < 40; i++) {
+    vantor_step(w, 0.5f, false);
+    ASSERT_EQ("", not_finite(w)) << "step " << i;
+  }
+  EXPECT_EQ(0u, w->items[fleet].in_use) << "landed";
 }
