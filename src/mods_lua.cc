@@ -255,6 +255,12 @@ static float _mods_lua_float(lua_State *L, int index) {
   return (float)v;
 }
 
+// A number narrowed to a float, NaN for one no float holds, for a caller that ignores what is not finite.
+static float _mods_lua_float_or_nan(lua_State *L, int index) {
+  const double v = lua_tonumber(L, index);
+  return mods_number_finite(v) ? (float)v : NAN;
+}
+
 // A text argument as a byte string (it may hold NUL bytes).
 static std::string _mods_lua_bytes(const char *text, size_t length) { return std::string(text, length); }
 
@@ -362,10 +368,11 @@ static int w2_planets_settle(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
+// A rectangle that is not finite raises nothing: view_set keeps the view it had.
 static int w2_view_set(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 4);
-  view_set(&api->game->view, _mods_lua_world(api), _mods_lua_float(L, 1), _mods_lua_float(L, 2), _mods_lua_float(L, 3),
-           _mods_lua_float(L, 4));
+  view_set(&api->game->view, _mods_lua_world(api), _mods_lua_float_or_nan(L, 1), _mods_lua_float_or_nan(L, 2),
+           _mods_lua_float_or_nan(L, 3), _mods_lua_float_or_nan(L, 4));
   return _mods_lua_end(L, api);
 }
 

@@ -149,7 +149,9 @@ TEST_F(ModsLuaTest, numbers_no_float_holds_never_reach_the_world) {
   EXPECT_EQ(raised("w2_planet_init(u, 200, 200, 1e39, 10)"), "argument 4 is not a finite number");
   EXPECT_EQ(raised("w2_planet_init(u, 0/0, 200, 50, 10)"), "argument 2 is not a finite number");
   EXPECT_EQ(raised("w2_fleet_init(u, -math.huge, p, p)"), "argument 2 is not a finite number");
-  EXPECT_EQ(raised("w2_view_set(0, 0, 1e39, 600)"), "argument 3 is not a finite number");
+  run("w2_view_set(0, 0, 800, 600)");
+  EXPECT_EQ(raised("w2_view_set(0, 0, 1e39, 600) w2_view_set(0/0, 0, 1, 1)"), "") << "the view keeps its rectangle";
+  EXPECT_EQ(world.view_rect[2], 800.0f);
   EXPECT_EQ(raised("w2_part_init('spark', 1, 0/0, 2, 3, 4, 5, 6, 7, 8, 9, 10)"), "argument 3 is not a finite number");
   EXPECT_EQ(raised("w2_planets_settle(0, 0, math.huge, 600)"), "argument 3 is not a finite number");
   for (const char *key : {"position_x", "ships_value", "ships_production", "image_scale"}) {
