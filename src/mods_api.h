@@ -125,7 +125,9 @@ class ModsAPI {
   void require(const std::string &name);
 
   // Params, the mod screen and the services (mods_api.cc).
-  // Stores a param and acts on the keys the engine knows ("state", "html", "data", ...).
+  // Stores a param and acts on the keys the engine knows ("state", "html", "data", ...). "data" that
+  // cannot be kept (empty, over MODS_BIN_MAX bytes, a failed write) and markup past a cap, also on a
+  // headless game, are the error.
   void param_set(const std::string &key, const var &value);
   // Stores a param without acting on it (the engine's own values); an equal value changes nothing.
   void param_store(const std::string &key, const var &value);
@@ -138,6 +140,9 @@ class ModsAPI {
   // budget. A cap the markup hits is the error (the page keeps what was built); the elements it
   // leaves out are logged once for as long as they stay the same.
   Widget *markup_build(const std::string &param);
+  // What markup_build tells of the markup in the param (the cap it meets, as the error), found without
+  // building anything: a headless game's screen is never built.
+  void markup_check(const std::string &param);
   // Places the "html" page by its alignment, then lays out and paints the mod screen.
   void gui_paint();
   // The size the mod screen is laid out in, UI units: the whole UI, or one half of its height while
@@ -199,7 +204,8 @@ constexpr size_t MODS_BIN_MAX = 65536;
 // The saved-data base name of a mod file name: up to 16 letters and digits before the first '.',
 // others as '_'; "_" when that leaves nothing.
 std::string mods_bin_name(const std::string &name);
-// Writes data as the saved data of that mod file; nothing for empty or over-long data.
-void mods_bin_save(const std::string &name, const std::string &data);
+// Writes data as the saved data of that mod file; false (nothing written) for empty or over-long data
+// and when the write fails.
+bool mods_bin_save(const std::string &name, const std::string &data);
 // The saved data of that mod file; empty when there is none.
 std::string mods_bin_load(const std::string &name);

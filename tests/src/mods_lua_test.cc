@@ -468,6 +468,20 @@ TEST_F(ModsLuaTest, bad_ports_items_of_the_wrong_kind_and_an_owner_still_in_use_
   EXPECT_FALSE(g->data.vantor.items[user].in_use);
 }
 
+// A headless server builds no screens, yet the mod's markup meets the caps a windowed game's does.
+TEST_F(ModsLuaTest, saved_data_and_markup_a_headless_server_cannot_keep_raise_from_param_set) {
+  EXPECT_EQ(raised("w2_param_set('data', '')"), "saved data must be 1 to 65536 bytes");
+  EXPECT_EQ(raised("w2_param_set('data', ('d'):rep(65537))"), "saved data must be 1 to 65536 bytes");
+  EXPECT_TRUE(console_has("ModsAPI::param_set: saved data of 65537 bytes not kept (1 to 65536 bytes are)"));
+  EXPECT_EQ(raised("w2_param_set('html', (' '):rep(1048577))"), "markup longer than 1048576 bytes");
+  EXPECT_EQ(raised("w2_param_set('tabs', '<p>x' .. ('<br/>'):rep(16384))"), "markup of more than 16384 tags");
+  EXPECT_EQ(raised("w2_param_set('html', '<table>' .. ('<td>x'):rep(4097))"), "markup of more than 4096 elements");
+  EXPECT_EQ(raised("w2_param_set('html', ('<table><tr><td>'):rep(65))"), "markup nested deeper than 64 elements");
+  EXPECT_TRUE(console_has("ModsAPI::gui_build: html: markup nested deeper than 64 elements: the rest is left out"));
+  EXPECT_EQ(raised("w2_param_set('html', '<p>x' .. ('<br/>'):rep(16383))"), "");
+  EXPECT_EQ(raised("w2_param_set('data', ('d'):rep(65536))"), "");
+}
+
 TEST_F(ModsLuaTest, the_modding_reference_documents_every_function_the_binding_registers) {
   std::ifstream in(std::string(VB_SOURCE_DIR) + "/docs/modding.md");
   const std::string reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
