@@ -189,11 +189,24 @@ void ModsAPI::chat_keywords(const var &list) {
   game->chat->keywords = words;
 }
 
+// Tells the mod once per name that no file of the sound it plays exists, and what happens instead:
+// a loop playing it must not flood the console. Only so many names are looked into, and a name no
+// path holds is never found, so what is remembered stays small whatever the mod names.
+void ModsAPI::sound_check(const char *operation, const std::string &name, const char *instead) {
+  const std::string shown = name.substr(0, SOUND_PATH_MAX);
+  if (sounds_checked.size() >= MODS_SOUNDS_CHECKED_MAX || !sounds_checked.insert(operation + shown).second) return;
+  if (!sound_found(shown.c_str())) logf("ModsAPI::%s(\"%s\") file missing: %s\n", operation, shown.c_str(), instead);
+}
+
 void ModsAPI::play_sound(const std::string &name) {
+  sound_check("play_sound", name, "nothing plays");
   driver_audio_sample_play(sound_sample_load(name.c_str()), game->settings.sound_volume / 100.0f, 0.0f);
 }
 
-void ModsAPI::play_music(const std::string &name) { GameAudio::play_music(name.c_str()); }
+void ModsAPI::play_music(const std::string &name) {
+  sound_check("play_music", name, "the music fades out");
+  GameAudio::play_music(name.c_str());
+}
 
 void ModsAPI::api_call(const std::string &action, const std::string &data) {
   game_web_request(game, action.c_str(), data);

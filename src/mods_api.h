@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,7 @@ class ModsAPI {
   NetClient poke;                                     // the own endpoint of net_poke, serviced every frame
   std::vector<ModsFile> files;                        // in load order; element 0 is the main file
   std::map<std::string, std::string> markup_dropped;  // per markup param, what its last build left out
+  std::set<std::string> sounds_checked;               // sound and music names looked for since the last reload
 
   // An empty context of game: no params, no console lines, no error, no files; the console page is
   // built unless the game is headless.
@@ -181,9 +183,12 @@ class ModsAPI {
   void chat_append(int32_t n, const std::string &text);
   // Replaces the chat's completion keywords with the texts of the list; nothing without a chat.
   void chat_keywords(const var &list);
-  // Plays a sample by name at the sound-effect volume; nothing when it cannot be found.
+  // Logs "ModsAPI::<operation>("<name>") file missing: <instead>" when no sound file of that name is
+  // found. Each name is looked for once (the first MODS_SOUNDS_CHECKED_MAX names) until a reload.
+  void sound_check(const char *operation, const std::string &name, const char *instead);
+  // Plays a sample by name at the sound-effect volume; nothing when it cannot be found (logged once).
   void play_sound(const std::string &name);
-  // Makes the music stream of that name the one heard.
+  // Makes the music stream of that name the one heard; a missing one (logged once) fades all music out.
   void play_music(const std::string &name);
   // Queues a web service request; the reply reaches the mod as an "api:" event.
   void api_call(const std::string &action, const std::string &data);
@@ -197,6 +202,9 @@ int32_t mods_number_int(double v);
 // True when a mod's number fits a finite float: the world holds no NaN or infinite position,
 // amount or size, which no step, sync or drawing could make sense of.
 bool mods_number_finite(double v);
+
+// The sound names a mod's missing-sound check looks into, each once, until the mod is reloaded.
+constexpr size_t MODS_SOUNDS_CHECKED_MAX = 256;
 
 // Saved mod data: one cloud file per mod of at most MODS_BIN_MAX bytes.
 constexpr size_t MODS_BIN_MAX = 65536;

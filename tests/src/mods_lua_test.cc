@@ -482,6 +482,16 @@ TEST_F(ModsLuaTest, saved_data_and_markup_a_headless_server_cannot_keep_raise_fr
   EXPECT_EQ(raised("w2_param_set('data', ('d'):rep(65536))"), "");
 }
 
+TEST_F(ModsLuaTest, a_sound_or_music_that_is_missing_is_logged_once_per_name) {
+  file("ping.wav", "RIFF");
+  run("for i = 1, 3 do w2_play_sound('boom') w2_play_music('tune') w2_play_sound('ping') end");
+  int lines = 0;
+  for (const std::string &line : api->console_lines) lines += line.find("file missing") != std::string::npos;
+  EXPECT_EQ(lines, 2);
+  EXPECT_TRUE(console_has("ModsAPI::play_sound(\"boom\") file missing: nothing plays"));
+  EXPECT_TRUE(console_has("ModsAPI::play_music(\"tune\") file missing: the music fades out"));
+}
+
 TEST_F(ModsLuaTest, the_modding_reference_documents_every_function_the_binding_registers) {
   std::ifstream in(std::string(VB_SOURCE_DIR) + "/docs/modding.md");
   const std::string reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
