@@ -467,11 +467,16 @@ static int _gui_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n, Widg
   return n;
 }
 
+// True when one more nested level would pass the depth cap; the build then stops, telling why. Each
+// level costs stack: markup from a mod is not trusted.
+static bool _gui_too_deep(GuiBuildCtx &ctx) {
+  if (ctx.depth < GUI_BUILD_DEPTH_MAX) return false;
+  _gui_stop(ctx, "markup nested deeper than " + std::to_string(GUI_BUILD_DEPTH_MAX) + " elements");
+  return true;
+}
+
 int gui_build_tags(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&out) {
-  if (ctx.depth >= GUI_BUILD_DEPTH_MAX) {  // each level costs stack: markup from a mod is not trusted
-    _gui_stop(ctx, "markup nested deeper than " + std::to_string(GUI_BUILD_DEPTH_MAX) + " elements");
-    return i;
-  }
+  if (_gui_too_deep(ctx)) return i;
   ctx.depth++;
   const int next = _gui_dispatch(ctx, tokens, i, n, out);
   ctx.depth--;
@@ -588,22 +593,86 @@ static std::string _gui_dropped_text(const GuiBuildCtx &ctx) {
   return text;
 }
 
-// The widgets of the markup's first element into out; what follows it is left out.
-static void _gui_build_page(GuiBuildCtx &ctx, const std::string &markup, Widget *&out) {
+// The tokens of a page into tokens[0..n), within the caps of length and tags; false when there is
+// nothing to build (the markup is too long, or the spend function said no). A "<br/>" is a tag of the
+// markup that the builder reads as a line break in the text: it counts towards the tag cap. Past the
+// cap the first tokens are kept, fewer the more line breaks there are.
+static bool _gui_page_tokens(GuiBuildCtx &ctx, const std::string &markup, var &tokens, int &n) {
   if (markup.size() > GUI_BUILD_TEXT_MAX) {
     _gui_stop(ctx, "markup longer than " + std::to_string(GUI_BUILD_TEXT_MAX) + " bytes");
-    return;
+    return false;
   }
-  if (!_gui_spend(ctx, (int64_t)(markup.size() / GUI_BUILD_SCAN_BYTES))) return;
-  const var tokens = markup_parse(str_replace(markup, "<br/>", "\n"), GUI_BUILD_TAGS_MAX + 1);
-  int n = tokens.len();
-  if (n > GUI_BUILD_TAGS_MAX) {  // what the first tags make is still built
-    n = GUI_BUILD_TAGS_MAX;
+  if (!_gui_spend(ctx, (int64_t)(markup.size() / GUI_BUILD_SCAN_BYTES))) return false;
+  const std::string text = str_replace(markup, "<br/>", "\n");
+  const size_t breaks = (markup.size() - text.size()) / 4;  // each took five bytes and leaves one
+  const size_t listed = GUI_BUILD_TAGS_MAX - std::min(breaks, (size_t)GUI_BUILD_TAGS_MAX);
+  tokens = markup_parse(text, listed + 1);
+  n = tokens.len();
+  if ((size_t)n + breaks > (size_t)GUI_BUILD_TAGS_MAX) {  // what the first tags make is still built
+    n = (int)std::min((size_t)n, listed);
     _gui_capped(ctx, "markup of more than " + std::to_string(GUI_BUILD_TAGS_MAX) + " tags");
   }
+  return true;
+}
+
+// The widgets of the markup's first element into out; what follows it is left out.
+static void _gui_build_page(GuiBuildCtx &ctx, const std::string &markup, Widget *&out) {
+  var tokens;
+  int n = 0;
+  if (!_gui_page_tokens(ctx, markup, tokens, n)) return;
   for (int j = gui_build_tags(ctx, tokens, 0, n, out); j < n && !ctx.stopped; j++) {
     _gui_drop(ctx, tokens[j], "a page is one element");
   }
+}
+
+// ---- checking markup without building it ----
+// The builder's walk (gui_build_tags, the table, its cells, an input's content) with nothing built:
+// the same elements and levels are counted, so markup meets the same cap checked as built.
+
+static int _gui_check_tags(GuiBuildCtx &ctx, const var &tokens, int i, int n);
+
+static int _gui_check_table(GuiBuildCtx &ctx, const var &tokens, int i, int n) {
+  for (int j = i + 1; j < n && _gui_spend(ctx, GUI_BUILD_TAG_UNITS);) {
+    const var &t = tokens[j];
+    const std::string tag = _gui_str(t, "tag");
+    if (tag == "table" && _gui_closed(t)) return j + 1;
+    if ((tag == "td" || tag == "th") && !_gui_closed(t)) {
+      j = _gui_element(ctx) ? _gui_check_tags(ctx, tokens, j + 1, n) : n;
+      continue;
+    }
+    j++;
+  }
+  return n;
+}
+
+static int _gui_check_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n) {
+  for (; j < n && _gui_spend(ctx, GUI_BUILD_TAG_UNITS); j++) {
+    const var &t = tokens[j];
+    const std::string tag = _gui_str(t, "tag");
+    if ((tag == "table" && _gui_closed(t)) || tag == "td" || tag == "th" || tag == "tr") return j;
+    if (!_gui_known_tag(tag)) continue;
+    if (!_gui_element(ctx)) return n;
+    if (tag == "table") return _gui_check_table(ctx, tokens, j, n);
+    if (tag == "input" && !_gui_closed(t)) return _gui_check_tags(ctx, tokens, j + 1, n);
+    return j + 1;
+  }
+  return n;
+}
+
+static int _gui_check_tags(GuiBuildCtx &ctx, const var &tokens, int i, int n) {
+  if (_gui_too_deep(ctx)) return i;
+  ctx.depth++;
+  const int next = _gui_check_dispatch(ctx, tokens, i, n);
+  ctx.depth--;
+  return next;
+}
+
+void gui_markup_check(const std::string &markup, GuiBuildReport *report) {
+  GuiBuildCtx ctx;
+  ctx.report = report;
+  var tokens;
+  int n = 0;
+  if (_gui_page_tokens(ctx, markup, tokens, n)) _gui_check_tags(ctx, tokens, 0, n);
 }
 
 Widget *gui_build(const std::string &markup, const var &style, GuiBuildReport *report) {

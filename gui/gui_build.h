@@ -62,6 +62,10 @@ struct GuiBuildCtx {
 // out. A build stopped by a cap keeps what it built; with a report, the cap and the elements left out
 // are told there, else each is logged in one line.
 Widget *gui_build(const std::string &markup, const var &style, GuiBuildReport *report = nullptr);
+// The cap a build of `markup` would stop at, told in report->error as gui_build tells it ("" for none),
+// found without building anything; the work is charged to report->spend as a build's is. Elements left
+// out are not told.
+void gui_markup_check(const std::string &markup, GuiBuildReport *report);
 // Every element of `markup`, one below the other in a one-column Table, for text written elsewhere (a
 // web service's reply) that need not follow the page rules: its text is kept around tags the builder
 // does not know (b, i, span, ...), after closing tags and before the first tag, in paragraphs of its

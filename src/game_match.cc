@@ -1,7 +1,7 @@
 // The match tick: the running mod, the world and the mod layer advanced once per frame.
 #include "game_match.h"
 
-#include <cmath>
+#include <cfloat>
 #include <cstring>
 
 #include "game.h"
@@ -24,9 +24,17 @@ static int _match_ticks(Game *game) {
   return ticks > 1000 ? 1000 : (int)ticks;
 }
 
+// The pass's time step: the frame time dt scaled by "speed". A step that is no finite number of
+// seconds of 0 or more (a NaN, infinite or negative speed, or one whose step no float holds) is 0:
+// the match holds still, and the mod's _loop is told so with 0, never with a number Lua cannot use.
+static float _match_step(Game *game, float dt) {
+  const double d = _match_param(game, "speed") * (double)dt;
+  return d > 0 && d <= FLT_MAX ? (float)d : 0.0f;
+}
+
 void game_match_tick(Game *game, float dt) {
   for (int pass = 0;;) {
-    float d = (float)_match_param(game, "speed") * dt;
+    const float d = _match_step(game, dt);
     if (game->mods_base) game->mods_base->loop(d);
     vantor_step(&game->data.vantor, d, true);
     if (game->mods_base) mods_update(game);

@@ -7,7 +7,8 @@
 struct Game;
 struct View;
 
-// Advances the match by dt scaled by the mod's "speed", "ticks" passes per frame in "states_play".
+// Advances the match by dt scaled by the mod's "speed", "ticks" passes per frame in "states_play". A
+// scaled step that is no finite number of 0 or more is 0 for the mod's _loop and the world alike.
 void game_match_tick(Game *game, float dt);
 // Marks the local player's user item (which = 2: the second local player); its number, 0 for none.
 int vantor_player_mark(Game *game, int which);

@@ -77,19 +77,41 @@ static void _mods_world_text(char *field, size_t size, const std::string &text) 
   vantor_text_copy(field, size, text.c_str());
 }
 
+// True when data fits the saved-data file; else logs it and sets the error. Dropped without a word,
+// it would be lost while the mod counts on it.
+static bool _mods_data_fits(ModsAPI *api, const std::string &data) {
+  if (!data.empty() && data.size() <= MODS_BIN_MAX) return true;
+  api->logf("ModsAPI::param_set: saved data of %zu bytes not kept (1 to %zu bytes are)\n", data.size(), MODS_BIN_MAX);
+  api->error_set("saved data must be 1 to " + std::to_string(MODS_BIN_MAX) + " bytes");
+  return false;
+}
+
+// Saves data as the running mod's; a write that fails is the error (the log tells why).
+static void _mods_data_save(ModsAPI *api, const std::string &data) {
+  if (mods_bin_save(api->files[0].file, data)) return;
+  api->logf("ModsAPI::param_set: saved data of %zu bytes could not be written\n", data.size());
+  api->error_set("saved data could not be written");
+}
+
 void ModsAPI::param_set(const std::string &key, const var &value) {
   if (key == "state" && value.type() == VAR_STRING && value.str() == "settings") {
     state_push(&game->names, "menus_settings_popup");
     return;
   }
+  if (key == "data" && !_mods_data_fits(this, value.str())) return;
   bool changed = params.has(var(key)) ? !(var_index_string(params, key) == value) : value.type() != VAR_NONE;
   if (changed) var_index_string(params, key) = value;
   World *world = &game->data.vantor;
   if (key == "bkgr_src") _mods_world_text(world->background, sizeof world->background, value.str());
-  if (key == "data" && !files.empty()) mods_bin_save(files[0].file, value.str());
+  if (key == "data" && !files.empty()) _mods_data_save(this, value.str());
   if (key == "status") _mods_world_text(world->status, sizeof world->status, value.str());
   if (key == "name" && changed) game_user_name_set(game, value.str());  // the name the player gave
-  if (!changed || game->headless) return;
+  if (!changed) return;
+  if (game->headless) {
+    // No screen is built, but the mod learns of markup past a cap as a windowed game's would.
+    if (key == "html" || key == "tabs") markup_check(key);
+    return;
+  }
   if (key == "html") gui_build(false);
   if (key == "tabs") gui_build(true);
   if (key == "state") {
@@ -167,11 +189,24 @@ void ModsAPI::chat_keywords(const var &list) {
   game->chat->keywords = words;
 }
 
+// Tells the mod once per name that no file of the sound it plays exists, and what happens instead:
+// a loop playing it must not flood the console. Only so many names are looked into, and a name no
+// path holds is never found, so what is remembered stays small whatever the mod names.
+void ModsAPI::sound_check(const char *operation, const std::string &name, const char *instead) {
+  const std::string shown = name.substr(0, SOUND_PATH_MAX);
+  if (sounds_checked.size() >= MODS_SOUNDS_CHECKED_MAX || !sounds_checked.insert(operation + shown).second) return;
+  if (!sound_found(shown.c_str())) logf("ModsAPI::%s(\"%s\") file missing: %s\n", operation, shown.c_str(), instead);
+}
+
 void ModsAPI::play_sound(const std::string &name) {
+  sound_check("play_sound", name, "nothing plays");
   driver_audio_sample_play(sound_sample_load(name.c_str()), game->settings.sound_volume / 100.0f, 0.0f);
 }
 
-void ModsAPI::play_music(const std::string &name) { GameAudio::play_music(name.c_str()); }
+void ModsAPI::play_music(const std::string &name) {
+  sound_check("play_music", name, "the music fades out");
+  GameAudio::play_music(name.c_str());
+}
 
 void ModsAPI::api_call(const std::string &action, const std::string &data) {
   game_web_request(game, action.c_str(), data);
@@ -201,9 +236,9 @@ std::string mods_bin_name(const std::string &name) {
   return out.empty() ? "_" : out;
 }
 
-void mods_bin_save(const std::string &name, const std::string &data) {
-  if (data.empty() || data.size() > MODS_BIN_MAX) return;
-  driver_cloud_write((mods_bin_name(name) + ".bin").c_str(), data.data(), data.size());
+bool mods_bin_save(const std::string &name, const std::string &data) {
+  if (data.empty() || data.size() > MODS_BIN_MAX) return false;
+  return driver_cloud_write((mods_bin_name(name) + ".bin").c_str(), data.data(), data.size());
 }
 
 std::string mods_bin_load(const std::string &name) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,7 @@ class ModsAPI {
   NetClient poke;                                     // the own endpoint of net_poke, serviced every frame
   std::vector<ModsFile> files;                        // in load order; element 0 is the main file
   std::map<std::string, std::string> markup_dropped;  // per markup param, what its last build left out
+  std::set<std::string> sounds_checked;               // sound and music names looked for since the last reload
 
   // An empty context of game: no params, no console lines, no error, no files; the console page is
   // built unless the game is headless.
@@ -125,7 +127,9 @@ class ModsAPI {
   void require(const std::string &name);
 
   // Params, the mod screen and the services (mods_api.cc).
-  // Stores a param and acts on the keys the engine knows ("state", "html", "data", ...).
+  // Stores a param and acts on the keys the engine knows ("state", "html", "data", ...). "data" that
+  // cannot be kept (empty, over MODS_BIN_MAX bytes, a failed write) and markup past a cap, also on a
+  // headless game, are the error.
   void param_set(const std::string &key, const var &value);
   // Stores a param without acting on it (the engine's own values); an equal value changes nothing.
   void param_store(const std::string &key, const var &value);
@@ -138,6 +142,9 @@ class ModsAPI {
   // budget. A cap the markup hits is the error (the page keeps what was built); the elements it
   // leaves out are logged once for as long as they stay the same.
   Widget *markup_build(const std::string &param);
+  // What markup_build tells of the markup in the param (the cap it meets, as the error), found without
+  // building anything: a headless game's screen is never built.
+  void markup_check(const std::string &param);
   // Places the "html" page by its alignment, then lays out and paints the mod screen.
   void gui_paint();
   // The size the mod screen is laid out in, UI units: the whole UI, or one half of its height while
@@ -176,9 +183,12 @@ class ModsAPI {
   void chat_append(int32_t n, const std::string &text);
   // Replaces the chat's completion keywords with the texts of the list; nothing without a chat.
   void chat_keywords(const var &list);
-  // Plays a sample by name at the sound-effect volume; nothing when it cannot be found.
+  // Logs "ModsAPI::<operation>("<name>") file missing: <instead>" when no sound file of that name is
+  // found. Each name is looked for once (the first MODS_SOUNDS_CHECKED_MAX names) until a reload.
+  void sound_check(const char *operation, const std::string &name, const char *instead);
+  // Plays a sample by name at the sound-effect volume; nothing when it cannot be found (logged once).
   void play_sound(const std::string &name);
-  // Makes the music stream of that name the one heard.
+  // Makes the music stream of that name the one heard; a missing one (logged once) fades all music out.
   void play_music(const std::string &name);
   // Queues a web service request; the reply reaches the mod as an "api:" event.
   void api_call(const std::string &action, const std::string &data);
@@ -193,13 +203,17 @@ int32_t mods_number_int(double v);
 // amount or size, which no step, sync or drawing could make sense of.
 bool mods_number_finite(double v);
 
+// The sound names a mod's missing-sound check looks into, each once, until the mod is reloaded.
+constexpr size_t MODS_SOUNDS_CHECKED_MAX = 256;
+
 // Saved mod data: one cloud file per mod of at most MODS_BIN_MAX bytes.
 constexpr size_t MODS_BIN_MAX = 65536;
 
 // The saved-data base name of a mod file name: up to 16 letters and digits before the first '.',
 // others as '_'; "_" when that leaves nothing.
 std::string mods_bin_name(const std::string &name);
-// Writes data as the saved data of that mod file; nothing for empty or over-long data.
-void mods_bin_save(const std::string &name, const std::string &data);
+// Writes data as the saved data of that mod file; false (nothing written) for empty or over-long data
+// and when the write fails.
+bool mods_bin_save(const std::string &name, const std::string &data);
 // The saved data of that mod file; empty when there is none.
 std::string mods_bin_load(const std::string &name);

@@ -105,16 +105,27 @@ static Widget *_mods_page(Widget *frame, const Widget *content) {
   return frame;
 }
 
+// Tells the mod that the markup in the param went past a cap (error; "" when it did not).
+static void _mods_markup_capped(ModsAPI *api, const std::string &param, const std::string &error) {
+  if (error.empty()) return;
+  api->logf("ModsAPI::gui_build: %s: %s: the rest is left out\n", param.c_str(), error.c_str());
+  api->error_set(error);
+}
+
+void ModsAPI::markup_check(const std::string &param) {
+  GuiBuildReport report;
+  report.spend = mods_budget_spend;
+  gui_markup_check(param_get(param).str(), &report);
+  _mods_markup_capped(this, param, report.error);
+}
+
 Widget *ModsAPI::markup_build(const std::string &param) {
   GuiBuildReport report;
   report.spend = mods_budget_spend;
   var style;
   var_dict0(style);
   Widget *built = ::gui_build(param_get(param).str(), style, &report);
-  if (!report.error.empty()) {
-    logf("ModsAPI::gui_build: %s: %s: the rest is left out\n", param.c_str(), report.error.c_str());
-    error_set(report.error);
-  }
+  _mods_markup_capped(this, param, report.error);
   std::string &logged = markup_dropped[param];
   if (report.dropped != logged && !report.dropped.empty()) {
     logf("ModsAPI::gui_build: %s: left out %s\n", param.c_str(), report.dropped.c_str());

@@ -151,6 +151,29 @@ static std::string _mods_lua_report(lua_State *L) {
   return line;
 }
 
+// Calls the function below the top args values, without results, under the message handler; the
+// result code, 0 on success.
+static int _mods_lua_protected(lua_State *L, int args) {
+  const int base = lua_gettop(L) - args;
+  lua_pushcfunction(L, _mods_lua_traceback);
+  lua_insert(L, base);
+  const int status = lua_pcall(L, args, 0, base);
+  lua_remove(L, base);
+  return status;
+}
+
+// Ends a call into the mod that the budget bounded: reports a failure, keeping the first line of its
+// error in *failure when given, and the calls that ran long. Returns status.
+static int _mods_lua_done(lua_State *L, int status, std::string *failure) {
+  if (status != LUA_OK) {
+    const std::string line = _mods_lua_report(L);
+    if (failure) *failure = line;
+  }
+  const std::string long_calls = mods_budget_report();
+  if (!long_calls.empty()) mods_lua_printf(stdout, "%s\n", long_calls.c_str());
+  return status;
+}
+
 // Loads text as a chunk of that name and calls it under the message handler, within the budget;
 // reports a failure, and keeps the first line of its error in *failure when given. Only text is
 // loaded: precompiled chunks can break the interpreter's memory safety. Returns the result code, 0
@@ -159,21 +182,9 @@ static int _mods_lua_run(lua_State *L, const char *text, size_t length, const ch
                          std::string *failure = nullptr) {
   lua_State *previous = mods_budget_enter(L);
   int status = luaL_loadbufferx(L, text, length, name, "t");
-  if (status == LUA_OK) {
-    int base = lua_gettop(L);
-    lua_pushcfunction(L, _mods_lua_traceback);
-    lua_insert(L, base);
-    status = lua_pcall(L, 0, 0, base);
-    lua_remove(L, base);
-  }
+  if (status == LUA_OK) status = _mods_lua_protected(L, 0);
   mods_budget_leave(previous);
-  if (status != LUA_OK) {
-    const std::string line = _mods_lua_report(L);
-    if (failure) *failure = line;
-  }
-  const std::string long_calls = mods_budget_report();
-  if (!long_calls.empty()) mods_lua_printf(stdout, "%s\n", long_calls.c_str());
-  return status;
+  return _mods_lua_done(L, status, failure);
 }
 
 static int _mods_lua_run(lua_State *L, const char *text, const char *name, std::string *failure = nullptr) {
@@ -242,6 +253,12 @@ static float _mods_lua_float(lua_State *L, int index) {
     lua_error(L);
   }
   return (float)v;
+}
+
+// A number narrowed to a float, NaN for one no float holds, for a caller that ignores what is not finite.
+static float _mods_lua_float_or_nan(lua_State *L, int index) {
+  const double v = lua_tonumber(L, index);
+  return mods_number_finite(v) ? (float)v : NAN;
 }
 
 // A text argument as a byte string (it may hold NUL bytes).
@@ -351,10 +368,11 @@ static int w2_planets_settle(lua_State *L) {
   return _mods_lua_end(L, api);
 }
 
+// A rectangle that is not finite raises nothing: view_set keeps the view it had.
 static int w2_view_set(lua_State *L) {
   ModsAPI *api = _mods_lua_begin(L, 4);
-  view_set(&api->game->view, _mods_lua_world(api), _mods_lua_float(L, 1), _mods_lua_float(L, 2), _mods_lua_float(L, 3),
-           _mods_lua_float(L, 4));
+  view_set(&api->game->view, _mods_lua_world(api), _mods_lua_float_or_nan(L, 1), _mods_lua_float_or_nan(L, 2),
+           _mods_lua_float_or_nan(L, 3), _mods_lua_float_or_nan(L, 4));
   return _mods_lua_end(L, api);
 }
 
@@ -706,11 +724,24 @@ void ModsLua::init() {
   if (status) LOG_PRINTF("Lua error: %d\n", status);
 }
 
+// Calls the mod's _loop with the number on the stack. It runs in protected mode: looking the name
+// up may need memory the mod has used up.
+static int _mods_lua_loop_call(lua_State *L) {
+  lua_getglobal(L, "_loop");
+  lua_insert(L, 1);
+  lua_call(L, 1, 0);
+  return 0;
+}
+
+// dt goes to the mod as a number, never as text: no number can make a chunk the mod did not write.
 void ModsLua::loop(float dt) {
   if (status || !state || !defines("_loop", 2)) return;
-  char text[64];
-  snprintf(text, sizeof text, "_loop(%f)", (double)dt);
-  status = _mods_lua_run(state, text, "loop", &failure);
+  lua_State *previous = mods_budget_enter(state);
+  lua_pushcfunction(state, _mods_lua_loop_call);
+  lua_pushnumber(state, dt);
+  const int result = _mods_lua_protected(state, 1);
+  mods_budget_leave(previous);
+  status = _mods_lua_done(state, result, &failure);
   if (status) LOG_PRINTF("Lua error: %d\n", status);
 }
 

@@ -24,6 +24,7 @@ std::string mods_reload(Game *game) {
   ModsAPI *api = game->mods;
   if (!api) return "";
   api->console_lines.clear();
+  api->sounds_checked.clear();  // a missing sound is told again in the fresh console
   LOG_PRINTF("mods_reload: %s\n", game->mod_file);
   api->files.clear();
   api->require(std::string(game->mod_file, strnlen(game->mod_file, sizeof game->mod_file)));

@@ -33,7 +33,8 @@ struct NetPeer {
   int joined = 0;  // client: connected; server: sent its first message matching its registration
   ENetPeer *enet_peer = nullptr;
   std::string name;            // server: the public id of the sender id registered from the peer's first message
-  std::string info;            // server: the name shown for the peer, made from its title once it joins
+  std::string info;            // server: the name shown for the peer, made from its title once it joins (an
+                               // anonymous sender, which never joins: once it sends)
   std::string id;              // server: the registered sender id; it proves who the peer is and is never shown
   std::string title;           // server: the registered title, which every later message must carry
   uint32_t waiting_since = 0;  // server: when it began to wait for a joined peer of its id to prove dead

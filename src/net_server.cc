@@ -172,9 +172,11 @@ void NetServer::expire(uint32_t now) {
   }
 }
 
-// Queues a message or event of the entry's, marked with its address for the log's budget.
+// Queues a message or event of the entry's, marked with its address for the log's budget. It carries
+// this entry's shown name: anonymous senders of one address share their peer name.
 void NetServer::report(const NetPeer *entry, const std::string &type, const std::string &payload) {
   push_event(entry->name, type, payload);
+  incoming.back().info = entry->info;
   incoming.back().source = entry->source;
 }
 
@@ -221,6 +223,8 @@ static std::string anonymous_name(const ENetPeer *peer) {
   return text;
 }
 
+std::string net_name_clean(const std::string &title);
+
 // The types this endpoint reports itself; one arriving from the wire is somebody's forgery (a "leave"
 // in another player's name would otherwise remove them from the match).
 static bool _net_server_own_type(const std::string &type) {
@@ -242,6 +246,7 @@ void NetServer::on_message(NetPeer *entry, const NetPacket &msg, uint32_t now) {
     enet_peer_disconnect(entry->enet_peer, NET_PROTOCOL_VERSION);
   } else if (msg.name[0] == '*' && !entry->joined) {  // an anonymous one-shot sender never joins
     entry->name = anonymous_name(entry->enet_peer);
+    entry->info = net_name_clean(entry->title);  // what it calls itself, shown as a player's name is
     queue(entry, msg.type, msg.payload, now);
   } else if (!entry->title.empty() && msg.name == entry->id && msg.title == entry->title) {
     if (!entry->joined && !entry->waiting_since) {

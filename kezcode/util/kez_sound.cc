@@ -47,6 +47,11 @@ std::string _sound_find(const char *name) {
   return std::string();
 }
 
+// A path the record cannot hold whole would be reloaded from the wrong file: it counts as not found.
+static bool _sound_path_ok(const std::string &path) { return !path.empty() && path.size() < SOUND_PATH_MAX; }
+
+bool sound_found(const char *name) { return _sound_path_ok(_sound_find(name)); }
+
 // The id of `name` in `map`, its record made on first use with the loader.
 static int _sound_load(std::unordered_map<std::string, SoundRecord> &map, const char *name, const SoundKind &kind,
                        int (*loader)(const char *)) {
@@ -56,8 +61,7 @@ static int _sound_load(std::unordered_map<std::string, SoundRecord> &map, const 
   SoundRecord &record = map[name];
   record = SoundRecord{};
   std::string path = _sound_find(name);
-  // A path the record cannot hold whole would be reloaded from the wrong file: treat it as not found.
-  if (path.empty() || path.size() >= sizeof record.path) {
+  if (!_sound_path_ok(path)) {
     fprintf(stderr, "%s%s\n", kind.missing, name);
     return 0;
   }

@@ -37,6 +37,8 @@ void sound_deinit();
 int sound_sample_load(const char *name);
 // The same for stream `name`, to be played with driver_audio_stream_play.
 int sound_stream_load(const char *name);
+// Whether sound_sample_load and sound_stream_load would find a file for `name` (loading nothing).
+bool sound_found(const char *name);
 // Full data path of the first of name, name + ".wav", ".ogg", ".mp3", ".aac", ".caf", ".raw" that opens
 // for reading; empty when none does.
 std::string _sound_find(const char *name);

@@ -8,6 +8,8 @@
 
 #include "game.h"
 #include "mods_api.h"
+#include "mods_fixture.h"
+#include "mods_lua.h"
 #include "vantor_step.h"
 
 namespace {
@@ -40,6 +42,20 @@ TEST_F(Tick, speed_scales_the_frame_time) {
 TEST_F(Tick, a_missing_speed_leaves_the_world_still) {
   game_match_tick(g.get(), 1.0f / 60);
   EXPECT_EQ(g->data.vantor.time, 0.0f);
+}
+
+// A running mod's _loop is its own code: no speed may make the engine's call to it fail.
+TEST_F(ModsRun, a_speed_that_makes_no_finite_step_of_0_or_more_holds_the_match_still) {
+  g->headless = 1;
+  start("steps = '' function _loop(dt) steps = steps .. string.format(' %g', dt + 0) end");
+  for (const char *speed : {"0/0", "-(0/0)", "math.huge", "-math.huge", "-2", "1e300", "'inf'", "0.5"}) {
+    g->mods_base->script((std::string("w2_param_set('speed', ") + speed + ")").c_str(), "test");
+    game_match_tick(g.get(), 0.5f);
+  }
+  g->mods_base->script("w2_param_set('steps', steps)", "test");
+  EXPECT_EQ(param("steps"), " 0 0 0 0 0 0 0 0.25");
+  EXPECT_EQ(static_cast<ModsLua *>(g->mods_base)->status, 0);
+  EXPECT_EQ(g->data.vantor.time, 0.25f);
 }
 
 TEST_F(Tick, ticks_repeat_the_pass_only_in_the_play_state) {

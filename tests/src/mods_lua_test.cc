@@ -149,7 +149,9 @@ TEST_F(ModsLuaTest, numbers_no_float_holds_never_reach_the_world) {
   EXPECT_EQ(raised("w2_planet_init(u, 200, 200, 1e39, 10)"), "argument 4 is not a finite number");
   EXPECT_EQ(raised("w2_planet_init(u, 0/0, 200, 50, 10)"), "argument 2 is not a finite number");
   EXPECT_EQ(raised("w2_fleet_init(u, -math.huge, p, p)"), "argument 2 is not a finite number");
-  EXPECT_EQ(raised("w2_view_set(0, 0, 1e39, 600)"), "argument 3 is not a finite number");
+  run("w2_view_set(0, 0, 800, 600)");
+  EXPECT_EQ(raised("w2_view_set(0, 0, 1e39, 600) w2_view_set(0/0, 0, 1, 1)"), "") << "the view keeps its rectangle";
+  EXPECT_EQ(world.view_rect[2], 800.0f);
   EXPECT_EQ(raised("w2_part_init('spark', 1, 0/0, 2, 3, 4, 5, 6, 7, 8, 9, 10)"), "argument 3 is not a finite number");
   EXPECT_EQ(raised("w2_planets_settle(0, 0, math.huge, 600)"), "argument 3 is not a finite number");
   for (const char *key : {"position_x", "ships_value", "ships_production", "image_scale"}) {
@@ -464,6 +466,30 @@ TEST_F(ModsLuaTest, bad_ports_items_of_the_wrong_kind_and_an_owner_still_in_use_
   run("w2_item_destroy(" + f + ") w2_planet_chown(" + p + ", " + o + ")");
   EXPECT_EQ(raised("w2_item_destroy(" + u + ")"), "");
   EXPECT_FALSE(g->data.vantor.items[user].in_use);
+}
+
+// A headless server builds no screens, yet the mod's markup meets the caps a windowed game's does.
+TEST_F(ModsLuaTest, saved_data_and_markup_a_headless_server_cannot_keep_raise_from_param_set) {
+  EXPECT_EQ(raised("w2_param_set('data', '')"), "saved data must be 1 to 65536 bytes");
+  EXPECT_EQ(raised("w2_param_set('data', ('d'):rep(65537))"), "saved data must be 1 to 65536 bytes");
+  EXPECT_TRUE(console_has("ModsAPI::param_set: saved data of 65537 bytes not kept (1 to 65536 bytes are)"));
+  EXPECT_EQ(raised("w2_param_set('html', (' '):rep(1048577))"), "markup longer than 1048576 bytes");
+  EXPECT_EQ(raised("w2_param_set('tabs', '<p>x' .. ('<br/>'):rep(16384))"), "markup of more than 16384 tags");
+  EXPECT_EQ(raised("w2_param_set('html', '<table>' .. ('<td>x'):rep(4097))"), "markup of more than 4096 elements");
+  EXPECT_EQ(raised("w2_param_set('html', ('<table><tr><td>'):rep(65))"), "markup nested deeper than 64 elements");
+  EXPECT_TRUE(console_has("ModsAPI::gui_build: html: markup nested deeper than 64 elements: the rest is left out"));
+  EXPECT_EQ(raised("w2_param_set('html', '<p>x' .. ('<br/>'):rep(16383))"), "");
+  EXPECT_EQ(raised("w2_param_set('data', ('d'):rep(65536))"), "");
+}
+
+TEST_F(ModsLuaTest, a_sound_or_music_that_is_missing_is_logged_once_per_name) {
+  file("ping.wav", "RIFF");
+  run("for i = 1, 3 do w2_play_sound('boom') w2_play_music('tune') w2_play_sound('ping') end");
+  int lines = 0;
+  for (const std::string &line : api->console_lines) lines += line.find("file missing") != std::string::npos;
+  EXPECT_EQ(lines, 2);
+  EXPECT_TRUE(console_has("ModsAPI::play_sound(\"boom\") file missing: nothing plays"));
+  EXPECT_TRUE(console_has("ModsAPI::play_music(\"tune\") file missing: the music fades out"));
 }
 
 TEST_F(ModsLuaTest, the_modding_reference_documents_every_function_the_binding_registers) {

@@ -57,6 +57,22 @@ TEST_F(ModsUpdate, a_popup_dismissal_clears_html_without_reaching_the_mod) {
   EXPECT_EQ(param("seen"), "0");
 }
 
+TEST_F(ModsUpdate, a_pokes_title_reaches_the_hosting_mod_as_the_senders_shown_name) {
+  start(
+      "function _event(e) if e.type == 'net:hello' then w2_param_set('poked', e.uid .. '|' .. e.name .. '|' .. "
+      "e.value) end end");
+  ASSERT_TRUE(game_net_host(g.get(), 0));  // any free port
+  g->mods_base->script(
+      ("w2_net_poke('127.0.0.1', " + std::to_string(g->server->port) + ", '<b>Ann</b>\\1 Lee', 'hello', 'hi')").c_str(),
+      "test");
+  ASSERT_TRUE(net_pump({&g->mods->poke}, [&] {
+    mods_update(g.get());
+    game_net_server_loop(g.get());
+    return !param("poked").empty();
+  }));
+  EXPECT_EQ(param("poked"), "*127.0.0.1|Ann Lee|hi") << "cleaned as the names of joined players are";
+}
+
 // A game running a mod that records its events, joined to a match server of the test's own.
 class ModsNet : public ModsRun {
  protected:
