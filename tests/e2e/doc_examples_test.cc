@@ -131,6 +131,7 @@ class DocExamples : public ModFolderTest {
     const std::string out = file_text(p.output);
     EXPECT_EQ(out.find("Lua error"), std::string::npos) << out;
     EXPECT_EQ(out.find("vantor2: "), std::string::npos) << out;
+    EXPECT_EQ(out.find(") file missing"), std::string::npos) << out;
   }
   Examples examples;
 };
