@@ -1,4 +1,5 @@
-// Times the match step and its collision pass on worlds of planets and fleets of ships in flight.
+// Times the match step and its collision pass on worlds of planets and fleets of ships in flight, and
+// the settling of a full table of planets.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -25,17 +26,29 @@ void world_build_huge(World *world, int items) {
   }
 }
 
-// Runs `body` on a world of state.range(0) items made by `build`, restoring it before the ships
-// can land.
+// A user and `planets` planets of every size scattered over an 800 by 600 field that holds a tenth of
+// them: settling it spends every pass's whole allowance.
+void world_build_crowd(World *world, int planets) {
+  srand(1);
+  vantor_world_reset(world);
+  int user = vantor_user_init(world, 0x3F3F3F, 0, "user")->n;
+  for (int i = 0; i < planets; i++) {
+    vantor_planet_init(world, user, (float)(rand() % 800), (float)(rand() % 600), (float)(15 + rand() % 86), 10);
+  }
+}
+
+// Runs `body` on a world of state.range(0) items made by `build`, restoring it every
+// `restore_every` runs (by default before the ships can land).
 template <typename Body>
-void run_on_world(benchmark::State &state, Body body, void (*build)(World *, int) = world_build) {
+void run_on_world(benchmark::State &state, Body body, void (*build)(World *, int) = world_build,
+                  int restore_every = RESTORE_EVERY) {
   auto start = std::make_unique<World>();
   build(start.get(), (int)state.range(0));
   auto world = std::make_unique<World>(*start);
   state.counters["items"] = items_in_use(world.get());
   int steps = 0;
   for (auto _ : state) {
-    if (++steps % RESTORE_EVERY == 0) {
+    if (++steps % restore_every == 0) {
       state.PauseTiming();
       memcpy(world.get(), start.get(), sizeof(World));
       state.ResumeTiming();
@@ -57,10 +70,16 @@ void BM_vantor_step_huge(benchmark::State &state) {
   run_on_world(state, [](World *world) { vantor_step(world, FRAME, true); }, world_build_huge);
 }
 
+// Each run settles the scattered planets afresh.
+void BM_vantor_planets_settle(benchmark::State &state) {
+  run_on_world(state, [](World *world) { vantor_planets_settle(world, 0, 0, 800, 600); }, world_build_crowd, 1);
+}
+
 }  // namespace
 
 BENCHMARK(BM_vantor_step)->Arg(256)->Arg(1024)->Arg(4095)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_vantor_step_huge)->Arg(4095)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_vantor_collide)->Arg(256)->Arg(1024)->Arg(4095)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_vantor_planets_settle)->Arg(4093)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

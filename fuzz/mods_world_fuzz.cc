@@ -7,11 +7,18 @@
 // a record a client takes: no number the world derives from finite ones may be NaN or infinite. A
 // trap marks a broken invariant.
 //
+// An input takes milliseconds, so that a run tries thousands: the world is small (its items live in
+// the first WORLD_SLOTS slots, the rest of the table holding ballast, items in use with no role that
+// no client is sent), an input runs a few frames, one settle and a small crowd at most, and it ends
+// once its collision passes have spent INPUT_WORK. Full tables and crowds of thousands are the unit
+// tests' part.
+//
 // Input, repeated: an operation byte, then one argument byte per argument: an argument byte with its
 // top bit set takes the next 8 bytes as a double, otherwise its low 7 bits are the number itself
-// (item numbers and small amounts). Operations past OPS_MAX are ignored, so one input stays short.
+// (item numbers and small amounts). Operations past OPS_MAX are ignored.
 #include <lua.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +34,15 @@
 // What this fuzz target reaches inside vantor_step.cc: defined there, declared only here.
 uint64_t vantor_collide_work();
 
-constexpr int OPS_MAX = 48;
-constexpr int CROWD_MAX = 4095;
+constexpr int OPS_MAX = 32;
+// A fleet takes no more ships than there are free slots beyond 512 (ship_count in vantor_fleet.cc):
+// here some two dozen.
+constexpr int WORLD_SLOTS = 548;
+// What one input may run; later frames, settles and crowd planets are skipped.
+constexpr int FRAMES_MAX = 6;
+constexpr int SETTLES_MAX = 1;
+constexpr int CROWD_MAX = 40;
+constexpr uint64_t INPUT_WORK = 1 << 18;  // collision work after which an input ends
 // One pass's work bound: a small multiple of the items times the leaf, plus one leaf per level.
 constexpr uint64_t PASS_WORK = 32ull * 32 * VANTOR_ITEMS + 48 * 32 * 31 / 2;
 
@@ -79,11 +93,20 @@ static void _fuzz_item_set(lua_State *L, const uint8_t *&p, const uint8_t *end) 
   lua_settop(L, 0);
 }
 
-// Adds `count` items with planets of user 1 spread over a small field, as a mod's
-// loop would.
-static void _fuzz_crowd(World *world, int count) {
-  for (int i = 0; i < count && i < CROWD_MAX; i++) {
-    if (!vantor_planet_init(world, 1, (float)(i * 37 % 700), (float)(i * 53 % 500), 10, 1)->in_use) return;
+// Adds up to `count` items with planets of user 1 spread over a small field, as a mod's loop would,
+// and no more than the table holds; returns how many it added.
+static int _fuzz_crowd(World *world, int count) {
+  for (int i = 0; i < count; i++) {
+    if (!vantor_planet_init(world, 1, (float)(i * 37 % 700), (float)(i * 53 % 500), 10, 1)->in_use) return i;
+  }
+  return count;
+}
+
+// Fills the slots from WORLD_SLOTS up with ballast.
+static void _fuzz_ballast(World *world) {
+  for (int n = WORLD_SLOTS; n < VANTOR_ITEMS; n++) {
+    world->items[n].in_use = 1;
+    world->items[n].n = n;
   }
 }
 
@@ -93,6 +116,22 @@ static void _fuzz_bounded(int passes, Run run) {
   uint64_t before = vantor_collide_work();
   run();
   check(vantor_collide_work() - before <= passes * PASS_WORK);
+}
+
+// w2_planets_settle with the next four numbers, when `run`; the numbers are read either way.
+static void _fuzz_settle(lua_State *L, const uint8_t *&p, const uint8_t *end, bool run) {
+  if (run) {
+    _fuzz_bounded(16, [&] { _fuzz_call(L, "w2_planets_settle", 4, p, end); });
+    return;
+  }
+  for (int i = 0; i < 4; i++) _fuzz_number(p, end);
+}
+
+// A match frame as long as the next byte says (up to 1.7 s, as a mod's "speed" makes them), when
+// `run`: a few frames then take fleets from planet to planet.
+static void _fuzz_frame(World *world, const uint8_t *&p, const uint8_t *end, bool run) {
+  float dt = (p < end ? *p++ : 0) / 150.0f;
+  if (run) _fuzz_bounded(1, [&] { vantor_step(world, dt, true); });
 }
 
 // No body that takes part in collisions sits at a position that is not finite.
@@ -114,9 +153,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   lua_State *L = lua->state;
   World *world = &lua->context->game->data.vantor;
   vantor_world_reset(world);
+  _fuzz_ballast(world);
   lua_settop(L, 0);
   const uint8_t *p = data, *end = data + size;
-  for (int op = 0; op < OPS_MAX && p < end; op++) {
+  const uint64_t work = vantor_collide_work();
+  int frames = FRAMES_MAX, settles = SETTLES_MAX, crowd = CROWD_MAX;
+  for (int op = 0; op < OPS_MAX && p < end && vantor_collide_work() - work <= INPUT_WORK; op++) {
     switch (*p++ % 10) {
       case 0: _fuzz_call(L, "w2_user_init", 2, p, end, "user"); break;
       case 1: _fuzz_call(L, "w2_planet_init", 5, p, end); break;
@@ -124,9 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       case 3: _fuzz_call(L, "w2_fleet_send", 3, p, end); break;
       case 4: _fuzz_call(L, "w2_fleet_redirect", 2, p, end); break;
       case 5: _fuzz_item_set(L, p, end); break;
-      case 6: _fuzz_bounded(16, [&] { _fuzz_call(L, "w2_planets_settle", 4, p, end); }); break;
-      case 7: _fuzz_bounded(1, [&] { vantor_step(world, (p < end ? *p++ : 0) / 600.0f, true); }); break;
-      case 8: _fuzz_crowd(world, (p < end ? *p++ : 0) * 8); break;
+      case 6: _fuzz_settle(L, p, end, settles-- > 0); break;
+      case 7: _fuzz_frame(world, p, end, frames-- > 0); break;
+      case 8: crowd -= _fuzz_crowd(world, std::min(p < end ? *p++ : 0, crowd)); break;
       default: _fuzz_call(L, "w2_item_destroy", 1, p, end); break;
     }
     _fuzz_check_synced(*world);

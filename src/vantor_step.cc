@@ -30,6 +30,10 @@ static const float COLLIDE_FAR = 1e6f;
 // resolve as leaves, so a pass ends within this plus one leaf per level. The most crowded ordinary
 // matches spend under half of it.
 static const int COLLIDE_WORK_PER_ITEM = 32 * COLLIDE_LEAF;
+// A settling pass spends at most what a pass over this many items may: settling a full table
+// crowded into a screen then ends well within a mod call's time. Fewer items, or more with room to
+// spread, never reach it and settle exactly as the step's passes would move them.
+static const int SETTLE_PASS_ITEMS = 256;
 
 // One collision pass: its world and the work it may still spend.
 struct CollidePass {
@@ -169,7 +173,8 @@ static void collide_field(const World *world, float field[4]) {
   for (int k = 2; k < 4; k++) field[k] += COLLIDE_MARGIN;
 }
 
-void vantor_collide(World *world) {
+// One collision pass whose work allowance counts at most `most` of its items.
+static void collide_pass(World *world, int most) {
   collide_passes++;
   float field[4];
   collide_field(world, field);
@@ -187,11 +192,13 @@ void vantor_collide(World *world) {
     for (int k = 2; k < 4; k++) box[k] = std::fmax(box[k], item.bounds[k]);
     collide_list[count++] = n;
   }
-  const int64_t budget = (int64_t)COLLIDE_WORK_PER_ITEM * count;
+  const int64_t budget = (int64_t)COLLIDE_WORK_PER_ITEM * (count < most ? count : most);
   CollidePass pass = {world, budget};
   collide_split(&pass, collide_list, count, COLLIDE_CAPACITY, box, 0, 0);
   collide_work += (uint64_t)(budget - pass.work);
 }
+
+void vantor_collide(World *world) { collide_pass(world, VANTOR_ITEMS); }
 
 // Open to the tests, which declare it themselves: collision passes run since the program started.
 uint32_t vantor_collide_passes() { return collide_passes; }
@@ -390,7 +397,7 @@ void vantor_planets_settle(World *world, float x, float y, float w, float h) {
         anchors[k]->position_y = corners[k][1];
       }
     }
-    vantor_collide(world);
+    collide_pass(world, SETTLE_PASS_ITEMS);
   }
   for (int k = 0; rect && k < 4; k++) anchors[k]->in_use = 0;
   settle_pad(world, -8);

@@ -32,7 +32,7 @@ Item *vantor_planet_init(World *world, int owner, float x, float y, float produc
 // The planet name (4 to 8 letters) of a seed, in a static buffer.
 const char *vantor_planet_name(uint32_t seed);
 // Spreads overlapping planets apart with 16 collision passes, inside the rectangle x, y, w, h
-// unless w or h is 0.
+// unless w or h is 0. A pass's work is capped at what a step's pass over 256 items may spend.
 void vantor_planets_settle(World *world, float x, float y, float w, float h);
 // The VANTOR_REL_* bits of item n (a ship counts as its fleet) seen by user `viewer` (< 1: none).
 int vantor_item_relation(const World *world, int n, int viewer);

@@ -229,6 +229,17 @@ TEST(VantorStep, settling_ends_with_a_planet_of_infinite_radius_and_keeps_the_ot
   }
 }
 
+TEST(VantorStep, settling_a_full_table_crowded_into_a_screen_spends_what_passes_over_256_items_spend) {
+  auto world = new_world();
+  srand(6);
+  for (int i = 1; i < VANTOR_ITEMS; i++) {
+    vantor_planet_init(world.get(), 0, (float)(rand() % 800), (float)(rand() % 600), 50, 0);
+  }
+  uint64_t before = vantor_collide_work();
+  vantor_planets_settle(world.get(), 0, 0, 800, 600);
+  EXPECT_LE(vantor_collide_work() - before, 16 * collide_work_bound(256));
+}
+
 TEST(VantorStep, fleet_bounds_follow_the_ships_near_and_far_and_survive_a_fleet_without_live_ships) {
   auto world = new_world();
   Item *fleet = vantor_item_alloc(world.get());
