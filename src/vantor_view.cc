@@ -186,12 +186,17 @@ static bool view_own(const World *world, int user, int n) {
   return item.in_use && item.owner_n == user;
 }
 
-// Marks item n (1..4095) with slot.
-static void view_mark(View *view, int n, int slot) { view->selection[n] = (uint32_t)slot; }
+// Marks item n (1..4095) with slot, and with its serial: a mod may destroy it and another item take
+// its slot, which the player never chose.
+static void view_mark(View *view, const World *world, int n, int slot) {
+  view->selection[n] = (uint32_t)slot;
+  view->selection_serial[n] = world->items[n].sync_id;
+}
 
-// True while item n is marked and still in use: a freed item is never ordered.
+// True while item n is marked and is still the item that was: a freed or replaced item is never ordered.
 static bool view_marked_live(const View *view, const World *world, int n) {
-  return view->selection[n] && world->items[n].in_use;
+  const Item &item = world->items[n];
+  return view->selection[n] && item.in_use && item.sync_id == view->selection_serial[n];
 }
 
 int view_selection_count(View *view, const World *world) {
@@ -218,7 +223,7 @@ void view_slot_clear(View *view, int slot) {
 void view_select_all_own(View *view, World *world, int user, int slot) {
   memset(view->selection, 0, sizeof(view->selection));
   for (int n = 1; n < VANTOR_ITEMS; n++) {
-    if (world->items[n].has_planet && view_own(world, user, n)) view_mark(view, n, slot);
+    if (world->items[n].has_planet && view_own(world, user, n)) view_mark(view, world, n, slot);
   }
 }
 
@@ -339,7 +344,7 @@ static int view_box_planets(ViewStep &s, float x0, float y0, float x1, float y1)
     const Item &item = s.world->items[n];
     if (!item.has_planet || !view_own(s.world, s.user, n)) continue;
     if (item.position_x < x0 || item.position_x > x1 || item.position_y < y0 || item.position_y > y1) continue;
-    view_mark(s.view, n, s.slot);
+    view_mark(s.view, s.world, n, s.slot);
     marked++;
   }
   return marked;
@@ -351,7 +356,7 @@ static int view_box_fleets(ViewStep &s, float x0, float y0, float x1, float y1) 
   for (const Item &ship : s.world->items) {
     if (!ship.in_use || !ship.is_ship || !view_pickable_ship(s.world, s.user, ship)) continue;
     if (ship.position_x < x0 || ship.position_x > x1 || ship.position_y < y0 || ship.position_y > y1) continue;
-    view_mark(s.view, (int)ship.fleet_n, s.slot);
+    view_mark(s.view, s.world, (int)ship.fleet_n, s.slot);
     marked++;
   }
   return marked;
@@ -380,7 +385,7 @@ static void view_box_update(ViewStep &s, bool final) {
   if (std::hypot(x1 - x0, y1 - y0) < r) {
     const int hit = view_pick(s.world, s.view, s.user, (x0 + x1) / 2, (y0 + y1) / 2, 0);
     if (view_own(s.world, s.user, hit)) {
-      view_mark(s.view, hit, s.slot);
+      view_mark(s.view, s.world, hit, s.slot);
       return;
     }
   }
@@ -444,7 +449,7 @@ static bool view_step_press(ViewStep &s) {
     return true;
   }
   if (!s.hit) return false;
-  const bool own = view_own(s.world, s.user, s.hit), selected = s.view->selection[s.hit] != 0;
+  const bool own = view_own(s.world, s.user, s.hit), selected = view_marked_live(s.view, s.world, s.hit);
   const bool own_selected_planet = own && selected && s.planet;
   const bool reinforce = view_option(s.view, VIEW_UI_DOUBLE_REINFORCE);
   const bool right_only = view_option(s.view, VIEW_UI_RIGHT_ONLY);
@@ -457,7 +462,7 @@ static bool view_step_press(ViewStep &s) {
     if (selected) {
       rec.anchor = -s.hit;  // deselected if released without an order
     } else {
-      view_mark(s.view, s.hit, s.slot);
+      view_mark(s.view, s.world, s.hit, s.slot);
       rec.anchor = s.hit;
     }
     if (!reinforce) rec.target = 0;

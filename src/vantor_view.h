@@ -20,7 +20,8 @@ struct View {
   int32_t percent;       // share of a planet's ships an order sends
   int32_t slider_saved;  // HUD slider memory
   Event slider_press;
-  uint32_t selection[4096];  // per item: 0 unselected, else the marking pointer slot
+  uint32_t selection[4096];         // per item: 0 unselected, else the marking pointer slot
+  uint32_t selection_serial[4096];  // per item: its serial when marked, so a reused slot is not selected
   PointerRecord pointers[12];
   float screen_rect[4];
   float content_rect[4];

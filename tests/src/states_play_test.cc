@@ -389,6 +389,7 @@ TEST_F(States2, the_pause_layer_keeps_each_halfs_selection_and_percent) {
   for (int k = 1; k <= 2; k++) {
     play2()->views[k].percent = 20 + 10 * k;
     play2()->views[k].selection[home] = 1;
+    play2()->views[k].selection_serial[home] = game->data.vantor.items[home].sync_id;
   }
   send(key(KEY_ESCAPE));
   mods_update(game);

@@ -125,6 +125,7 @@ TEST_F(Hud, selection_orders_gestures_and_the_box_are_marked_in_cyan) {
   Item *spare = vantor_planet_init(world, me->n, 100, 270, 15, 5);
   home->body_r = foe->body_r = spare->body_r = 20;
   view.selection[home->n] = VIEW_SLOT;
+  view.selection_serial[home->n] = home->sync_id;
   PointerRecord &rec = view.pointers[VIEW_SLOT];
   rec = {1, (int32_t)foe->n, (int32_t)spare->n, 0, 1, 1, 350, 250, 450, 300};
   hud_paint(&view, world, me->n);

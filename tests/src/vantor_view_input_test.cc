@@ -292,12 +292,21 @@ TEST_F(ViewInput, home_recentres_and_clears_the_selection) {
   EXPECT_EQ(view_event(world, view, player, key, 0), 0);
 }
 
-TEST_F(ViewInput, a_selected_item_that_was_freed_is_never_ordered) {
+TEST_F(ViewInput, a_selected_item_that_was_freed_or_replaced_is_never_ordered) {
   tap(home);
   vantor_item_destroy(world, home);
   press(foe);
   EXPECT_EQ(fleets_to(foe), 0);
   EXPECT_FALSE(selected(home));
+  // A planet of the player's made in the slot of a selected one the mod destroyed.
+  tap(second);
+  vantor_item_destroy(world, second);
+  world->item_cursor = (uint32_t)second - 1;
+  ASSERT_EQ(planet(player, 300, 360, 60), second);
+  press(foe);
+  release(foe);
+  EXPECT_EQ(fleets_to(foe), 0);
+  EXPECT_FALSE(selected(second));
 }
 
 TEST_F(ViewInput, wild_pointer_values_stay_bounded) {
