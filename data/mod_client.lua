@@ -75,11 +75,12 @@ end
 
 -- ---- the address
 
--- The last address used, from the saved data; nil when there is none.
+-- The last address and name used, from the saved data; nil when there is none.
 local function client_saved()
   local saved = json_decode(w2_param_get("data") or "")
   if type(saved) ~= "table" or type(saved.host) ~= "string" then return nil end
-  return {host = saved.host, port = tonumber(saved.port) or CLIENT_PORT}
+  local name = type(saved.name) == "string" and saved.name or nil
+  return {host = saved.host, port = tonumber(saved.port) or CLIENT_PORT, name = name}
 end
 
 -- The command line first, then the saved address, then this machine.
@@ -120,8 +121,8 @@ local function client_connect_form()
     return
   end
   address = form
-  w2_param_set("name", name)  -- the engine keeps it as the player's name
-  w2_param_set("data", json_encode(address))
+  w2_param_set("name", name)  -- the name the others are shown, for this run
+  w2_param_set("data", json_encode({host = address.host, port = address.port, name = name}))
   client_connect()
 end
 
@@ -237,9 +238,11 @@ function _init()
   w2_game_reset()
   if headless then
     client_connect()
-  else
-    client_join_page()
+    return
   end
+  local saved = client_saved()
+  if saved and saved.name then w2_param_set("name", saved.name) end  -- the name typed last time
+  client_join_page()
 end
 
 function _loop(dt)

@@ -37,6 +37,7 @@ struct Game {
   const char *port_arg;  // the -port value as given (a string of argv), null without one
   char mod_arg[512];
   char server_name[256];
+  char shown_name[64];  // the name a mod gave the player to go by online this run; empty: the identity's
   int32_t argc;
   char **argv;
 

@@ -71,6 +71,7 @@ std::string game_net_id() {
 std::string game_user_uid(const Game *) { return game_net_id(); }
 
 std::string game_user_name(const Game *game) {
+  if (game->shown_name[0]) return game->shown_name;
   const GameSettings &s = game->settings;
   std::string name = s.logged_in ? game_settings_text(s.server_name, sizeof s.server_name) : "";
   if (name.empty()) name = game_settings_text(s.display_name, sizeof s.display_name);
@@ -79,9 +80,5 @@ std::string game_user_name(const Game *game) {
 
 void game_user_name_set(Game *game, const std::string &name) {
   if (name.empty() || name == game_user_name(game)) return;
-  GameSettings &s = game->settings;
-  game_settings_copy_text(s.user_name, sizeof s.user_name, name.c_str());
-  s.logged_in = 0;
-  game_identity_update(game);
-  game_settings_save(&s);
+  game_settings_copy_text(game->shown_name, sizeof game->shown_name, name.c_str());
 }

@@ -12,10 +12,10 @@ constexpr size_t GAME_UID_MAX = 15;
 // The sender id, which proves who this game is to a server: game_net_id, also while signed in to the
 // web service, whose ids others may know. Servers and mods show net_public_id of it instead.
 std::string game_user_uid(const Game *game);
-// The display name: the web service's name while logged in, else the identity's display name
-// ("-name", the settings' name, or "Anonymous").
+// The display name: the name a mod gave the player for this run, else the web service's name while
+// logged in, else the identity's display name ("-name", the settings' name, or "Anonymous").
 std::string game_user_name(const Game *game);
-// Makes name the player's name when it differs from the one the game goes by: it becomes the settings'
-// name (saved), and, as typing a new name on the account page does, ends a web sign-in. An empty
+// Makes name the one the game goes by online for the rest of the run, when it differs from it: only
+// the name others are shown, so the account, its sign-in and the settings stay as they are. An empty
 // name changes nothing.
 void game_user_name_set(Game *game, const std::string &name);

@@ -105,7 +105,7 @@ void ModsAPI::param_set(const std::string &key, const var &value) {
   if (key == "bkgr_src") _mods_world_text(world->background, sizeof world->background, value.str());
   if (key == "data" && !files.empty()) _mods_data_save(this, value.str());
   if (key == "status") _mods_world_text(world->status, sizeof world->status, value.str());
-  if (key == "name" && changed) game_user_name_set(game, value.str());  // the name the player gave
+  if (key == "name" && changed) game_user_name_set(game, value.str());  // the name shown online
   if (!changed) return;
   if (game->headless) {
     // No screen is built, but the mod learns of markup past a cap as a windowed game's would.
