@@ -77,11 +77,17 @@ static void _console_paint_lines(ModsAPI *api, int font, float lh, float ui_w) {
   }
 }
 
+// The bar of a hidden console stands above the screens' bottom band and left of their right column,
+// where the chat input and the percent readout are: a mod's output must not hide the player's controls.
+// Shown, the console covers the screen anyway and its bar is the bottom line.
+static const float CONSOLE_BAR_CLEAR = 44;
+
 void ModsAPI::console_paint() {
   const int font = font_load("font-console", CONSOLE_FONT_SIZE);
   const float lh = font_text_height(font, nullptr, 0);
   const float ui_w = (float)game_ui_width(), ui_h = (float)game_ui_height();
-  const float hy = (float)(int)(ui_h - lh);
+  const float clear = console_shown ? 0 : CONSOLE_BAR_CLEAR;
+  const float hy = (float)(int)(ui_h - clear - lh), bar_w = ui_w - clear;
   const int black = gfx_img_load("black");
   if (console_shown) {
     widget_draw_color(0x000000, CONSOLE_SHADE);
@@ -93,11 +99,13 @@ void ModsAPI::console_paint() {
   }
   if (!console_lines.empty() || console_shown) {
     widget_draw_color(0x000000, CONSOLE_SHADE);
-    gfx_img_draw(black, 0, hy, ui_w, lh);
+    gfx_img_draw(black, 0, hy, bar_w, lh);
     widget_draw_color(0xFFFFFF, 255);
     const std::string header = ">> Console(" + std::to_string(console_lines.size()) +
                                "): F1 = toggle; F2 = clear; F5 = restart; Mods auto-reload.";
+    gfx_clip_push(0, hy, bar_w, lh);
     font_draw(font, header.c_str(), 0, hy, 0, -1);
+    gfx_clip_pop();
   }
   if (console_shown) _console_paint_lines(this, font, lh, ui_w);
 }

@@ -169,8 +169,10 @@ static int _mods_lua_done(lua_State *L, int status, std::string *failure) {
     const std::string line = _mods_lua_report(L);
     if (failure) *failure = line;
   }
+  // A busy machine makes calls run long as much as the mod does: the operator's log hears of it, while
+  // the console, which opens its bar over the player's match, is left to the mod's own output.
   const std::string long_calls = mods_budget_report();
-  if (!long_calls.empty()) mods_lua_printf(stdout, "%s\n", long_calls.c_str());
+  if (!long_calls.empty()) LOG_PRINTF("%s", long_calls.c_str());
   return status;
 }
 

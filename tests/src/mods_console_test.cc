@@ -5,9 +5,12 @@
 
 #include "data_override.h"
 #include "game.h"
+#include "kez_gfx-tex.h"
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "mods_start.h"
+#include "states_play.h"
+#include "vantor_paint_gl.h"
 #include "widget.h"
 
 namespace {
@@ -108,4 +111,21 @@ TEST_F(ModsConsole, f5_restarts_the_mod_from_its_file) {
   EXPECT_EQ(key(KEY_F5), 1);
   ASSERT_TRUE(g->mods);
   EXPECT_EQ(g->mods->param_get("fresh").str(), "1");
+}
+
+// The console over a white screen in a real 480 x 320 window, whose UI is 720 x 480 units.
+class ConsoleBar : public PaintGlTest {};
+
+TEST_F(ConsoleBar, a_hidden_consoles_bar_leaves_the_chat_band_and_the_percent_column_free) {
+  solid("white", 0xFFFFFF);
+  solid("black", 0x000000);
+  Game g;
+  ModsAPI api(&g);
+  states_screen_ui();  // the UI units every screen paints in
+  gfx_img_draw(gfx_img_load("white"), 0, 0, gfx_state->virtual_w, gfx_state->virtual_h);
+  api.log_entry("a line of the mod's");
+  api.console_paint();
+  expect_colour(pixel(100, 280), 0x555555, "the bar, above the bottom band");
+  expect_colour(pixel(100, 312), 0xFFFFFF, "the bottom band, where the chat input is");
+  expect_colour(pixel(472, 312), 0xFFFFFF, "the right column's foot, where the percent is read");
 }
