@@ -97,7 +97,10 @@ bool StatesMatch::event_to_world(Event e, var &action) {
   if (ModsAPI::console_event(game, e)) return true;  // a shown console takes the keys first
   action = root.on_event(e);
   if (chat_panel_event(game, &root, e, action)) return true;
-  if (states_escape(e)) action = widget_action("pause");
+  if (states_escape(e)) {
+    if (chat_panel_close(&root)) return true;  // Escape leaves the chat before it leaves the match
+    action = widget_action("pause");
+  }
   if (action.type() == VAR_DICT) return false;
   view_event(&game->data.vantor, &game->view, user, e, 1);
   return true;

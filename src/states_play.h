@@ -26,7 +26,8 @@ class StatesMatch : public State {
   // Keeps the chat input line for the next screen that shows one.
   void deinit() override;
   // The console, the root and the chat panel, then the world: true when one of them took the event;
-  // otherwise `action` holds the root's action (Escape reads as {"type": "pause"}).
+  // otherwise `action` holds the root's action (Escape shuts an open chat panel, else reads as
+  // {"type": "pause"}).
   bool event_to_world(Event e, var &action);
   // Backdrop, stars, the world (and the HUD when asked), then the root over them.
   void world_paint(bool hud);
