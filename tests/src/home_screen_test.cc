@@ -19,6 +19,7 @@
 #include "game.h"
 #include "game_net.h"
 #include "game_video.h"
+#include "game_web.h"
 #include "kez_driver-files.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
@@ -66,11 +67,13 @@ class Home : public PaintGlTest {
     g = std::make_unique<Game>();
     game = g.get();
     game->port = free_port();
+    game_web_configure("example.org");  // the campaign's service, which no test here reaches
     menus_init(game);
     states_init(game);
     tests_init(game);
   }
   void TearDown() override {
+    game_web_configure(nullptr);
     mods_stop(game);
     states_delete_all();
     g.reset();
@@ -347,6 +350,21 @@ TEST_F(Home, connecting_to_a_server_that_does_not_answer_is_left_by_cancel_and_b
     EXPECT_STREQ(game->names.current, "states_tabs");
     EXPECT_TRUE(main_running());
     EXPECT_FALSE(game->client) << "the pending connection is dropped";
+  }
+}
+
+// Without the campaign's web service no tab or text offers it, and the classic menu's Play starts a
+// quick match rather than the sign-in.
+TEST_F(Home, only_a_game_with_a_web_service_offers_the_campaign) {
+  for (const bool web : {false, true}) {
+    game_web_configure(web ? "example.org" : nullptr);
+    home();
+    EXPECT_EQ(root().find("tab:brevane") != nullptr, web);
+    EXPECT_EQ(str_lower(game->mods->param_get("html").str()).find("campaign") != std::string::npos, web);
+    click("tab:news");
+    click("state:menus_main");
+    click(web ? "menus_login" : "menus_play");
+    EXPECT_STREQ(game->names.current, web ? "menus_login" : "states_play");
   }
 }
 
