@@ -48,10 +48,12 @@ local function home_show(page)
   w2_param_set("state", STATE_TABS)
 end
 
--- The home screen's own answers: its tab and the page buttons.
+-- The home screen's own answers: its tab, the page buttons and Escape ("resume"), which leads back
+-- to the start page.
 local HOME_ACTIONS = {
   ["tab:home"] = function() home_show(home_page()) end,
   ["home"] = function() home_show(home_page()) end,
+  ["resume"] = function() home_show(home_page()) end,
   ["help"] = function() home_show(HELP_PAGE) end,
 }
 

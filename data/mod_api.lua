@@ -30,7 +30,8 @@ STATE_QUIT = "quit"
 -- settings:audio, settings:video, settings:controls, settings:options), brevane (the campaign; the
 -- sign-in page first when the player is not signed in; it needs a web service, which the param "web"
 -- tells) and quit. Any other NAME is the mod's own tab and its click reaches _event. The "html" page
--- lies between the bands.
+-- lies between the bands. Escape presses the bottom bar; without one it reaches _event as the click
+-- {type = "onclick", value = "resume"}.
 -- A "tabs" text that begins with "<" is markup instead: it is built as the mod's own bar in the tabs,
 -- xtabs and lobby states, and every click on it reaches _event.
 

@@ -42,6 +42,12 @@ void states_screen_ui() {
 
 bool states_escape(const Event &e) { return e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE; }
 
+var states_resume() {
+  var action;
+  var_dict2(action, "type", "onclick", "value", "resume");
+  return action;
+}
+
 // A dict action's "type"; empty for anything else.
 static std::string _states_type(const var &action) {
   if (action.type() != VAR_DICT || !action.has(var("type"))) return "";
@@ -223,9 +229,7 @@ void StatesMenu::init() {
 void StatesMenu::event(Event e) {
   if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   var action = _states_screen_event(game, e);
-  if (states_escape(e)) {
-    var_dict2(action, "type", "onclick", "value", "resume");
-  }
+  if (states_escape(e)) action = states_resume();
   _states_dispatch(game, action);
 }
 
