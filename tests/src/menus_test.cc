@@ -45,7 +45,8 @@ const char *const PAGES[] = {"menus_main",
                              "menus_news",
                              "menus_error",
                              "menus_mods",
-                             "menus_lite"};
+                             "menus_lite",
+                             "menus_run"};
 
 class Menus : public PaintGlTest {
  protected:
