@@ -3,18 +3,29 @@
 -- page, shown over the star field between the strip and the bottom band. A mode started from a tab
 -- replaces this script, and when the mode is left the engine starts the home screen again.
 
+-- The campaign is played through a web service: a game without one (no "web" param) offers none.
+local function home_campaign()
+  return w2_param_get("web") ~= nil
+end
+
 -- The strip, as a "tabs" list (see mod_api.lua): every name but "home" is one of the engine's tabs.
-local HOME_TABS = "home=Home, play=Play, lite=Practice, mods=Mods, brevane=Campaign, news=News, "
-  .. "settings=Settings, quit=Quit"
+local function home_tabs()
+  return "home=Home, play=Play, lite=Practice, mods=Mods, "
+    .. (home_campaign() and "brevane=Campaign, " or "") .. "news=News, settings=Settings, quit=Quit"
+end
 local HOME_TAB = "home"
 
 -- The start page: the logo, a welcome and the way to the rules; small enough for the largest UI size.
-local HOME_PAGE = "<table><tr><td><img src='logo' width=240 />"
-  .. "<tr><td><p width=360 align=center>Take the field planet by planet: a quick match, practice on a"
-  .. " random map, the campaign and more modes wait in the tabs above.</p>"
-  .. "<tr><td><p>&nbsp;</p>"
-  .. "<tr><td><input type='button' value='How to play' onclick='help' width=160 />"
-  .. "</table>"
+local function home_page()
+  local modes = home_campaign() and "a quick match, practice on a random map, the campaign and more modes"
+    or "a quick match, practice on a random map and more modes"
+  return "<table><tr><td><img src='logo' width=240 />"
+    .. "<tr><td><p width=360 align=center>Take the field planet by planet: " .. modes
+    .. " wait in the tabs above.</p>"
+    .. "<tr><td><p>&nbsp;</p>"
+    .. "<tr><td><input type='button' value='How to play' onclick='help' width=160 />"
+    .. "</table>"
+end
 
 -- The rules in short, with the way back.
 local HELP_PAGE = "<table><tr><td><h2>How to play</h2>"
@@ -32,15 +43,17 @@ local HELP_PAGE = "<table><tr><td><h2>How to play</h2>"
 -- Shows one of the home screen's own pages under the strip.
 local function home_show(page)
   w2_param_set("tab", HOME_TAB)
-  w2_param_set("tabs", HOME_TABS)
+  w2_param_set("tabs", home_tabs())
   w2_param_set("html", page)
   w2_param_set("state", STATE_TABS)
 end
 
--- The home screen's own answers: its tab and the page buttons.
+-- The home screen's own answers: its tab, the page buttons and Escape ("resume"), which leads back
+-- to the start page.
 local HOME_ACTIONS = {
-  ["tab:home"] = function() home_show(HOME_PAGE) end,
-  ["home"] = function() home_show(HOME_PAGE) end,
+  ["tab:home"] = function() home_show(home_page()) end,
+  ["home"] = function() home_show(home_page()) end,
+  ["resume"] = function() home_show(home_page()) end,
   ["help"] = function() home_show(HELP_PAGE) end,
 }
 
@@ -52,7 +65,7 @@ local HOME_MUSIC = "mus-menu"
 function _init()
   w2_game_reset()
   w2_play_music(HOME_MUSIC)
-  home_show(HOME_PAGE)
+  home_show(home_page())
 end
 
 function _loop(dt)

@@ -28,8 +28,10 @@ STATE_QUIT = "quit"
 -- A click on a tab is the action {type = "onclick", value = "tab:" .. NAME}. The engine answers its
 -- own tabs: lite (practice), play, mods, stats, clans, store, news, settings (and settings:account,
 -- settings:audio, settings:video, settings:controls, settings:options), brevane (the campaign; the
--- sign-in page first when the player is not signed in) and quit. Any other NAME is the mod's own
--- tab and its click reaches _event. The "html" page lies between the bands.
+-- sign-in page first when the player is not signed in; it needs a web service, which the param "web"
+-- tells) and quit. Any other NAME is the mod's own tab and its click reaches _event. The "html" page
+-- lies between the bands. Escape presses the bottom bar; without one it reaches _event as the click
+-- {type = "onclick", value = "resume"}.
 -- A "tabs" text that begins with "<" is markup instead: it is built as the mod's own bar in the tabs,
 -- xtabs and lobby states, and every click on it reaches _event.
 

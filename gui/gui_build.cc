@@ -17,9 +17,6 @@
 
 static const char *FONT_NAME = "font";
 static const float LABEL_MARGIN = 6;  // kept free at each side of a control's label, inside its border
-static const float ICON_SIZE = 28;    // an icon's height beside a button's label
-static const int32_t HEADING_COLOUR = 0xA8CCFF;
-static const int32_t HEADING_SPACE = 6;  // units above a heading
 constexpr size_t DROPPED_SHOWN = 8;  // elements left out that a report names; the rest are counted
 
 // Charges units to the build; false once the build has stopped (a cap, or the spend function said no).
@@ -209,8 +206,8 @@ Widget *gui_image_widget(const std::string &src, float width, float height) {
   return w;
 }
 
-// A text label in font "font" at `size` showing the token's content. A paragraph (or a heading of a
-// paragraph's column) without a width of its own takes the page's "p:max-width".
+// A text label in font "font" at `size` showing the token's content. A paragraph without a width of its
+// own takes the page's "p:max-width".
 static Label *_gui_text(GuiBuildCtx &ctx, const var &t, int size, bool paragraph) {
   Label *l = new Label(font_load(FONT_NAME, size), _gui_str(t, "content").c_str());
   gui_apply_attrs(ctx, l, t);
@@ -219,13 +216,6 @@ static Label *_gui_text(GuiBuildCtx &ctx, const var &t, int size, bool paragraph
     width = _gui_size(ctx.style["p:max-width"].number());
   }
   return l;
-}
-
-// Headings stand out from the text under them in a light blue, and a little space before them.
-static void _gui_heading(Label *heading) {
-  StyleRecord &b = heading->style.records[STYLE_BASE];
-  if (b.text_color == STYLE_UNSET) b.text_color = HEADING_COLOUR;
-  if (b.margin_top == STYLE_UNSET) b.margin_top = HEADING_SPACE;
 }
 
 // A backer rank badge: flag, stars and wings images stacked in a 33 x 22 box, chosen by the first three
@@ -302,20 +292,8 @@ static Widget *_gui_toggle(const var &t) {
   return m;
 }
 
-// Tabs share a strip's width between them: they keep the width they are given and show no icon.
+// Tabs share a strip's width between them: they keep the width they are given.
 static bool _gui_tab_class(const var &t) { return _gui_str(t, "class").rfind("tab", 0) == 0; }
-
-// A button's label led by the image its "icon" attribute names.
-static Widget *_gui_icon_row(const var &t, Widget *label) {
-  if (!label) label = new Label(font_load(FONT_NAME, GUI_CONTROL_FONT_SIZE), _gui_str(t, "value").c_str());
-  Widget *icon = gui_image_widget(_gui_str(t, "icon"), 0, ICON_SIZE);
-  icon->style.records[STYLE_BASE].margin_right = (int32_t)LABEL_MARGIN;
-  Table *row = new Table();
-  row->cur_row = 0;
-  row->add_cell(icon, 1, 1);
-  row->add_cell(label, 1, 1);
-  return row;
-}
 
 // The width a control's text or content needs; 0 for controls without one.
 static float _gui_label_width(Widget *w) {
@@ -345,7 +323,6 @@ static void _gui_fit_label(Widget *w, const var &t) {
 static Widget *_gui_input_widget(GuiBuildCtx &ctx, const var &t, const std::string &type, Widget *&inner) {
   Widget *w = nullptr;
   if (type == "button") {
-    if (_gui_has(t, "icon") && !_gui_tab_class(t)) inner = _gui_icon_row(t, inner);
     w = gui_button_by_class(_gui_action("onclick", t, "onclick"), inner, t);
     inner = nullptr;
   } else if (type == "text" || type == "textarea" || type == "password") {
@@ -420,8 +397,8 @@ int gui_build_table(GuiBuildCtx &ctx, const var &tokens, int i, int n, Widget *&
 static int _gui_text_size(const std::string &tag) {
   if (tag == "p") return 20;
   if (tag == "h1") return 32;
-  if (tag == "h2") return 28;
-  if (tag == "h3") return 24;
+  if (tag == "h2") return 26;
+  if (tag == "h3") return 20;
   if (tag == "h4") return 16;
   return 0;
 }
@@ -441,10 +418,7 @@ static int _gui_dispatch(GuiBuildCtx &ctx, const var &tokens, int j, int n, Widg
     if (tag == "table") return gui_build_table(ctx, tokens, j, n, out);
     if (tag == "input") return gui_build_input(ctx, tokens, j, n, out);
     if (const int size = _gui_text_size(tag)) {
-      const bool heading = tag == "h1" || tag == "h2" || tag == "h3";
-      Label *text = _gui_text(ctx, t, size, tag == "p" || (heading && tag != "h1"));  // a title keeps its width
-      if (heading) _gui_heading(text);
-      out = text;
+      out = _gui_text(ctx, t, size, tag == "p");
       return j + 1;
     }
     if (tag == "img") {

@@ -496,6 +496,14 @@ bool chat_panel_event(Game *game, Container *root, const Event &e, var &action) 
   return true;
 }
 
+bool chat_panel_close(Container *root) {
+  ChatLog *log = _chat_log(root);
+  if (!log || log->height() <= 1) return false;
+  if (driver_keyboard_active()) driver_keyboard_hide();
+  log->height_set(0);
+  return true;
+}
+
 // The room above the log for the running mod's lobby page, less its 44-unit bands.
 static void _chat_htmlbox(Game *game, int room) {
   if (!game->mods) return;

@@ -109,6 +109,9 @@ void chat_panel_build(Game *game, Container *root, int mode, int tab);
 // {"type": "expand"} opens the log, becomes {"type": "chat"} and returns false, so the state can show the
 // panel. Nothing without a log named "chat" in root.
 bool chat_panel_event(Game *game, Container *root, const Event &e, var &action);
+// Shuts an open panel: the log and the chat input close (a half-typed line stays in the input) and
+// the on-screen keyboard hides. False, changing nothing, when the panel is not open.
+bool chat_panel_close(Container *root);
 // The per-frame step: the log's measure, scroll and height, and the places of the log, the chat icon
 // and the chat bar; sizes the running mod's "htmlbox" to the room above the log. Nothing without a log.
 void chat_panel_loop(Game *game, Container *root);

@@ -181,8 +181,8 @@ Box *menus_markup_box(const std::string &markup, int width, int height) {
 }
 
 bool menus_is_overlay(Game *game) {
-  static const char *const OVER[] = {"states_dialog", "states_scene", "states_lobby",
-                                     "states_pause",  "states_menu",  "states_overlay"};
+  static const char *const OVER[] = {"states_dialog", "states_scene", "states_lobby",  "states_pause",
+                                     "states_pause2", "states_menu",  "states_overlay"};
   for (const char *name : OVER) {
     if (state_on_stack(&game->names, name)) return true;
   }
@@ -246,12 +246,17 @@ bool menus_tabs_handle(Game *game, var a) {
   return true;
 }
 
-bool menus_mod_start_path(Game *game, const std::string &path) {
+bool menus_mod_file_set(Game *game, const std::string &path) {
   if (path.size() >= sizeof game->mod_file) {
     LOG_PRINTF("mod file name too long (%d bytes)\n", (int)path.size());
     return false;
   }
   memcpy(game->mod_file, path.c_str(), path.size() + 1);
+  return true;
+}
+
+bool menus_mod_start_path(Game *game, const std::string &path) {
+  if (!menus_mod_file_set(game, path)) return false;
   mods_start(game);
   return true;
 }
@@ -292,4 +297,5 @@ void menus_init(Game *g) {
   state_register("menus_error", new MenusError(g));
   state_register("menus_mods", new MenusMods(g));
   state_register("menus_lite", new MenusLite(g));
+  state_register("menus_run", new MenusRun(g));
 }

@@ -99,6 +99,8 @@ bool menus_is_overlay(Game *game);
 // Turns tab and popup clicks into state changes; true when the action was handled. The bottom bar
 // pops back to the screen below; a page with nothing below it goes home (mods_back).
 bool menus_tabs_handle(Game *game, var a);
+// Sets the Game's mod file; false (the field unchanged) when the path does not fit it.
+bool menus_mod_file_set(Game *game, const std::string &path);
 // Points the Game's mod file at a data file and starts the mod; false (nothing started) when the
 // path does not fit the mod file field.
 bool menus_mod_start_data(Game *game, const char *name);

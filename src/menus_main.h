@@ -11,6 +11,6 @@ class MenusMain : public MenusState {
   // Builds the page.
   void init() override;
   // The bar (and Escape) go back; Quit ends the program; every other button pushes the page it names
-  // over the menu.
+  // over the menu (Play: the sign-in page, or without a web service the quick match).
   void event(Event e) override;
 };

@@ -8,7 +8,9 @@
 #include "game.h"
 #include "game_audio.h"
 #include "gui_build.h"
+#include "kez_driver-files.h"
 #include "kez_log.h"
+#include "mods_start.h"
 
 void MenusPlay::init() {
   LOG_PRINTF("menus_play");
@@ -21,6 +23,12 @@ void MenusLite::init() {
   menus_page_reset(root);
   menus_frame(game, root, true);
   menus_mod_start_data(game, "mod_classic.lua");
+}
+
+void MenusRun::init() {
+  menus_page_reset(root);
+  menus_frame(game, root, true);
+  mods_start(game);
 }
 
 static std::string _mods_button(const char *label, const char *file) {
@@ -67,6 +75,12 @@ void MenusMods::init() {
   if (Widget *fname = root.find("fname")) fname->set_value(var(game->mod_file));
 }
 
+// The mode starts on a page pushed over this one, and its first screen replaces that page: leaving the
+// mode comes back here.
+static void _mods_run(Game *game, const std::string &path) {
+  if (menus_mod_file_set(game, path)) state_push(&game->names, "menus_run");
+}
+
 void MenusMods::event(Event e) {
   var a = menus_page_action(root, e);
   if (menus_tabs_handle(game, a)) return;
@@ -75,10 +89,10 @@ void MenusMods::event(Event e) {
   GameAudio::play_music("mus-none");
   if (value == "open") {
     Widget *fname = root.find("fname");
-    menus_mod_start_path(game, fname ? fname->get_value().str() : std::string());
+    _mods_run(game, fname ? fname->get_value().str() : std::string());
   } else if (value == "magnet") {
     state_change("test_magnetset", &game->names, 2);
   } else {
-    menus_mod_start_data(game, value.c_str());
+    _mods_run(game, driver_data_path(value.c_str()));
   }
 }

@@ -33,6 +33,9 @@ static bool _mods_arrow(const Event &e) {
 
 var ModsScreenRoot::on_event(Event e) {
   Widget *backdrop = items.empty() ? nullptr : items[0];
+  // A key before the screen's first frame (none runs while a screen fades in) starts where that frame
+  // puts the focus: on the backdrop, whose Tab leads to the first control.
+  if (backdrop && !focus_child && e.type == EVT_KEYDOWN) backdrop->select();
   if (!_mods_arrow(e) || !backdrop || backdrop->style.focus) return Container::on_event(e);
   // The backdrop covers the whole screen, so its centre lies beyond most controls in some direction:
   // it sits out the focus move an arrow makes from a control. Routing a key rebuilds nothing.

@@ -8,6 +8,7 @@
 #include "game_identity.h"
 #include "game_net.h"
 #include "game_settings.h"
+#include "game_web.h"
 #include "kez_driver-files.h"
 #include "mods_api.h"
 #include "mods_lua.h"
@@ -36,7 +37,8 @@ static void _mods_args_params(Game *game, ModsAPI *api) {
   }
 }
 
-// The engine's params: identity, version, the first screen and the network address.
+// The engine's params: identity, version, the first screen, the network address and whether the game
+// has a web service ("web" 1; absent without one), which the campaign needs.
 static void _mods_engine_params(Game *game, ModsAPI *api) {
   api->param_set("vinfo", var(VINFO));
   api->param_set("version", var(VERSION));
@@ -50,6 +52,7 @@ static void _mods_engine_params(Game *game, ModsAPI *api) {
   api->param_set("player", var(0));
   if (game->headless) api->param_store("headless", var(1));
   if (game->port) api->param_store("port", var(game->port));
+  if (game_web_configured()) api->param_store("web", var(1));
   if (game->server_name[0]) {
     var pieces;
     str_split(pieces, game_settings_text(game->server_name, sizeof game->server_name), ":");

@@ -55,18 +55,11 @@ static var _layer_screen_event(Game *game, const Event &e) {
   return game->mods ? game->mods->screen.on_event(e) : var();
 }
 
-// The action of Escape: the mod hears "resume" as an ordinary click and decides itself.
-static var _layer_resume() {
-  var action;
-  var_dict2(action, "type", "onclick", "value", "resume");
-  return action;
-}
-
 // The mod screen's answer to the event (Escape: "resume"), carried out the same way by every layer:
 // the quit and settings icons and the console are the engine's, the rest goes to the mod.
 static void _layer_screen_act(Game *game, const Event &e) {
   var action = _layer_screen_event(game, e);
-  if (states_escape(e)) action = _layer_resume();
+  if (states_escape(e)) action = states_resume();
   if (action.type() != VAR_DICT) return;
   const std::string type = action.has(var("type")) ? action["type"].str() : "";
   if (type == "quit") {

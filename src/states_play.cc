@@ -42,6 +42,12 @@ void states_screen_ui() {
 
 bool states_escape(const Event &e) { return e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE; }
 
+var states_resume() {
+  var action;
+  var_dict2(action, "type", "onclick", "value", "resume");
+  return action;
+}
+
 // A dict action's "type"; empty for anything else.
 static std::string _states_type(const var &action) {
   if (action.type() != VAR_DICT || !action.has(var("type"))) return "";
@@ -97,7 +103,10 @@ bool StatesMatch::event_to_world(Event e, var &action) {
   if (ModsAPI::console_event(game, e)) return true;  // a shown console takes the keys first
   action = root.on_event(e);
   if (chat_panel_event(game, &root, e, action)) return true;
-  if (states_escape(e)) action = widget_action("pause");
+  if (states_escape(e)) {
+    if (chat_panel_close(&root)) return true;  // Escape leaves the chat before it leaves the match
+    action = widget_action("pause");
+  }
   if (action.type() == VAR_DICT) return false;
   view_event(&game->data.vantor, &game->view, user, e, 1);
   return true;
@@ -220,9 +229,7 @@ void StatesMenu::init() {
 void StatesMenu::event(Event e) {
   if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
   var action = _states_screen_event(game, e);
-  if (states_escape(e)) {
-    var_dict2(action, "type", "onclick", "value", "resume");
-  }
+  if (states_escape(e)) action = states_resume();
   _states_dispatch(game, action);
 }
 

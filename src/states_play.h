@@ -26,7 +26,8 @@ class StatesMatch : public State {
   // Keeps the chat input line for the next screen that shows one.
   void deinit() override;
   // The console, the root and the chat panel, then the world: true when one of them took the event;
-  // otherwise `action` holds the root's action (Escape reads as {"type": "pause"}).
+  // otherwise `action` holds the root's action (Escape shuts an open chat panel, else reads as
+  // {"type": "pause"}).
   bool event_to_world(Event e, var &action);
   // Backdrop, stars, the world (and the HUD when asked), then the root over them.
   void world_paint(bool hud);
@@ -116,6 +117,8 @@ bool play_key_to_chat(StatesMatch *state, const Event &e);
 void states_screen_ui();
 // True for a key-down of Escape.
 bool states_escape(const Event &e);
+// What Escape gives on a page of the mod's own: the "resume" click, which the mod hears and answers.
+var states_resume();
 // The local user's item for player which (0, 1 or 2); 0 unless it is an item in use that is a user.
 int states_user(Game *game, int which);
 // The match screen's entry: hud mode, the settings' ui words, build, the View laid out afresh with

@@ -87,9 +87,11 @@ void StatesTabs::init() {
 
 void StatesTabs::event(Event e) {
   if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
-  var action = root.on_event(e);
+  var action = menus_page_action(root, e);
   if (menus_tabs_handle(game, action)) return;
   if (chat_panel_event(game, &root, e, action)) return;
+  // Without a bar to press, Escape is the mod's way back, as on its other pages.
+  if (states_escape(e)) action = states_resume();
   if (action.type() == VAR_DICT) {
     if (action["type"].str() != "ignore") mods_event(game, action);
     return;

@@ -34,6 +34,7 @@ class StatesTabs : public StatesMatch {
   void init() override;
   void paint() override;
   // Tab clicks go to menus_tabs_handle; a tab it does not know is the mod's own and goes to the mod.
+  // Escape presses the bottom bar, or without one reaches the mod as the "resume" click.
   void event(Event e) override;
   // Rebuilds the strip when the mod changed "tabs" or "tab", then the mod screen, chat and match.
   void loop(float dt) override;

@@ -10,7 +10,6 @@
 #include "game.h"
 #include "game_video.h"
 #include "kez_log.h"
-#include "mods_update.h"
 #include "net_client.h"
 #include "net_server.h"
 #include "test_magnetset.h"
@@ -19,6 +18,7 @@ constexpr int TEST_PASSES = 100;
 constexpr int TEST_PASS_HELLO = 25;  // the client greets the server
 constexpr int TEST_PASS_DELTA = 50;  // the server answers every client
 constexpr int TEST_PASS_CLOSE = 75;  // the client leaves
+constexpr int TEST_FADE = 2;         // the screen transition to the splash
 
 // Logs and drops every message the endpoint received; each log line is also kept for the screen.
 static void _test_drain(Net *net, const char *side, std::vector<std::string> &lines) {
@@ -68,12 +68,14 @@ void Test::init() {
 
 void Test::event(Event e) {
   if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) {
-    mods_back(game);  // to the page the screen was opened from
+    tests_leave(game);
     return;
   }
   if (e.type == EVT_KEYDOWN && e.key == KEY_SPACE) init();
   root.on_event(e);
 }
+
+void tests_leave(Game *game) { state_change("menus_splash", &game->names, TEST_FADE); }
 
 void tests_init(Game *game) {
   state_register("test", new Test(game));

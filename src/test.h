@@ -13,10 +13,11 @@ class Test : public MenusState {
   using MenusState::MenusState;
   // Runs the loopback exchange; the screen freezes while it runs.
   void init() override;
-  // Escape goes back to the page below (home when there is none), space runs the exchange again; then
-  // the page gets the event.
+  // Escape leaves (tests_leave), space runs the exchange again; then the page gets the event.
   void event(Event e) override;
 };
 
 // Creates the developer screens for game and registers them as "test" and "test_magnetset".
 void tests_init(Game *game);
+// Leaves a developer screen for the splash, which leads on to a quick match.
+void tests_leave(Game *game);

@@ -13,7 +13,7 @@
 #include "kez_gfx.h"
 #include "kez_log.h"
 #include "mods_start.h"
-#include "mods_update.h"
+#include "test.h"
 #include "vantor_fleet.h"
 #include "vantor_hud.h"
 #include "vantor_paint.h"
@@ -182,15 +182,18 @@ void TestMagnetSet::paint() {
 }
 
 void TestMagnetSet::event(Event e) {
-  // Escape and the quit button lead back to the page the screen was opened from.
   if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) {
-    mods_back(game);
+    tests_leave(game);
     return;
   }
-  if (e.type == EVT_KEYDOWN && e.key == KEY_SPACE) init();
+  // Space is the deal's own key: its release must not press the focused quit button.
+  if ((e.type == EVT_KEYDOWN || e.type == EVT_KEYUP) && e.key == KEY_SPACE) {
+    if (e.type == EVT_KEYDOWN) init();
+    return;
+  }
   var action = root.on_event(e);
   if (action.type() == VAR_DICT && action["type"].str() == "quit") {
-    mods_back(game);
+    tests_leave(game);
     return;
   }
   World *world = &game->data.vantor;

@@ -15,8 +15,8 @@ class TestMagnetSet : public MenusState {
   void init() override;
   // Clears the screen, then paints the world, the HUD and the quit button.
   void paint() override;
-  // Escape or the quit button go back to the page below (home when there is none), space makes the
-  // next layout; other events go to the match view.
+  // Escape or the quit button leave (tests_leave); space makes the next layout and does nothing else;
+  // other events go to the match view.
   void event(Event e) override;
   // Advances the page and, while running, the world by dt seconds.
   void loop(float dt) override;

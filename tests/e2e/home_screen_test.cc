@@ -13,13 +13,17 @@ static const int CLICKS = 20;       // clicks tried before giving up
 namespace {
 
 // The screen is 1280 x 720 and the game fullscreen on it: 1.5 pixels a UI unit, so the home strip's
-// eight tabs are 160 pixels wide and 66 high, and the bottom bar is the last 66 pixels.
-const int TAB_W = 160;
+// seven tabs (no campaign without a web service) are 182 pixels wide and 66 high, and the bottom bar
+// is the last 66 pixels.
+const int TAB_W = 182;
 const int TAB_Y = 33;
 const int MODS_TAB = 3;  // home, play, practice, mods, ...
-const int NEWS_TAB = 5;  // ..., campaign, news
+const int NEWS_TAB = 4;  // ..., news
 const int BAR_Y = 700;
 const int CLASSIC_MENU_Y = 481;  // on the news page scrolled to its end
+const int MODS_X = TAB_W * MODS_TAB + TAB_W / 2;
+const int MODE_X = 563, CLASSIC_Y = 84, MAGNET_Y = 504;  // the Mods page's first mode and its layouts
+const int LEAVE_Y = 454;                                 // the pause page's third button
 
 // The text of the game's output from byte `from` on.
 std::string output_from(const GameProcess &p, size_t from) {
@@ -56,13 +60,26 @@ bool open_classic_menu(const GameProcess &p) {
 
 }  // namespace
 
-TEST(HomeScreen, the_mods_tab_opens_the_mods_page_and_its_bar_leads_back_home) {
+TEST(HomeScreen, the_mods_page_takes_its_modes_back_its_bar_leads_home_and_its_layouts_lead_on_to_a_match) {
   GameProcess p = game_start({});
   unsigned long window = x_wait_window(p, 20);
   ASSERT_NE(window, 0u) << file_text(p.output);
   ASSERT_TRUE(wait_for_text(p.output, "stack:0:states_tabs", WAIT_MS)) << file_text(p.output);
-  EXPECT_TRUE(click_until(p, TAB_W * MODS_TAB + TAB_W / 2, TAB_Y, "menus_mods / states_tabs")) << file_text(p.output);
+  ASSERT_TRUE(click_until(p, MODS_X, TAB_Y, "menus_mods / states_tabs")) << file_text(p.output);
+  ASSERT_TRUE(click_until(p, MODE_X, CLASSIC_Y, "stack:0:states_play")) << file_text(p.output);
+  ASSERT_TRUE(input_until(p, "key Escape", "stack:0:states_pause")) << file_text(p.output);
+  EXPECT_TRUE(click_until(p, 640, LEAVE_Y, "stack:0:menus_mods")) << "leaving the mode: " << file_text(p.output);
   EXPECT_TRUE(click_until(p, 640, BAR_Y, "stack:0:states_tabs")) << file_text(p.output);
+
+  ASSERT_TRUE(click_until(p, MODS_X, TAB_Y, "menus_mods / states_tabs")) << file_text(p.output);
+  ASSERT_TRUE(click_until(p, MODE_X, MAGNET_Y, "stack:0:test_magnetset")) << file_text(p.output);
+  const size_t dealt = file_text(p.output).size();
+  ASSERT_TRUE(input_until(p, "key space", "seed: 2")) << file_text(p.output);
+  // The next deal is logged after the first Space's release was handled, which must press no button.
+  ASSERT_TRUE(input_until(p, "key space", "seed: 3")) << file_text(p.output);
+  EXPECT_EQ(output_from(p, dealt).find("stack:0:"), std::string::npos) << output_from(p, dealt);
+  EXPECT_TRUE(input_until(p, "key Escape", "stack:0:menus_splash")) << file_text(p.output);
+  EXPECT_TRUE(wait_for_text(p.output, "stack:0:menus_play", WAIT_MS)) << "the splash leads on to a quick match";
   ASSERT_TRUE(x_close_window(window));
   EXPECT_EQ(game_wait(p, WAIT_MS), 0);
 }

@@ -45,7 +45,8 @@ const char *const PAGES[] = {"menus_main",
                              "menus_news",
                              "menus_error",
                              "menus_mods",
-                             "menus_lite"};
+                             "menus_lite",
+                             "menus_run"};
 
 class Menus : public PaintGlTest {
  protected:
@@ -269,6 +270,7 @@ TEST_F(Menus, news_buttons_change_only_to_pages_that_exist) {
 }
 
 TEST_F(Menus, main_menu_play_pushes_the_login_and_quit_ends_the_program) {
+  game_web_configure("example.org");  // signing in needs a web service
   go("menus_main");
   click(button("menus_login"));
   EXPECT_EQ(stack(), "menus_login,menus_main");

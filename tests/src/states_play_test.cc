@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "chat.h"
+#include "chat_panel.h"
 #include "game.h"
 #include "game_match.h"
 #include "game_video.h"
@@ -19,6 +21,7 @@
 #include "mods_lua.h"
 #include "mods_start.h"
 #include "mods_update.h"
+#include "net.h"
 #include "states_pause.h"
 #include "states_scene.h"
 #include "vantor_paint_gl.h"
@@ -205,6 +208,21 @@ TEST_F(States, escape_in_play_pauses_through_the_mod_and_resume_returns) {
   EXPECT_EQ(param("seen"), "pause:nil;onclick:resume;");
   EXPECT_STREQ(game->names.current, "states_play");
   EXPECT_TRUE(play->root.find("pause"));
+}
+
+TEST_F(States, escape_shuts_an_open_chat_before_it_pauses) {
+  start("play");
+  game->client = new Net();  // online: the match screen has the chat
+  chat_start(game);
+  state_change("states_play", &game->names, -1);
+  ChatLog *log = dynamic_cast<ChatLog *>(states_match_find("states_play")->root.find("chat"));
+  ASSERT_TRUE(log);
+  log->height_set(100);  // opened by its icon
+  send(key(KEY_ESCAPE));
+  EXPECT_EQ(log->height(), 0);
+  EXPECT_EQ(param("seen"), "") << "no pause yet";
+  send(key(KEY_ESCAPE));
+  EXPECT_EQ(param("state"), "pause");
 }
 
 TEST_F(States, a_local_match_stands_still_under_the_pause_layer) {

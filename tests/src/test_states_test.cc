@@ -108,7 +108,12 @@ TEST_F(MagnetOverMod, the_layout_screen_keeps_the_pointer_selects_planets_and_it
   const GfxRect r = quit->get_rect(true);
   pointer(EVT_DOWN, r.x + r.w / 2, r.y + r.h / 2);
   pointer(EVT_UP, r.x + r.w / 2, r.y + r.h / 2);
-  EXPECT_STREQ(g->names.current, "states_tabs") << "nothing below the screen: home";
+  EXPECT_STREQ(g->names.current, "menus_splash") << "the splash, which leads on to a match";
+  state_change("test", &g->names, -1);
+  Event escape(EVT_KEYDOWN);
+  escape.key = KEY_ESCAPE;
+  state_event("test", escape);
+  EXPECT_STREQ(g->names.current, "menus_splash") << "from the loopback page too";
 }
 
 TEST_F(TestStates, layouts_follow_the_seed_and_repeat_from_a_fresh_start) {
