@@ -102,6 +102,8 @@ function match_start(setup)
       team = teams[seat.team]
     end
     local user = w2_user_init(seat.title, seat.color or match_color(k), team)
+    -- The bots choose by every planet's ships, so every side's counts are shown to every player.
+    w2_item_set(user, "user_reveal", true)
     m.seats[k] = {user = user, title = seat.title, bot = seat.bot, team = seat.team or -k}
     if seat.bot then m.bots[#m.bots + 1] = {user = user, timer = match_between(0.2, MATCH_BOT_INTERVAL)} end
   end

@@ -108,7 +108,7 @@ static void item_image_paint(const Item &item) {
 }
 
 // A planet shows its ship count when its relation to the user is one the user wants counted.
-static void planet_label_set(World *world, Item &planet, int user) {
+void _planet_label_set(World *world, Item &planet, int user) {
   const Item *viewer = vantor_item_live(world, user);
   const int mask = viewer ? viewer->ui_ships_show_mask : 23;
   if (!(mask & vantor_item_relation(world, planet.n, user))) {
@@ -148,7 +148,7 @@ void items_paint(World *world, const View *view, int user) {
     if (!item.in_use) continue;
     if (item.has_draw) item_draw_paint(item, line);
     if (item.has_image) item_image_paint(item);
-    if (item.has_planet) planet_label_set(world, item, user);
+    if (item.has_planet) _planet_label_set(world, item, user);
     if (item.has_label) item_label_paint(item, view);
   }
   tri_batch_flush();

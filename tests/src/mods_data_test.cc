@@ -1,6 +1,6 @@
 // The game's hand-written mod files: every file the menus start runs headless through the engine
 // without a Lua error; the match modes lay out planets that do not overlap and their computer players
-// send fleets.
+// send fleets; a newcomer can win the quick match.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -25,6 +25,10 @@
 #include "mods_update.h"
 #include "net_server.h"
 #include "vantor.h"
+#include "vantor_client.h"
+
+// What the tests reach inside vantor_paint.cc: defined there, declared only here.
+void _planet_label_set(World *world, Item &planet, int user);
 
 namespace {
 
@@ -292,4 +296,58 @@ TEST_F(ModsData, turns_status_counts_the_planning_and_action_phases_down) {
   EXPECT_TRUE(contains(seen, ": plan your moves (1 s)|")) << seen;
   EXPECT_TRUE(contains(seen, ": action (3 s)|")) << seen;
   EXPECT_TRUE(contains(seen, ": action (1 s)|")) << seen;
+}
+
+namespace {
+
+constexpr unsigned NEWCOMER_SEEDS = 20;
+constexpr int NEWCOMER_ORDER_FRAMES = 2 * 60;  // two seconds between the newcomer's orders
+constexpr int NEWCOMER_FRAMES = 240 * 60;      // four minutes; a match still going then counts as lost
+
+// A newcomer's plan, made only from the counts the screen shows: half of their biggest planet to the
+// weakest planet they do not own. A planet without a count could hold anything: it is left alone.
+void newcomer_order(Game *g) {
+  World &w = g->data.vantor;
+  const int player = vantor_player_mark(g, 1);
+  int from = 0, most = -1, to = 0, least = INT_MAX;
+  for (Item &planet : w.items) {
+    if (!planet.in_use || !planet.has_planet) continue;
+    _planet_label_set(&w, planet, player);
+    if (!planet.has_label) continue;
+    const int ships = atoi(planet.label_text);
+    if ((int)planet.owner_n == player) {
+      if (ships > most) from = (int)planet.n, most = ships;
+    } else if (ships < least) {
+      to = (int)planet.n, least = ships;
+    }
+  }
+  if (from && to) vantor_order_send(nullptr, &w, 50, from, to);
+}
+
+}  // namespace
+
+// The quick match is the first a player meets: a newcomer playing a plain plan from what the screen
+// shows wins most of them, and Practice (the classic mode) is never the easier of the two. The tabs
+// start these files with no params; each match runs at the game's frame rate.
+TEST_F(ModsData, a_newcomer_playing_from_the_counts_shown_wins_most_quick_matches) {
+  const char *const modes[2] = {"mod_play.lua", "mod_classic.lua"};  // the Play and Practice tabs
+  unsigned wins[2] = {0, 0};
+  for (int mode = 0; mode < 2; mode++) {
+    for (unsigned seed = 1; seed <= NEWCOMER_SEEDS; seed++) {
+      SCOPED_TRACE(std::string(modes[mode]) + " seed " + std::to_string(seed));
+      srand(seed);
+      ASSERT_TRUE(menus_mod_start_data(g.get(), modes[mode]));
+      for (int frame = 1; frame <= NEWCOMER_FRAMES && g->mods->param_get("state").str() == "play"; frame++) {
+        if (frame % NEWCOMER_ORDER_FRAMES == 0) newcomer_order(g.get());
+        game_match_tick(g.get(), FRAME);
+        mods_update(g.get());
+      }
+      ASSERT_EQ(lua_error(), "");
+      wins[mode] += g->mods->param_get("status").str() == "You won!";
+      mods_stop(g.get());
+    }
+  }
+  printf("newcomer wins: Play %u/%u, Practice %u/%u\n", wins[0], NEWCOMER_SEEDS, wins[1], NEWCOMER_SEEDS);
+  EXPECT_GE(2 * wins[0], NEWCOMER_SEEDS) << "a newcomer loses most quick matches";
+  EXPECT_GE(wins[0], wins[1]) << "the quick match is harder than practice";
 }
