@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 static void place(const char *name, bool present, const uint8_t *bytes, size_t size) {
   std::string path = user_folder + "/" + name;
   unlink(path.c_str());
+  unlink((path + DRIVER_ASIDE_SUFFIX).c_str());  // a damaged file of the last input, which the load set aside
   if (present) check(driver_file_replace(path.c_str(), bytes, size));
 }
 

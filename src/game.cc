@@ -166,6 +166,25 @@ void game_exit_refused(const std::string &reason) {
   exit(-1);
 }
 
+// The data folder as the player can look for it: driver_data_dir is relative to the working folder.
+static std::string _game_data_folder() {
+  char cwd[4096];
+  const std::string dir = driver_data_dir();
+  if (dir.rfind("./", 0) != 0 || !getcwd(cwd, sizeof cwd)) return dir;
+  return cwd + dir.substr(1);
+}
+
+// Without its data folder the game has neither a font to tell the player with nor a mod to run: a
+// windowed game says why in the system's own message box, and either ends as a server that cannot
+// serve does. Nothing is loaded yet, so nothing is saved over the player's files on the way out.
+static void _game_data_check(Game *game) {
+  if (driver_data_found()) return;
+  const std::string reason =
+      "cannot find the data folder " + _game_data_folder() + ": start the game from the folder that holds it";
+  if (!game->headless) driver_alert(("Vantor Brevane " + reason + ".").c_str());
+  game_exit_refused(reason);
+}
+
 // A headless server's own options: a mod to run, and a port it can listen on when one is given.
 static void _game_headless_check(Game *game) {
   if (!game->mod_arg[0]) _game_refuse(game, "-mod $FNAME must be provided when running in -headless mode");
@@ -196,6 +215,7 @@ void Game::init() {
   driver_user_sweep();
   SDL_Init(SDL_INIT_TIMER);
   _game_signals();
+  _game_data_check(this);
   if (!headless) {
     _driver_video_init();
     _driver_audio_init();

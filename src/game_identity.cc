@@ -4,6 +4,8 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <map>
 
@@ -15,6 +17,7 @@
 static const char *NET_ID_FILE = "network-id.txt";
 static const char *NET_ID_PREFIX = "a:";
 static const size_t NET_ID_DIGITS = GAME_UID_MAX - 2;
+static const size_t NET_ID_READ_MAX = 64;  // far more than an id and its line end: what is longer is no id
 
 // Open to the tests, which declare it themselves: whether a stored id is one this module could have
 // made.
@@ -41,27 +44,55 @@ static std::string _game_net_id_digits() {
   return std::string(hex, NET_ID_DIGITS);
 }
 
-static std::string _game_net_id_load(const std::string &path) {
-  std::string text = driver_file_string(path.c_str());
+// Moves a file that holds no id out of the way of a new one, keeping its bytes; false, with the file
+// in place, when it cannot. Logs which.
+static bool _game_net_id_set_aside() {
+  const int cause = driver_user_set_aside(NET_ID_FILE);
+  if (cause)
+    LOG_PRINTF("%s holds no network id and cannot be set aside (%s): kept as it is; this run goes by an id of its own",
+               NET_ID_FILE, strerror(cause));
+  else
+    LOG_PRINTF("%s holds no network id: set aside as %s%s; a new id replaces it", NET_ID_FILE, NET_ID_FILE,
+               DRIVER_ASIDE_SUFFIX);
+  return cause == 0;
+}
+
+// The id stored in the user folder; "" when there is none to take, and then *keep says whether a
+// file is there that the game must leave as it is (it cannot be read, or holds no id and cannot be
+// set aside). What the game does about a file it cannot take is logged.
+static std::string _game_net_id_stored(bool *keep) {
+  *keep = false;
+  std::string text;
+  const int cause = driver_user_load(NET_ID_FILE, &text, NET_ID_READ_MAX);
+  if (cause == ENOENT) return "";
+  if (cause) {
+    *keep = true;
+    LOG_PRINTF("%s cannot be read (%s): kept as it is; this run goes by an id of its own", NET_ID_FILE,
+               strerror(cause));
+    return "";
+  }
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
+  if (text.empty() || _game_net_id_valid(text)) return text;
+  *keep = !_game_net_id_set_aside();
+  return "";
 }
 
 // Open to the tests, which declare it themselves: this user folder's own network id: "a:" and 13
 // hex digits drawn at random the first time and kept in the user folder, so it lasts across runs
-// and two user folders never share one. Made again, for this run only, when the folder cannot be
-// written.
+// and two user folders never share one. Made again, for this run only, when the folder cannot keep
+// it or holds a file of that name the game cannot take.
 std::string game_net_id() {
   // One id per user folder for the whole run, even when the folder cannot keep it.
   static std::map<std::string, std::string> made;
   const std::string dir = driver_user_dir();
   auto known = made.find(dir);
   if (known != made.end()) return known->second;
-  std::string id = _game_net_id_load(dir + "/" + NET_ID_FILE);
-  if (!_game_net_id_valid(id)) {
+  bool keep;
+  std::string id = _game_net_id_stored(&keep);
+  if (id.empty()) {
     id = NET_ID_PREFIX + _game_net_id_digits();
     std::string line = id + "\n";
-    if (!driver_user_write(NET_ID_FILE, line.data(), line.size()))
+    if (!keep && !driver_user_write(NET_ID_FILE, line.data(), line.size()))
       LOG_PRINTF("cannot keep the network id in %s/%s: it lasts this run only", dir.c_str(), NET_ID_FILE);
   }
   made[dir] = id;

@@ -4,6 +4,7 @@
 #include <net/if.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +18,8 @@
 #include "kez_netif.h"
 #include "kez_social.h"
 
-static const char *SETTINGS_CLOUD = "settings-cloud.dat";
-static const char *SETTINGS_LOCAL = "settings-local.dat";
+static const char SETTINGS_CLOUD[] = "settings-cloud.dat";
+static const char SETTINGS_LOCAL[] = "settings-local.dat";
 static const int LOCAL_WORDS = 262;  // words 0..261 belong to this machine
 
 const int32_t GAME_SETTINGS_VRES[GAME_SETTINGS_VRES_COUNT] = {
@@ -33,20 +34,82 @@ void game_settings_copy_text(char *field, size_t size, const char *text) {
 
 std::string game_settings_text(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
 
-static void _settings_read_cloud(GameSettings *out) {
-  memset(out, 0, sizeof *out);
-  std::string bytes = driver_cloud_read_string(SETTINGS_CLOUD);
-  memcpy(out, bytes.data(), bytes.size() < sizeof *out ? bytes.size() : sizeof *out);
+// One of the two files, and whether this run must leave it as it found it.
+struct SettingsFile {
+  const char *name;
+  int (*load)(const char *name, std::string *bytes, size_t max);
+  int (*set_aside)(const char *name);
+  bool kept;  // found unusable and still in place: a save would write over what the player has
+};
+
+static SettingsFile settings_local = {SETTINGS_LOCAL, driver_user_load, driver_user_set_aside, false};
+static SettingsFile settings_cloud = {SETTINGS_CLOUD, driver_cloud_load, driver_cloud_set_aside, false};
+
+// What a file gave at load: nothing (missing or empty), a record, or nothing usable.
+enum SettingsRead { SETTINGS_NONE, SETTINGS_RECORD, SETTINGS_UNUSABLE };
+
+static const int32_t SETTINGS_VERSION_MAX = 4;  // every save writes 4; earlier ones wrote less
+
+// Why bytes read from a settings file are not a record the game saved; "" when they are one. Words
+// out of their range are no fault: the load pulls them in, as it always did for hand-edited files.
+static std::string _settings_fault(const std::string &bytes) {
+  const std::string whole = std::to_string(sizeof(GameSettings));
+  if (bytes.size() > sizeof(GameSettings)) return "it is longer than " + whole + " bytes";
+  if (bytes.size() < sizeof(GameSettings)) return "it is " + std::to_string(bytes.size()) + " bytes long, not " + whole;
+  GameSettings s;
+  memcpy(&s, bytes.data(), sizeof s);
+  if (s.version < 0 || s.version > SETTINGS_VERSION_MAX) return "its version word is " + std::to_string(s.version);
+  const char *fields[] = {s.user_name,    s.password, s.device_id,  s.login_id,
+                          s.display_name, s.token,    s.server_uid, s.server_name};
+  for (const char *f : fields)
+    if (!memchr(f, 0, 64)) return "a text field has no end";
+  return "";
 }
 
-static void _settings_read_local(GameSettings *out) {
+// Moves a damaged file aside, so that the next save starts a sound one and the player keeps its
+// bytes; where it cannot be moved it stays and is not written. Logs what became of it.
+static void _settings_set_aside(SettingsFile *f, const std::string &fault, const char *instead) {
+  const int cause = f->set_aside(f->name);
+  f->kept = cause != 0;
+  if (!f->kept)
+    LOG_PRINTF("%s is damaged (%s): set aside as %s%s; the game uses %s", f->name, fault.c_str(), f->name,
+               DRIVER_ASIDE_SUFFIX, instead);
+  else
+    LOG_PRINTF(
+        "%s is damaged (%s) and cannot be set aside (%s): kept as it is and not written this run; the "
+        "game uses %s",
+        f->name, fault.c_str(), strerror(cause), instead);
+}
+
+// Reads one settings file into *out, all zero unless it gives a record. A file that is there but
+// cannot be read or is damaged is logged, with what the game uses instead, and never taken.
+static SettingsRead _settings_read(SettingsFile *f, GameSettings *out, const char *instead) {
   memset(out, 0, sizeof *out);
-  std::string path = std::string(driver_user_dir()) + "/" + SETTINGS_LOCAL;
-  FILE *f = fopen(path.c_str(), "rb");
-  if (!f) return;
-  size_t got = fread(out, 1, sizeof *out, f);
-  (void)got;  // a short file leaves zero words, which the defaults then fill
-  fclose(f);
+  f->kept = false;
+  std::string bytes;
+  const int cause = f->load(f->name, &bytes, sizeof *out + 1);  // a byte more tells a longer file
+  if (cause == ENOENT || (cause == 0 && bytes.empty())) return SETTINGS_NONE;
+  if (cause) {
+    f->kept = true;  // unread, so nothing of it may be lost to a save
+    LOG_PRINTF("%s cannot be read (%s): kept as it is and not written this run; the game uses %s", f->name,
+               strerror(cause), instead);
+    return SETTINGS_UNUSABLE;
+  }
+  const std::string fault = _settings_fault(bytes);
+  if (fault.empty()) {
+    memcpy(out, bytes.data(), sizeof *out);
+    return SETTINGS_RECORD;
+  }
+  _settings_set_aside(f, fault, instead);
+  return SETTINGS_UNUSABLE;
+}
+
+// Every save writes the whole record to both files, so the local file's copy of the cloud words is
+// the best stand-in for an unusable cloud file: the identity in it lives on.
+static void _settings_read_both(GameSettings *cloud, GameSettings *local) {
+  const bool local_record = _settings_read(&settings_local, local, "the defaults") == SETTINGS_RECORD;
+  const std::string instead = local_record ? std::string("the copy in ") + SETTINGS_LOCAL : "the defaults";
+  if (_settings_read(&settings_cloud, cloud, instead.c_str()) == SETTINGS_UNUSABLE && local_record) *cloud = *local;
 }
 
 static void _settings_default(int32_t *word, int32_t value) {
@@ -97,32 +160,23 @@ static void _settings_clamp_words(GameSettings *s) {
   s->ui_percent = std::clamp<int32_t>(s->ui_percent, 5, 100);  // what an order may send
 }
 
-// Text fields read from a file may lack their NUL.
-static void _settings_terminate(GameSettings *s) {
-  char *fields[] = {s->user_name,    s->password, s->device_id,  s->login_id,
-                    s->display_name, s->token,    s->server_uid, s->server_name};
-  for (char *f : fields) f[63] = 0;
-}
-
 void game_settings_load(GameSettings *s) {
   if (game && game->headless) return;
   GameSettings cloud, local;
-  _settings_read_cloud(&cloud);
-  _settings_read_local(&local);
+  _settings_read_both(&cloud, &local);
   *s = cloud;
   memcpy(s, &local, LOCAL_WORDS * 4);
   s->version = cloud.version;
   if (local.version == 0) s->music_volume = s->sound_volume = 50;
   _settings_defaults(s);
   _settings_clamp_words(s);
-  _settings_terminate(s);
   if (game) game_identity_update(game);
 }
 
 bool game_settings_save(GameSettings *s) {
   if (game && game->headless) return true;
-  bool cloud = driver_cloud_write(SETTINGS_CLOUD, s, sizeof *s);
-  bool local = driver_user_write(SETTINGS_LOCAL, s, sizeof *s);
+  bool cloud = !settings_cloud.kept && driver_cloud_write(SETTINGS_CLOUD, s, sizeof *s);
+  bool local = !settings_local.kept && driver_user_write(SETTINGS_LOCAL, s, sizeof *s);
   return cloud && local;
 }
 

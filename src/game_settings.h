@@ -63,10 +63,14 @@ void game_settings_copy_text(char *field, size_t size, const char *text);
 std::string game_settings_text(const char *field, size_t size);
 
 // Loads both settings files, merges them, applies defaults, pulls every word into its range and sets
-// the forced values (nothing headless).
+// the forced values (nothing headless). A file that is no whole record of a known version with ended
+// texts is damaged: it is set aside (DRIVER_ASIDE_SUFFIX) and not taken. One that cannot be read
+// is kept as found and not written this run. Either is logged; for the cloud file the local file's
+// copy of the record stands in, else the defaults do.
 void game_settings_load(GameSettings *settings);
-// Writes both settings files, each replaced whole or not at all (nothing headless); false when either
-// could not be written, in which case that file keeps its earlier content.
+// Writes both settings files, each replaced whole or not at all (nothing headless), except one the
+// last load kept as found; false when either was not written, in which case that file keeps its
+// earlier content.
 bool game_settings_save(GameSettings *settings);
 // Fills device id, login id, display name and token from the name, password or social identity.
 void game_identity_update(Game *game);

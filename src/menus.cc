@@ -246,9 +246,31 @@ bool menus_tabs_handle(Game *game, var a) {
   return true;
 }
 
+// Why path cannot be a mod file; "" when it fits the field.
+static std::string _menus_mod_fault(Game *game, const std::string &path) {
+  if (path.size() < sizeof game->mod_file) return "";
+  return "its name is " + std::to_string(path.size()) + " bytes long, more than the " +
+         std::to_string(sizeof game->mod_file - 1) + " that fit";
+}
+
+static void _menus_mod_failed(Game *game, const std::string &path, const std::string &failure) {
+  menus_error_text(game, "Cannot start the mod " + path + ": " + failure);
+}
+
+// Starts the mod at path; "" when it runs, else why not, with nothing of it left running.
+static std::string _menus_mod_start(Game *game, const std::string &path) {
+  std::string failure = _menus_mod_fault(game, path);
+  if (!failure.empty()) return failure;
+  memcpy(game->mod_file, path.c_str(), path.size() + 1);
+  failure = mods_start(game);
+  if (!failure.empty()) mods_stop(game);
+  return failure;
+}
+
 bool menus_mod_file_set(Game *game, const std::string &path) {
-  if (path.size() >= sizeof game->mod_file) {
-    LOG_PRINTF("mod file name too long (%d bytes)\n", (int)path.size());
+  const std::string fault = _menus_mod_fault(game, path);
+  if (!fault.empty()) {
+    _menus_mod_failed(game, path, fault);
     return false;
   }
   memcpy(game->mod_file, path.c_str(), path.size() + 1);
@@ -256,12 +278,27 @@ bool menus_mod_file_set(Game *game, const std::string &path) {
 }
 
 bool menus_mod_start_path(Game *game, const std::string &path) {
-  if (!menus_mod_file_set(game, path)) return false;
-  mods_start(game);
-  return true;
+  const std::string failure = _menus_mod_start(game, path);
+  if (failure.empty()) return true;
+  _menus_mod_failed(game, path, failure);
+  return false;
 }
 
 bool menus_mod_start_data(Game *game, const char *name) { return menus_mod_start_path(game, driver_data_path(name)); }
+
+void menus_mod_launch(Game *game, const std::string &path) {
+  const std::string failure = _menus_mod_start(game, path);
+  if (failure.empty()) return;
+  mods_back(game);  // as a mod that runs would, leave the page that only starts it: it would start it again
+  _menus_mod_failed(game, path, failure);
+}
+
+void menus_error_text(Game *game, const std::string &text) {
+  LOG_PRINTF("%s", text.c_str());
+  // Escaped inside a paragraph of its own, it reads as written even where it looks like markup (a Lua
+  // error may quote a tag), which the error page would otherwise build.
+  menus_error_show(game, ("<p>" + menus_markup_escape(text) + "</p>").c_str());
+}
 
 std::string menus_markup_escape(const std::string &text) {
   std::string out;

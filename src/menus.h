@@ -99,12 +99,18 @@ bool menus_is_overlay(Game *game);
 // Turns tab and popup clicks into state changes; true when the action was handled. The bottom bar
 // pops back to the screen below; a page with nothing below it goes home (mods_back).
 bool menus_tabs_handle(Game *game, var a);
-// Sets the Game's mod file; false (the field unchanged) when the path does not fit it.
+// Sets the Game's mod file; false (the field unchanged, the error page saying why) when the path
+// does not fit it.
 bool menus_mod_file_set(Game *game, const std::string &path);
-// Points the Game's mod file at a data file and starts the mod; false (nothing started) when the
-// path does not fit the mod file field.
+// Points the Game's mod file at a data file and starts the mod, as menus_mod_start_path does.
 bool menus_mod_start_data(Game *game, const char *name);
-// Starts the mod at path; false (nothing started) when it does not fit the mod file field.
+// Starts the mod at path. False when it cannot start (its path does not fit the mod file field, or
+// mods_start fails): nothing of it runs, and the error page says why over the current screen.
 bool menus_mod_start_path(Game *game, const std::string &path);
+// For a page that only starts the mod at path: menus_mod_start_path, except that on a failure the
+// page is left first (mods_back), so that Continue leads back to where the player was.
+void menus_mod_launch(Game *game, const std::string &path);
+// Logs a plain text and opens the error page with it, shown as written.
+void menus_error_text(Game *game, const std::string &text);
 // text with '&', '<', '>', '"' and '\'' written as entities, so it reads as plain text in markup.
 std::string menus_markup_escape(const std::string &text);

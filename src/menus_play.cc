@@ -16,19 +16,19 @@ void MenusPlay::init() {
   LOG_PRINTF("menus_play");
   menus_page_reset(root);
   menus_frame(game, root, true);
-  menus_mod_start_data(game, "mod_play.lua");
+  menus_mod_launch(game, driver_data_path("mod_play.lua"));
 }
 
 void MenusLite::init() {
   menus_page_reset(root);
   menus_frame(game, root, true);
-  menus_mod_start_data(game, "mod_classic.lua");
+  menus_mod_launch(game, driver_data_path("mod_classic.lua"));
 }
 
 void MenusRun::init() {
   menus_page_reset(root);
   menus_frame(game, root, true);
-  mods_start(game);
+  menus_mod_launch(game, std::string(game->mod_file));  // a copy: the start writes the field again
 }
 
 static std::string _mods_button(const char *label, const char *file) {

@@ -676,11 +676,27 @@ ModsLua::~ModsLua() {
   state = nullptr;
 }
 
-void ModsLua::open() {
+// Runs the library files in their order; why the first that cannot be read or run fails, else "".
+// Every mod is written against them, so a damaged one is a damaged install, not a fault of the mod.
+static std::string _mods_lua_libraries(lua_State *L) {
+  std::string failure;
+  for (const char *file : LIBRARY_FILES) {
+    const std::string path = driver_data_path(file);
+    std::string text, line;
+    const int cause = driver_file_load(path.c_str(), &text);
+    if (cause && failure.empty()) failure = "the library file " + path + " cannot be read: " + strerror(cause);
+    if (cause) continue;
+    if (_mods_lua_run(L, text.data(), text.size(), file, &line) != LUA_OK && failure.empty())
+      failure = "the library file " + path + " does not run: " + line;
+  }
+  return failure;
+}
+
+std::string ModsLua::open() {
   mods_lua_current = context;
-  if (state) return;
+  if (state) return "";
   state = lua_newstate(mods_budget_alloc, &memory);
-  if (!state) return;
+  if (!state) return "no memory for the Lua state";
   lua_atpanic(state, _mods_lua_panic);
   luaL_openlibs(state);
   mods_library_open(state);                                    // before the sandbox picks from the libraries
@@ -689,11 +705,9 @@ void ModsLua::open() {
   lua_pushlightuserdata(state, context);
   lua_setfield(state, LUA_REGISTRYINDEX, REGISTRY_KEY);
   for (const luaL_Reg &function : MODS_LUA_FUNCTIONS) _mods_lua_register(state, function.name, function.func);
-  for (const char *file : LIBRARY_FILES) {
-    std::string text = driver_data_string(file);
-    _mods_lua_run(state, text.data(), text.size(), file);
-  }
+  const std::string failure = _mods_lua_libraries(state);
   for (const char *line : SANDBOX_LATE) _mods_lua_run(state, line, "sandbox2");
+  return failure;
 }
 
 // Pushes whether the global named by the light userdata argument is a function, reading the global

@@ -47,8 +47,9 @@ class ModsLua : public ModsBase {
 
   // Publishes the context as current, then (once) builds the sandboxed state with the w2_ functions
   // and runs the library files "mod_api.lua", "mod_util.lua" and "mod_json.lua". A state that cannot
-  // be made leaves the runtime without one: every entry point then does nothing.
-  void open();
+  // be made leaves the runtime without one: every entry point then does nothing. Returns why the
+  // state or a library file failed (the first such), "" when all is well.
+  std::string open();
   // Runs "_init()" unless failed.
   void init() override;
   // Runs "_loop(dt)" unless failed.

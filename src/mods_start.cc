@@ -10,6 +10,7 @@
 #include "game_settings.h"
 #include "game_web.h"
 #include "kez_driver-files.h"
+#include "menus.h"
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "mods_reload.h"
@@ -69,13 +70,15 @@ std::string mods_start(Game *game) {
   _mods_args_params(game, api);
   _mods_engine_params(game, api);
   ModsLua *lua = new ModsLua(api);
-  lua->open();
+  const std::string library = lua->open();
   game->mods_base = lua;
   const std::string missing = mods_reload(game);
   lua->init();
-  // Read before the update: a "quit" state may stop the mod there.
-  const std::string failure = missing.empty() ? lua->failure : missing;
-  mods_update(game);
+  // Read before the update: a "quit" state may stop the mod there. A broken library file comes
+  // first: the mod's own errors follow from it.
+  const std::string failure = !library.empty() ? library : !missing.empty() ? missing : lua->failure;
+  // A mod that failed shows nothing: the screen stays as it was, for the caller to tell why.
+  if (failure.empty()) mods_update(game);
   return failure;
 }
 
@@ -92,6 +95,14 @@ void mods_stop(Game *game) {
 }
 
 void mods_start_main(Game *game) {
-  game_settings_copy_text(game->mod_file, sizeof game->mod_file, driver_data_path(MODS_MAIN_SCRIPT));
-  mods_start(game);
+  const std::string path = driver_data_path(MODS_MAIN_SCRIPT);
+  game_settings_copy_text(game->mod_file, sizeof game->mod_file, path.c_str());
+  const std::string failure = mods_start(game);
+  if (failure.empty()) return;
+  mods_stop(game);
+  // The home screen is the main script's: the classic main menu, which needs no mod, stands in
+  // beneath the page that says why.
+  state_change("menus_main", &game->names, -1);
+  menus_error_text(game, "The game cannot start its main script " + path + ": " + failure +
+                             ". Its files are damaged: reinstalling the game repairs them.");
 }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +133,34 @@ std::string driver_file_string(const char *path) {
 
 std::string driver_data_string(const char *name) { return driver_file_string(driver_data_path(name)); }
 
+// Appends what is left of the open file to *bytes, up to max in all; 0, or the errno of a failed read.
+static int _driver_read_rest(int fd, std::string *bytes, size_t max) {
+  char chunk[65536];
+  while (bytes->size() < max) {
+    const ssize_t n = read(fd, chunk, std::min(sizeof chunk, max - bytes->size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;
+    bytes->append(chunk, (size_t)n);
+  }
+  return 0;
+}
+
+int driver_file_load(const char *path, std::string *bytes, size_t max) {
+  bytes->clear();
+  const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a pipe of that name must not hang the game
+  if (fd < 0) return errno;
+  const int cause = _driver_read_rest(fd, bytes, max);
+  close(fd);
+  if (cause) bytes->clear();
+  return cause;
+}
+
+bool driver_data_found() {
+  struct stat st;
+  return stat(driver_data_dir(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // Writes all of the bytes, going on after short writes and interrupted calls.
 static bool _driver_write_all(int fd, const void *bytes, size_t length) {
   const char *p = (const char *)bytes;
@@ -155,12 +184,26 @@ static void _driver_sync_folder(const std::string &path) {
   close(fd);
 }
 
+// A save's temporary file carries this mark, which no file of the player's has: the start-up sweep
+// removes what has it and nothing else.
+static const char SAVE_MARK[] = ".vantor-save-";
+static const size_t SAVE_MARK_LEN = sizeof SAVE_MARK - 1;
+static const size_t SAVE_UNIQUE_LEN = 6;  // the XXXXXX mkstemp fills
+
+// Open to the tests, which declare it themselves: the mkstemp pattern of the temporary file a save
+// of path writes first, beside it and hidden: ".<name>.vantor-save-XXXXXX".
+std::string _driver_save_temp(const char *path) {
+  const char *slash = strrchr(path, '/');
+  const std::string folder = slash ? std::string(path, (size_t)(slash - path) + 1) : "";
+  return folder + "." + (slash ? slash + 1 : path) + SAVE_MARK + std::string(SAVE_UNIQUE_LEN, 'X');
+}
+
 // Open to the tests, which declare it themselves. Replaces the file with the bytes: they go to a
 // new owner-only (0600) file beside it, which is then renamed over the old one, so a crash or a
 // full disk mid-write leaves the old file whole. False, with the old file untouched and no
 // temporary file left, when any step fails.
 bool driver_file_replace(const char *path, const void *bytes, size_t length) {
-  std::string temp = std::string(path) + ".XXXXXX";
+  std::string temp = _driver_save_temp(path);
   int fd = mkstemp(&temp[0]);  // owner-only (0600), whatever the umask
   if (fd < 0) return false;
   bool ok = _driver_write_all(fd, bytes, length) && fsync(fd) == 0;
@@ -176,25 +219,37 @@ bool driver_file_replace(const char *path, const void *bytes, size_t length) {
   return true;
 }
 
+static std::string _driver_user_path(const char *name) { return std::string(driver_user_dir()) + "/" + name; }
+
 bool driver_user_write(const char *name, const void *bytes, size_t length) {
-  std::string path = std::string(driver_user_dir()) + "/" + name;
+  const std::string path = _driver_user_path(name);
   if (driver_file_replace(path.c_str(), bytes, length)) return true;
   DRIVER_LOG_PRINTF("cannot write %s: %s", path.c_str(), strerror(errno));
   return false;
 }
 
-// A temporary copy driver_file_replace made of a user file and never renamed: "<name>.<ext>.XXXXXX"
-// (every user file has an extension), a regular file of this user's, owner-only as mkstemp makes it.
-// A copy the player made keeps the mode their tool gave it, and a name without the extension is not ours.
-static bool _driver_replace_leftover(const std::string &folder, const char *name) {
-  size_t len = strlen(name);
-  if (len < 10 || name[len - 7] != '.') return false;
-  for (size_t i = len - 6; i < len; i++)
-    if (!isalnum((unsigned char)name[i])) return false;
-  if (!memchr(name + 1, '.', len - 9)) return false;  // the user file's own extension, not empty
+int driver_user_load(const char *name, std::string *bytes, size_t max) {
+  return driver_file_load(_driver_user_path(name).c_str(), bytes, max);
+}
+
+int driver_user_set_aside(const char *name) {
+  const std::string path = _driver_user_path(name);
+  const std::string aside = path + DRIVER_ASIDE_SUFFIX;
+  // Never over an earlier copy: that one is the player's too.
+  return renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+}
+
+// A temporary file of a save that never reached its rename: the mark at its place in the name (a
+// user file's name before it, the unique letters after), and a regular file of this user's.
+static bool _driver_save_leftover(const std::string &folder, const char *name) {
+  const size_t len = strlen(name);
+  if (name[0] != '.' || len < 2 + SAVE_MARK_LEN + SAVE_UNIQUE_LEN) return false;
+  const char *unique = name + len - SAVE_UNIQUE_LEN;
+  if (strncmp(unique - SAVE_MARK_LEN, SAVE_MARK, SAVE_MARK_LEN) != 0) return false;
+  for (const char *c = unique; *c; c++)
+    if (!isalnum((unsigned char)*c)) return false;
   struct stat st;
-  return lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == getuid() &&
-         (st.st_mode & 0777) == 0600;
+  return lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == getuid();
 }
 
 void driver_user_sweep() {
@@ -204,7 +259,7 @@ void driver_user_sweep() {
   if (!dir) return;
   std::vector<std::string> leftovers;
   while (struct dirent *entry = readdir(dir))
-    if (_driver_replace_leftover(folder, entry->d_name)) leftovers.push_back(entry->d_name);
+    if (_driver_save_leftover(folder, entry->d_name)) leftovers.push_back(entry->d_name);
   closedir(dir);
   for (const std::string &name : leftovers) {
     const std::string path = folder + "/" + name;

@@ -7,6 +7,8 @@
 
 // "./data" when the application folder name is set, else "../data".
 const char *driver_data_dir();
+// True when the data folder is there (a folder of that name).
+bool driver_data_found();
 // The override folder's file when it opens, else the data folder's path of name.
 const char *driver_data_path(const char *name);
 // The per-user folder (created on each call); "." without an application folder name.
@@ -26,12 +28,23 @@ unsigned char *driver_file_alloc(const char *path, size_t *length);
 size_t driver_file_read(const char *path, void *buffer, size_t max);
 // The whole file, empty when it cannot be read.
 std::string driver_file_string(const char *path);
+// Reads the file into *bytes, at most max bytes of it. 0 when read (an empty file gives no bytes),
+// ENOENT when there is no file of that name, else the errno of why it could not be read (EISDIR for
+// a folder); *bytes is then empty.
+int driver_file_load(const char *path, std::string *bytes, size_t max = SIZE_MAX);
 // The whole data file of that name.
 std::string driver_data_string(const char *name);
 // driver_file_replace of the file of that name in the user folder; a failure is also logged.
 bool driver_user_write(const char *name, const void *bytes, size_t length);
-// Removes the temporary copies of user files that a save cut short left in the user folder, logging
-// each; nothing without a user folder of the game's own.
+// driver_file_load of the file of that name in the user folder.
+int driver_user_load(const char *name, std::string *bytes, size_t max);
+// Renames the user file of that name to the name with DRIVER_ASIDE_SUFFIX, to keep a file the game
+// cannot use out of the way of its saves. 0 when done, else the errno (EEXIST when a file of that
+// name is there already, which is never replaced).
+int driver_user_set_aside(const char *name);
+constexpr const char *DRIVER_ASIDE_SUFFIX = ".damaged";
+// Removes the temporary files that saves cut short left in the user folder (only those: their names
+// carry a mark of the game's own), logging each; nothing without a user folder of the game's own.
 void driver_user_sweep();
 // The whole cloud file of that name, empty when it is missing or empty.
 std::string driver_cloud_read_string(const char *name);

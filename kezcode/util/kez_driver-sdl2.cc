@@ -434,6 +434,10 @@ std::string driver_clipboard_get() {
 
 void driver_clipboard_set(const std::string &text) { SDL_SetClipboardText(text.c_str()); }
 
+void driver_alert(const char *text) {
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, app_info ? app_info->title : "", text, nullptr);
+}
+
 void driver_deinit() {
   _driver_audio_deinit();
   if (sdl_context) SDL_GL_DeleteContext(sdl_context);

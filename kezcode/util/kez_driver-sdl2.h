@@ -193,5 +193,8 @@ void driver_clipboard_set(const std::string &text);
 SDL_Window *driver_window();
 // True while a GL context exists.
 bool driver_gl_context();
+// Shows text in the system's own message box titled with the window title, until the player
+// closes it; it needs no data file (nothing where no box can be shown).
+void driver_alert(const char *text);
 // Shuts down audio, GL, the window, SDL and the log file, and frees the application record.
 void driver_deinit();

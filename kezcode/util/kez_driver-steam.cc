@@ -55,3 +55,7 @@ int driver_cloud_read(const char *name, void *buffer, int length) {
   if (length <= 0) return 0;
   return (int)driver_file_read(_driver_cloud_path(name).c_str(), buffer, (size_t)length);
 }
+
+int driver_cloud_load(const char *name, std::string *bytes, size_t max) { return driver_user_load(name, bytes, max); }
+
+int driver_cloud_set_aside(const char *name) { return driver_user_set_aside(name); }

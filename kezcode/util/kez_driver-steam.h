@@ -28,3 +28,8 @@ bool driver_cloud_exists(const char *name);
 int driver_cloud_size(const char *name);
 // Reads up to length bytes; 0 on failure.
 int driver_cloud_read(const char *name, void *buffer, int length);
+// driver_file_load of the cloud file of that name: 0, ENOENT when there is none, else why it cannot
+// be read.
+int driver_cloud_load(const char *name, std::string *bytes, size_t max);
+// driver_user_set_aside of the cloud file of that name.
+int driver_cloud_set_aside(const char *name);

@@ -38,7 +38,7 @@ static void _game_no_driver_leak_check() {
 
 GameProcess game_start(const std::vector<std::string> &args,
                        const std::vector<std::pair<std::string, std::string>> &env, rlim_t file_limit,
-                       bool errors_apart) {
+                       bool errors_apart, const std::string &workdir) {
   GameProcess p;
   char dir[] = "/tmp/vantor-e2e-XXXXXX";
   p.appdata = mkdtemp(dir) ? dir : "/tmp";
@@ -55,7 +55,7 @@ GameProcess game_start(const std::vector<std::string> &args,
     unsetenv("VANTOR_WEB_HOST");
     for (const auto &entry : env) setenv(entry.first.c_str(), entry.second.c_str(), 1);
     if (!_game_headless(args)) _game_no_driver_leak_check();
-    if (chdir(VB_BINARY_DIR) != 0) _exit(127);
+    if (chdir(workdir.empty() ? VB_BINARY_DIR : workdir.c_str()) != 0) _exit(127);
     int fd = open(p.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, 1);
     dup2(errors_apart ? open(p.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644) : fd, 2);

@@ -24,10 +24,10 @@ struct GameProcess {
 // (no VANTOR_WEB_HOST otherwise, whatever the test's own environment holds); the working folder is the
 // build folder so that ./data is found. A file_limit caps every file the game writes at that many bytes
 // (as `ulimit -f` does), with SIGXFSZ at its default action. With errors_apart, standard error goes
-// to p.errors alone.
+// to p.errors alone. A workdir is the working folder instead.
 GameProcess game_start(const std::vector<std::string> &args,
                        const std::vector<std::pair<std::string, std::string>> &env = {},
-                       rlim_t file_limit = RLIM_INFINITY, bool errors_apart = false);
+                       rlim_t file_limit = RLIM_INFINITY, bool errors_apart = false, const std::string &workdir = "");
 // Waits for the process to end; its exit status, or -1000 when it did not end in time (it is killed).
 int game_wait(GameProcess &p, int timeout_ms);
 // Whether the process has ended, without waiting; then *status holds its exit status. Once it has,

@@ -62,6 +62,49 @@ TEST_F(GameStartMod, a_headless_server_that_cannot_serve_exits_255_with_one_line
   EXPECT_EQ(game_wait(first, WAIT_MS), 0);
 }
 
+// A folder to start the game in whose data folder links to the build's files, except the one named:
+// it holds the text instead, or is left out when that is null.
+static std::string install_with(const std::string &name, const char *text) {
+  char dir[] = "/tmp/vantor-e2e-install-XXXXXX";
+  EXPECT_TRUE(mkdtemp(dir));
+  const std::string data = std::string(dir) + "/data/";
+  std::filesystem::create_directory(data);
+  for (const auto &entry : std::filesystem::directory_iterator(std::string(VB_BINARY_DIR) + "/data"))
+    if (entry.path().filename() != name)
+      std::filesystem::create_symlink(entry.path(), data + entry.path().filename().c_str());
+  if (text) std::ofstream(data + name) << text;
+  return dir;
+}
+
+TEST(GameStart, a_damaged_install_is_told_on_standard_error_headless_and_on_a_page_windowed) {
+  const std::string empty = install_with("", nullptr), no_api = install_with("mod_api.lua", nullptr),
+                    bad_util = install_with("mod_util.lua", "end"),
+                    bad_main = install_with("Quorvex.lua", "function _init( end");
+  std::filesystem::remove_all(empty + "/data");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {empty, "cannot find the data folder " + empty + "/data: start the game from the folder that holds it"},
+      {no_api,
+       "cannot start the mod ./data/mod_server.lua: the library file ./data/mod_api.lua cannot be read: No "
+       "such file or directory"},
+      {bad_util,
+       "cannot start the mod ./data/mod_server.lua: the library file ./data/mod_util.lua does not run: "
+       "[string \"mod_util.lua\"]:1: <eof> expected near 'end'"}};
+  for (const auto &c : cases) {
+    GameProcess p = game_start({"-headless", "-mod", "mod_server.lua"}, {}, RLIM_INFINITY, true, c.first);
+    EXPECT_EQ(game_wait(p, WAIT_MS), 255) << c.second;
+    EXPECT_EQ(file_text(p.errors), "vantor: " + c.second + "\n") << file_text(p.output);
+  }
+  GameProcess p = game_start({}, {}, RLIM_INFINITY, false, bad_main);
+  EXPECT_TRUE(wait_for_text(p.output, "stack:0:menus_error\nstack:1:menus_main", WAIT_MS)) << file_text(p.output);
+  kill(p.pid, SIGTERM);
+  EXPECT_EQ(game_wait(p, WAIT_MS), 0);
+  EXPECT_NE(game_log(p).find("The game cannot start its main script ./data/Quorvex.lua: [string \"Quorvex.lua\"]:1: "
+                             "<name> or '...' expected near 'end'. Its files are damaged"),
+            std::string::npos)
+      << game_log(p);
+  for (const std::string &dir : {empty, no_api, bad_util, bad_main}) std::filesystem::remove_all(dir);
+}
+
 TEST(GameStart, a_headless_server_refuses_a_port_that_is_not_a_whole_number_from_1_to_65535) {
   std::vector<std::pair<std::vector<std::string>, std::string>> cases;
   for (std::string port : {"0", "abc", "1.5", "4294967297", "33464x", "-5", "", "65536", " 80", "1\n2"})
@@ -141,7 +184,7 @@ TEST(GameStart, command_line_account_survives_the_settings_load) {
   EXPECT_STREQ(cloud.data() + 327 * 4, "bob");
 }
 
-TEST(GameStart, start_removes_the_temporary_copies_an_interrupted_save_left) {
+TEST(GameStart, start_removes_the_leftovers_of_its_own_saves_and_nothing_of_the_players) {
   char dir[] = "/tmp/vantor-e2e-leftovers-XXXXXX";
   ASSERT_TRUE(mkdtemp(dir));
   const std::string folder = std::string(dir) + "/Vantor Brevane";
@@ -150,19 +193,22 @@ TEST(GameStart, start_removes_the_temporary_copies_an_interrupted_save_left) {
     std::ofstream(folder + "/" + name) << "bytes";
     chmod((folder + "/" + name).c_str(), mode);
   };
-  put("settings-local.dat", 0600);
-  put("settings-local.dat.Ab12Cd", 0600);
-  put("mods-quorvex.bin.x9Y8z7", 0600);
-  put("settings-cloud.dat.backup", 0644);  // the player's own copy, not one the game made
-  put("notes.Qw34Er", 0600);               // no user file of the game is named without an extension
+  put(".settings-local.dat.vantor-save-Ab12Cd", 0600);
+  put(".mods-quorvex.bin.vantor-save-x9Y8z7", 0600);
+  // The player's own copies: cp keeps a private file's 0600, and under umask 077 every file has it.
+  std::set<std::string> own = {"settings-local.dat",    "settings-local.dat.backup",
+                               "network-id.txt.before", "settings-cloud.dat.draft1",
+                               "notes.Qw34Er",          ".settings-local.dat.vantor-save-"};
+  for (const std::string &name : own) put(name, 0600);
   GameProcess p = game_start({"-headless"}, {{"APPDATA", dir}});
   EXPECT_EQ(game_wait(p, WAIT_MS), 255);
   std::set<std::string> left;
   for (const auto &entry : std::filesystem::directory_iterator(folder)) left.insert(entry.path().filename());
-  EXPECT_EQ(left,
-            (std::set<std::string>{"kezcode.log", "settings-local.dat", "settings-cloud.dat.backup", "notes.Qw34Er"}));
-  EXPECT_NE(file_text(folder + "/kezcode.log").find("settings-local.dat.Ab12Cd, left by an interrupted save"),
-            std::string::npos);
+  own.insert("kezcode.log");
+  EXPECT_EQ(left, own);
+  EXPECT_NE(
+      file_text(folder + "/kezcode.log").find(".settings-local.dat.vantor-save-Ab12Cd, left by an interrupted save"),
+      std::string::npos);
   std::filesystem::remove_all(dir);
 }
 

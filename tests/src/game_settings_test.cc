@@ -112,12 +112,13 @@ TEST_F(Settings, missing_local_file_gives_half_volumes) {
   EXPECT_EQ(s().music_volume, 50);
 }
 
-TEST_F(Settings, short_and_random_files_load_as_far_as_they_go) {
+TEST_F(Settings, short_and_random_files_are_set_aside_and_never_taken) {
   int32_t words[3] = {4, 20, 30};
   write("settings-local.dat", words, sizeof words);
   game_settings_load(&s());
-  EXPECT_EQ(s().music_volume, 20);
+  EXPECT_EQ(s().music_volume, 50) << "a cut file is no record: its words are not taken";
   EXPECT_EQ(s().vsize, 480);
+  EXPECT_EQ(read("settings-local.dat.damaged").size(), sizeof words);
 
   std::mt19937 rng(7);
   std::string noise(5000, 0);

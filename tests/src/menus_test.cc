@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -297,6 +298,32 @@ TEST_F(Menus, mods_field_is_empty_without_a_mod_file_or_home_path) {
   std::string long_path(600, 'a');
   EXPECT_FALSE(menus_mod_start_path(game, long_path)) << "a path that does not fit starts nothing";
   EXPECT_EQ(game->mods, nullptr);
+}
+
+TEST_F(Menus, a_mod_that_cannot_start_is_told_over_the_page_the_player_asked_from) {
+  char dir[] = "/tmp/vantor-menus-mods-XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string broken = std::string(dir) + "/mod_classic.lua";
+  std::ofstream(broken) << "function _init( end";
+  go("menus_mods");
+  for (const std::string &path : {std::string(dir) + "/none.lua", broken}) {
+    page()->root.find("fname")->set_value(var(path));
+    click(button("open"));
+    EXPECT_EQ(stack(), "menus_error,menus_mods");
+    EXPECT_EQ(game->mods, nullptr) << "nothing of the mod runs beneath the page";
+    EXPECT_EQ(labels(), "Cannot start the mod " + path + ": " +
+                            (path == broken ? "[string \"mod_classic.lua\"]:1: <name> or '...' expected near 'end'"
+                                            : "file missing") +
+                            "|Continue");
+    click(button("continue"));
+    EXPECT_EQ(stack(), "menus_mods");
+  }
+  go("menus_main");
+  // The broken file is the lite page's mod.
+  snprintf(app_info->data_override, sizeof app_info->data_override, "%s", dir);
+  state_push(&game->names, "menus_lite");
+  EXPECT_EQ(stack(), "menus_error,menus_main") << "Continue must not lead to the page that starts the mod again";
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(Menus, login_fields_are_trimmed_cut_and_log_the_player_out) {

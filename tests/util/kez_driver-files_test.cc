@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 
 // What the tests reach inside kez_driver-files.cc: defined there, declared only here.
 bool driver_file_replace(const char *path, const void *bytes, size_t length);
+std::string _driver_save_temp(const char *path);
 int driver_gl_version_parse(const char *text);
 
 namespace {
@@ -138,6 +140,13 @@ TEST_F(Files, a_write_that_fails_part_way_keeps_the_old_file) {
   EXPECT_FALSE(driver_file_replace((base + "/missing/user.dat").c_str(), "x", 1));
   setenv("APPDATA", "/proc/none", 1);
   EXPECT_FALSE(driver_user_write("user.dat", "x", 1)) << "a user folder that cannot be made";
+}
+
+TEST_F(Files, the_start_up_sweep_removes_the_temporary_file_a_save_makes) {
+  std::string temp = _driver_save_temp((std::string(driver_user_dir()) + "/settings-local.dat").c_str());
+  close(mkstemp(&temp[0]));
+  driver_user_sweep();
+  EXPECT_FALSE(std::filesystem::exists(temp)) << temp;
 }
 
 TEST(GlVersion, parses_up_to_three_numbers) {
