@@ -32,23 +32,23 @@ static bool _builds_platform_id_set(const std::string &args, const char *key) {
   return true;
 }
 
-static void _builds_scores(Game *game, const std::string &args) {
+static void _builds_scores(Game *g, const std::string &args) {
   if (_builds_platform_id_set(args, "lid")) driver_social_leaderboard_submit();
-  game_web_request(game, "scores", args);  // the mod's text goes to the web service as it came
+  game_web_request(g, "scores", args);  // the mod's text goes to the web service as it came
 }
 
 static void _builds_achievement(const std::string &args) {
   if (_builds_platform_id_set(args, "aid")) driver_social_achievement(builds_platform_id);
 }
 
-static void _builds_leaderboard(Game *game, const std::string &args) {
+static void _builds_leaderboard(Game *g, const std::string &args) {
   _builds_platform_id_set(args, "lid");
-  game_web_request(game, "leaderboard", args);
+  game_web_request(g, "leaderboard", args);
 }
 
 // Takes the quit icon off the mod screen for good: the param keeps gui_build from adding it again.
-static void _builds_remove_quit(Game *game) {
-  ModsAPI *api = game->mods;
+static void _builds_remove_quit(Game *g) {
+  ModsAPI *api = g->mods;
   if (!api) return;
   Widget *quit = api->screen.find("quit");
   if (quit == &api->screen) quit = nullptr;  // only a widget inside the screen can go
@@ -57,18 +57,18 @@ static void _builds_remove_quit(Game *game) {
   api->param_store("remove_quit", var(true));
 }
 
-std::string builds_mods_api_ext_call(Game *game, const std::string &name, const std::string &args) {
+std::string builds_mods_api_ext_call(Game *g, const std::string &name, const std::string &args) {
   if (name == "brevane:scores") {
-    _builds_scores(game, args);
+    _builds_scores(g, args);
   } else if (name == "brevane:achievement") {
     _builds_achievement(args);
   } else if (name == "brevane:achievements_show") {
     // The platform layer of this build offers no overlay, running client or not.
     return "unavailable";
   } else if (name == "brevane:leaderboard") {
-    _builds_leaderboard(game, args);
+    _builds_leaderboard(g, args);
   } else if (name == "brevane:remove_quit") {
-    _builds_remove_quit(game);
+    _builds_remove_quit(g);
   }
   return "";
 }

@@ -27,14 +27,14 @@ void Chat::line_add(int32_t color, const std::string &text) {
   lines.push_back({now, color & 0xFFFFFF, text.substr(0, CHAT_TEXT_MAX)});
 }
 
-void chat_start(Game *game) {
-  if (!game->chat) game->chat = new Chat(game->headless != 0);
-  game->chat->reset(game->headless != 0);
+void chat_start(Game *g) {
+  if (!g->chat) g->chat = new Chat(g->headless != 0);
+  g->chat->reset(g->headless != 0);
 }
 
-void chat_destroy(Game *game) {
-  delete game->chat;
-  game->chat = nullptr;
+void chat_destroy(Game *g) {
+  delete g->chat;
+  g->chat = nullptr;
 }
 
 static TextInput *_chat_page_input(Widget *root) {
@@ -51,16 +51,16 @@ static void _chat_line_copy(TextInput &to, const TextInput &from) {
   to.id = from.id;
 }
 
-void chat_input_save(Game *game, Widget *root) {
+void chat_input_save(Game *g, Widget *root) {
   TextInput *page = _chat_page_input(root);
-  if (!game->chat || !game->chat->input || !page) return;
-  _chat_line_copy(*game->chat->input, *page);
+  if (!g->chat || !g->chat->input || !page) return;
+  _chat_line_copy(*g->chat->input, *page);
 }
 
-void chat_input_restore(Game *game, TextInput *target) {
+void chat_input_restore(Game *g, TextInput *target) {
   LOG_PRINTF("chat_input_restore\n");
-  if (!game->chat || !game->chat->input || !target) return;
-  _chat_line_copy(*target, *game->chat->input);
+  if (!g->chat || !g->chat->input || !target) return;
+  _chat_line_copy(*target, *g->chat->input);
 }
 
 bool chat_complete(const Chat *chat, TextInput *input) {
@@ -78,8 +78,8 @@ bool chat_complete(const Chat *chat, TextInput *input) {
   return false;
 }
 
-void chat_send(Game *game, TextInput *input) {
-  if (game->client) game->client->send_message("", input->text);
+void chat_send(Game *g, TextInput *input) {
+  if (g->client) g->client->send_message("", input->text);
   input->set_text("");
 }
 

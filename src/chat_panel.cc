@@ -36,7 +36,7 @@ static std::string _chat_type(const var &action) {
 }
 
 // The chat tab and the chat icon sit on the left unless the player is left-handed.
-static bool _chat_tab_left(const Game *game) { return !game || game->settings.ui_lefty <= 0; }
+static bool _chat_tab_left(const Game *g) { return !g || g->settings.ui_lefty <= 0; }
 
 // One line of the log's font; a font that failed to load still scrolls by its nominal size.
 static float _chat_line_h(int font) {
@@ -361,7 +361,7 @@ void ChatTable::paint_inner() {
 static void _chat_pad(StyleRecord &r, int pad) { r.padding_top = r.padding_bottom = pad; }
 
 // The chat bar: "> " and the input line, both filling the 44-unit row.
-static ChatTable *_chat_bar(Game *game, int ui_w) {
+static ChatTable *_chat_bar(Game *g, int ui_w) {
   ChatTable *bar = new ChatTable();
   bar->disabled = 1;
   Label *prompt = new Label(font_load("font-console", CHAT_FONT_SIZE), "> ");
@@ -371,7 +371,7 @@ static ChatTable *_chat_bar(Game *game, int ui_w) {
   const int pad = (CHAT_BAND - widget_trunc(prompt->content_h)) / 2;
   _chat_pad(prompt->style.records[STYLE_BASE], pad);
   TextInput *input = new TextInput(font_load("font", CHAT_FONT_SIZE), "");
-  chat_input_restore(game, input);
+  chat_input_restore(g, input);
   input->id = "input";
   input->disabled = 1;
   input->action.change = widget_action("input");
@@ -383,20 +383,20 @@ static ChatTable *_chat_bar(Game *game, int ui_w) {
   return bar;
 }
 
-void chat_panel_build(Game *game, Container *root, int mode, int tab) {
-  if (!game->client) return;
+void chat_panel_build(Game *g, Container *root, int mode, int tab) {
+  if (!g->client) return;
   const int ui_w = game_ui_width(), ui_h = game_ui_height();
-  const bool left = _chat_tab_left(game);
-  ChatLog *log = new ChatLog(game, mode, tab);
+  const bool left = _chat_tab_left(g);
+  ChatLog *log = new ChatLog(g, mode, tab);
   log->style.records[STYLE_BASE].width = (float)(ui_w - CHAT_BAND);
   root->add_at(log, left ? 0 : CHAT_BAND, ui_h - CHAT_BAND - log->height());
   root->add_at(new ChatIcon(), left ? 0 : ui_w - CHAT_BAND, ui_h - CHAT_BAND);
-  root->add_at(_chat_bar(game, ui_w), CHAT_BAND, ui_h - CHAT_BAND);
+  root->add_at(_chat_bar(g, ui_w), CHAT_BAND, ui_h - CHAT_BAND);
 }
 
 // The number catch: while it is enabled, digit keys go to the page (the match's percent keys) rather
 // than into the chat. Pointer input and Enter enable it, typing anything but a digit disables it.
-static Widget *_chat_num_catch(Game *game, Container *root, const Event &e) {
+static Widget *_chat_num_catch(Game *g, Container *root, const Event &e) {
   Widget *c = root->find("num_catch");
   if (!c) {
     c = new Widget();
@@ -405,7 +405,7 @@ static Widget *_chat_num_catch(Game *game, Container *root, const Event &e) {
     root->add_at(c, 0, 0);
   }
   const bool key_down = e.type == EVT_KEYDOWN;
-  if (!state_on_stack(&game->names, "states_play")) {
+  if (!state_on_stack(&g->names, "states_play")) {
     c->disabled = 1;
   } else if (e.type == EVT_DOWN || e.type == EVT_UP || e.type == EVT_WHEEL || (key_down && e.key == KEY_ENTER)) {
     c->disabled = 0;
@@ -423,9 +423,9 @@ static bool _chat_key_for_page(const Event &e, const ChatLog &log, const Widget 
 }
 
 // A key for the chat input: Tab completes a keyword, everything else is the input's own.
-static var _chat_input_key(Game *game, TextInput *input, const Event &e) {
+static var _chat_input_key(Game *g, TextInput *input, const Event &e) {
   if (e.type != EVT_KEYDOWN || e.key != KEY_TAB) return input->event(e);
-  if (game->chat) chat_complete(game->chat, input);
+  if (g->chat) chat_complete(g->chat, input);
   return var();
 }
 
@@ -462,11 +462,11 @@ static Event _chat_key_event(int key, int ch) {
 }
 
 // Carries out the chat's own actions; true when the action was one of them.
-static bool _chat_act(Game *game, Container *root, ChatLog *log, var &action) {
+static bool _chat_act(Game *g, Container *root, ChatLog *log, var &action) {
   const std::string type = _chat_type(action);
   TextInput *input = _chat_input(root);
   if (type == "tab" || type == "/") {
-    if (input) _chat_input_key(game, input, type == "tab" ? _chat_key_event(KEY_TAB, '\t') : _chat_key_event(0, '/'));
+    if (input) _chat_input_key(g, input, type == "tab" ? _chat_key_event(KEY_TAB, '\t') : _chat_key_event(0, '/'));
   } else if (type == "keyboard") {
     _chat_keyboard_toggle();
     _chat_to_newest(root, log);
@@ -476,7 +476,7 @@ static bool _chat_act(Game *game, Container *root, ChatLog *log, var &action) {
     action = widget_action("chat");
     return false;  // the state opens the panel
   } else if (type == "input") {
-    if (input) chat_send(game, input);
+    if (input) chat_send(g, input);
     _chat_to_newest(root, log);
   } else if (type != "chat_scroll") {
     return false;
@@ -484,15 +484,15 @@ static bool _chat_act(Game *game, Container *root, ChatLog *log, var &action) {
   return true;
 }
 
-bool chat_panel_event(Game *game, Container *root, const Event &e, var &action) {
+bool chat_panel_event(Game *g, Container *root, const Event &e, var &action) {
   ChatLog *log = _chat_log(root);
   if (!log) return false;
-  const Widget *num_catch = _chat_num_catch(game, root, e);
-  if (e.type != EVT_KEYDOWN && e.type != EVT_KEYUP) return _chat_act(game, root, log, action);
+  const Widget *num_catch = _chat_num_catch(g, root, e);
+  if (e.type != EVT_KEYDOWN && e.type != EVT_KEYUP) return _chat_act(g, root, log, action);
   TextInput *input = _chat_input(root);
   if (_chat_key_for_page(e, *log, *num_catch) || !input) return false;
-  action = _chat_input_key(game, input, e);
-  _chat_act(game, root, log, action);
+  action = _chat_input_key(g, input, e);
+  _chat_act(g, root, log, action);
   return true;
 }
 
@@ -505,17 +505,17 @@ bool chat_panel_close(Container *root) {
 }
 
 // The room above the log for the running mod's lobby page, less its 44-unit bands.
-static void _chat_htmlbox(Game *game, int room) {
-  if (!game->mods) return;
-  Widget *box = game->mods->screen.find("htmlbox");
+static void _chat_htmlbox(Game *g, int room) {
+  if (!g->mods) return;
+  Widget *box = g->mods->screen.find("htmlbox");
   if (box) box->style.records[STYLE_BASE].height = (float)std::max(0, room - 2 * CHAT_BAND);
 }
 
-void chat_panel_loop(Game *game, Container *root) {
+void chat_panel_loop(Game *g, Container *root) {
   ChatLog *log = _chat_log(root);
   if (!log) return;
   const int ui_w = game_ui_width(), ui_h = game_ui_height();
-  const bool left = _chat_tab_left(game);
+  const bool left = _chat_tab_left(g);
   log->style.records[STYLE_BASE].width = (float)(ui_w - CHAT_BAND);
   log->style.update();
   log->layout();
@@ -536,5 +536,5 @@ void chat_panel_loop(Game *game, Container *root) {
       bar->pos_y = (float)(ui_h - CHAT_BAND + widget_trunc((CHAT_BAND - bar->outer_h) / 2));
     }
   }
-  _chat_htmlbox(game, ui_h - log->height());
+  _chat_htmlbox(g, ui_h - log->height());
 }

@@ -154,9 +154,9 @@ static void _game_tell_refusal(const std::string &reason) {
   fprintf(stderr, "vantor: %s\n", reason.c_str());
 }
 
-[[noreturn]] static void _game_refuse(Game *game, const std::string &reason) {
+[[noreturn]] static void _game_refuse(Game *g, const std::string &reason) {
   _game_tell_refusal(reason);
-  game->deinit();
+  g->deinit();
   exit(-1);
 }
 
@@ -177,20 +177,20 @@ static std::string _game_data_folder() {
 // Without its data folder the game has neither a font to tell the player with nor a mod to run: a
 // windowed game says why in the system's own message box, and either ends as a server that cannot
 // serve does. Nothing is loaded yet, so nothing is saved over the player's files on the way out.
-static void _game_data_check(Game *game) {
+static void _game_data_check(Game *g) {
   if (driver_data_found()) return;
   const std::string reason =
       "cannot find the data folder " + _game_data_folder() + ": start the game from the folder that holds it";
-  if (!game->headless) driver_alert(("Vantor Brevane " + reason + ".").c_str());
+  if (!g->headless) driver_alert(("Vantor Brevane " + reason + ".").c_str());
   game_exit_refused(reason);
 }
 
 // A headless server's own options: a mod to run, and a port it can listen on when one is given.
-static void _game_headless_check(Game *game) {
-  if (!game->mod_arg[0]) _game_refuse(game, "-mod $FNAME must be provided when running in -headless mode");
-  if (game->port_arg && !game->port)
-    _game_refuse(game,
-                 "-port \"" + log_escape(game->port_arg, 64) + "\" is not a port: a whole number from 1 to 65535");
+static void _game_headless_check(Game *g) {
+  if (!g->mod_arg[0]) _game_refuse(g, "-mod $FNAME must be provided when running in -headless mode");
+  if (g->port_arg && !g->port)
+    _game_refuse(g,
+                 "-port \"" + log_escape(g->port_arg, 64) + "\" is not a port: a whole number from 1 to 65535");
 }
 
 // The command-line name and password are copied before the settings load overwrites the record.
@@ -264,14 +264,14 @@ void Game::init() {
 }
 
 // Once per process, the friend list goes to the web service as soon as the platform has one.
-static void _game_login_event(Game *game) {
+static void _game_login_event(Game *g) {
   static bool friends_sent;
   if (driver_steam_running()) driver_social_loop();
   if (friends_sent) return;
   if (social_friends().empty()) return;
   friends_sent = true;
   fprintf(stderr, "_game_login_event:friends\n");
-  game->web_friends();
+  g->web_friends();
 }
 
 // Open to the tests, which declare it themselves: seconds since *last (0 the first time, at most
@@ -423,11 +423,11 @@ void game_event(Event e) {
   if (game_instance) game_instance->event(e);
 }
 
-void game_quit_failed(Game *game, const std::string &reason) {
+void game_quit_failed(Game *g, const std::string &reason) {
   const std::string text = log_escape(reason, 256);
   fprintf(stderr, "%s\n", text.c_str());
   LOG_PRINTF("ending: %s", text.c_str());
-  game->quit = 1;
+  g->quit = 1;
   game_status = 1;
 }
 

@@ -101,15 +101,15 @@ std::string game_net_id() {
 
 std::string game_user_uid(const Game *) { return game_net_id(); }
 
-std::string game_user_name(const Game *game) {
-  if (game->shown_name[0]) return game->shown_name;
-  const GameSettings &s = game->settings;
+std::string game_user_name(const Game *g) {
+  if (g->shown_name[0]) return g->shown_name;
+  const GameSettings &s = g->settings;
   std::string name = s.logged_in ? game_settings_text(s.server_name, sizeof s.server_name) : "";
   if (name.empty()) name = game_settings_text(s.display_name, sizeof s.display_name);
   return name.empty() ? "Anonymous" : name;
 }
 
-void game_user_name_set(Game *game, const std::string &name) {
-  if (name.empty() || name == game_user_name(game)) return;
-  game_settings_copy_text(game->shown_name, sizeof game->shown_name, name.c_str());
+void game_user_name_set(Game *g, const std::string &name) {
+  if (name.empty() || name == game_user_name(g)) return;
+  game_settings_copy_text(g->shown_name, sizeof g->shown_name, name.c_str());
 }

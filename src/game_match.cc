@@ -12,14 +12,14 @@
 #include "vantor_view.h"
 
 // A mod parameter as a number; 0 without a running mod or when it is not a number.
-static double _match_param(Game *game, const char *key) {
-  return game->mods ? game->mods->param_get(key).number() : 0.0;
+static double _match_param(Game *g, const char *key) {
+  return g->mods ? g->mods->param_get(key).number() : 0.0;
 }
 
 // "ticks" as a pass count: non-numbers, NaN and anything below 1 give one pass, and a mod cannot ask
 // for more passes than a frame can possibly use.
-static int _match_ticks(Game *game) {
-  double ticks = _match_param(game, "ticks");
+static int _match_ticks(Game *g) {
+  double ticks = _match_param(g, "ticks");
   if (!(ticks >= 1)) return 1;
   return ticks > 1000 ? 1000 : (int)ticks;
 }
@@ -27,25 +27,25 @@ static int _match_ticks(Game *game) {
 // The pass's time step: the frame time dt scaled by "speed". A step that is no finite number of
 // seconds of 0 or more (a NaN, infinite or negative speed, or one whose step no float holds) is 0:
 // the match holds still, and the mod's _loop is told so with 0, never with a number Lua cannot use.
-static float _match_step(Game *game, float dt) {
-  const double d = _match_param(game, "speed") * (double)dt;
+static float _match_step(Game *g, float dt) {
+  const double d = _match_param(g, "speed") * (double)dt;
   return d > 0 && d <= FLT_MAX ? (float)d : 0.0f;
 }
 
-void game_match_tick(Game *game, float dt) {
+void game_match_tick(Game *g, float dt) {
   for (int pass = 0;;) {
-    const float d = _match_step(game, dt);
-    if (game->mods_base) game->mods_base->loop(d);
-    vantor_step(&game->data.vantor, d, true);
-    if (game->mods_base) mods_update(game);
-    if (strcmp(game->names.current, "states_play") != 0) return;
-    if (++pass >= _match_ticks(game)) return;
+    const float d = _match_step(g, dt);
+    if (g->mods_base) g->mods_base->loop(d);
+    vantor_step(&g->data.vantor, d, true);
+    if (g->mods_base) mods_update(g);
+    if (strcmp(g->names.current, "states_play") != 0) return;
+    if (++pass >= _match_ticks(g)) return;
   }
 }
 
-int vantor_player_mark(Game *game, int which) {
-  World *world = &game->data.vantor;
-  const char *device = game->settings.device_id;
+int vantor_player_mark(Game *g, int which) {
+  World *world = &g->data.vantor;
+  const char *device = g->settings.device_id;
   int player = 0;
   if (device[0]) {
     for (int n = 1; n < VANTOR_ITEMS; n++) {
@@ -54,7 +54,7 @@ int vantor_player_mark(Game *game, int which) {
     }
   }
   if (!player) {
-    double wanted = _match_param(game, which == 2 ? "player2" : "player");
+    double wanted = _match_param(g, which == 2 ? "player2" : "player");
     player = wanted >= 1 && wanted < VANTOR_ITEMS ? (int)wanted : 0;
   }
   for (int n = 1; n < VANTOR_ITEMS; n++) {
@@ -64,15 +64,15 @@ int vantor_player_mark(Game *game, int which) {
   return player;
 }
 
-int view_event_hud(Game *game, View *view, Event e) {
-  return view_event(&game->data.vantor, view, vantor_player_mark(game, 0), e, 1);
+int view_event_hud(Game *g, View *view, Event e) {
+  return view_event(&g->data.vantor, view, vantor_player_mark(g, 0), e, 1);
 }
 
-bool states_quit_event(Game *game, var e) {
-  if (!game->mods) return false;
-  game->mods->param_set("quit", var(true));
-  if (game->mods_base) mods_event(game, e);
-  if (!game->mods || !game->mods->param_get("quit").truth()) return true;
-  game->mods->param_set("state", var("quit"));
+bool states_quit_event(Game *g, var e) {
+  if (!g->mods) return false;
+  g->mods->param_set("quit", var(true));
+  if (g->mods_base) mods_event(g, e);
+  if (!g->mods || !g->mods->param_get("quit").truth()) return true;
+  g->mods->param_set("state", var("quit"));
   return false;
 }

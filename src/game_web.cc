@@ -112,16 +112,16 @@ static std::string _web_settings_text(const GameSettings &s) {
   return text;
 }
 
-std::string game_web_url(Game *game, const char *action) {
-  game_identity_update(game);
-  const GameSettings &s = game->settings;
+std::string game_web_url(Game *g, const char *action) {
+  game_identity_update(g);
+  const GameSettings &s = g->settings;
   return "/brevane/api.php?&_udata=" + _web_encode(_web_settings_text(s)) + "&_vinfo=" + _web_encode(VERSION_INFO) +
          "&_version=" + _web_encode("1") + "&_lid=" + _web_encode(s.login_id) +
          "&_name=" + _web_encode(s.display_name) + "&_token=" + _web_encode(s.token) +
          "&_udid=" + _web_encode(s.device_id) + "&_action=" + _web_encode(action);
 }
 
-static void _web_queue(Game *game, const char *action, const std::string &post) {
+static void _web_queue(Game *g, const char *action, const std::string &post) {
   if (!game_web_configured()) {
     WEB_LOG("game_web_request", "no web service: '%s' not sent\n", action);
     return;
@@ -130,23 +130,23 @@ static void _web_queue(Game *game, const char *action, const std::string &post) 
   request->host = web_host;
   request->port = web_port;
   request->action = action;
-  request->path = game_web_url(game, action);
+  request->path = game_web_url(g, action);
   request->post = post;
   request->start();
   web_queue.emplace_back(request);
 }
 
-void game_web_login(Game *game) {
+void game_web_login(Game *g) {
   if (!game_web_configured()) {
-    game_web_error(game, GAME_WEB_NO_SERVICE);
+    game_web_error(g, GAME_WEB_NO_SERVICE);
     return;
   }
-  game_identity_update(game);
-  _web_queue(game, "login", std::string());
+  game_identity_update(g);
+  _web_queue(g, "login", std::string());
 }
 
-void game_web_request(Game *game, const char *action, const std::string &data) {
-  _web_queue(game, action, "&data=" + _web_encode(data));
+void game_web_request(Game *g, const char *action, const std::string &data) {
+  _web_queue(g, action, "&data=" + _web_encode(data));
 }
 
 void Game::web_friends() {
@@ -158,9 +158,9 @@ void Game::web_friends() {
   game_web_request(this, "friends", list);
 }
 
-void game_web_error(Game *game, const char *message) {
-  if (game->headless) return;
-  menus_error_show(game, message);
+void game_web_error(Game *g, const char *message) {
+  if (g->headless) return;
+  menus_error_show(g, message);
 }
 
 static void _web_copy(char *field, size_t size, const std::string &text) {
@@ -168,70 +168,70 @@ static void _web_copy(char *field, size_t size, const std::string &text) {
   memcpy(field, text.data(), text.size() < size - 1 ? text.size() : size - 1);
 }
 
-void game_web_handle_login(WebRequest *request, Game *game) {
-  GameSettings &s = game->settings;
+void game_web_handle_login(WebRequest *request, Game *g) {
+  GameSettings &s = g->settings;
   _web_copy(s.server_uid, sizeof s.server_uid, request->header("X-UID"));
   _web_copy(s.server_name, sizeof s.server_name, request->header("X-Name"));
-  _web_copy(game->server_name, sizeof game->server_name, request->header("X-Server"));
+  _web_copy(g->server_name, sizeof g->server_name, request->header("X-Server"));
   s.logged_in = 1;
   std::string body = request->body();
   WEB_LOG("game_web_handle_login", "login: %s %s\n", s.server_uid, s.server_name);
-  WEB_LOG("game_web_handle_login", "login-server: %s\n", game->server_name);
+  WEB_LOG("game_web_handle_login", "login-server: %s\n", g->server_name);
   WEB_LOG("game_web_handle_login", "html: %s\n", body.c_str());
   std::string page = str_strip(body);
-  if (page.size() > 1) game_web_error(game, page.c_str());
+  if (page.size() > 1) game_web_error(g, page.c_str());
 }
 
-void game_web_handle(WebRequest *request, Game *game) {
+void game_web_handle(WebRequest *request, Game *g) {
   std::string type = request->header("X-Type");
-  if (type == "login") game_web_handle_login(request, game);
-  if (!game->mods_base) return;
+  if (type == "login") game_web_handle_login(request, g);
+  if (!g->mods_base) return;
   var e;
   var_dict2(e, var("type"), var(("api:" + type).c_str()), var("value"), var(request->body()));
-  mods_event(game, e);
+  mods_event(g, e);
 }
 
 // A request that came to nothing. A sign-in is told to the player, who is waiting for it; the running
 // mod hears of any, as {"type": "api:failed", "action": the request's action, "value": why}, so that it
 // can tell a failed request from one still waiting for its answer.
-static void _web_failed(WebRequest *request, Game *game, const std::string &why) {
+static void _web_failed(WebRequest *request, Game *g, const std::string &why) {
   char text[256];
   snprintf(text, sizeof text, "the web service at %s:%d %s", request->host.c_str(), request->port, why.c_str());
-  if (request->action == "login") game_web_error(game, (std::string("Signing in failed: ") + text + ".").c_str());
-  if (!game->mods_base) return;
+  if (request->action == "login") game_web_error(g, (std::string("Signing in failed: ") + text + ".").c_str());
+  if (!g->mods_base) return;
   var e;
   var_dict0(e);
   e["type"] = var("api:failed");
   e["action"] = var(request->action);
   e["value"] = var(text);
-  mods_event(game, e);
+  mods_event(g, e);
 }
 
 // A finished request: judged by its headers, then handled once.
-static void _web_finish(WebRequest *request, Game *game) {
+static void _web_finish(WebRequest *request, Game *g) {
   if (request->connection->error) {
     WEB_LOG("game_web_loop", "web_loop %p: failure\n", (void *)request);
-    _web_failed(request, game, std::string("could not be reached (") + request->connection->failure + ")");
+    _web_failed(request, g, std::string("could not be reached (") + request->connection->failure + ")");
   } else if (request->header("X-Response") != "OK") {
     WEB_LOG("game_web_loop", "web_loop %p: invalid response\n", (void *)request);
-    _web_failed(request, game, "gave an answer the game does not understand");
+    _web_failed(request, g, "gave an answer the game does not understand");
   } else if (!request->header("X-Error").empty()) {
     std::string error = request->header("X-Error");
     WEB_LOG("game_web_loop", "web_loop %p: error '%s'\n", (void *)request, error.c_str());
-    game_web_error(game, error.c_str());
+    game_web_error(g, error.c_str());
   } else {
-    game_web_handle(request, game);
+    game_web_handle(request, g);
   }
 }
 
-void game_web_loop(Game *game) {
+void game_web_loop(Game *g) {
   for (size_t i = 0; i < web_queue.size();) {
     WebRequest *request = web_queue[i].get();
     if (!request->connection || !kez_http_step(request->connection)) {
       i++;
       continue;
     }
-    _web_finish(request, game);
+    _web_finish(request, g);
     web_queue.erase(web_queue.begin() + (long)i);
   }
 }

@@ -46,9 +46,9 @@ var menus_page_action(Container &root, const Event &e) {
   return bar ? bar->action.click : a;
 }
 
-bool menus_page_click(Game *game, Container &root, const Event &e, std::string &value) {
+bool menus_page_click(Game *g, Container &root, const Event &e, std::string &value) {
   var a = menus_page_action(root, e);
-  if (menus_tabs_handle(game, a)) return false;
+  if (menus_tabs_handle(g, a)) return false;
   if (a.type() != VAR_DICT || a["type"].str() != "onclick") return false;
   value = a["value"].str();
   return true;
@@ -89,16 +89,16 @@ static void _menus_base_size(Widget *w, float width, float height) {
   w->style.records[STYLE_BASE].height = height;
 }
 
-void menus_frame(Game *game, Container &root, bool popup_bar) {
-  MenusBG *bg = new MenusBG(game);
+void menus_frame(Game *g, Container &root, bool popup_bar) {
+  MenusBG *bg = new MenusBG(g);
   _menus_base_size(bg, (float)game_ui_width(), (float)game_ui_height());
   root.add_at(bg, 0, 0);
-  if (popup_bar) menus_bottom_bar(game, root);
+  if (popup_bar) menus_bottom_bar(g, root);
 }
 
-void menus_bottom_bar(Game *game, Container &root, const char *label) {
+void menus_bottom_bar(Game *g, Container &root, const char *label) {
   const int w = game_ui_width(), h = game_ui_height();
-  if (!label) label = menus_is_overlay(game) ? "Back" : "Main Menu";
+  if (!label) label = menus_is_overlay(g) ? "Back" : "Main Menu";
   std::string markup = std::string("<table width='100%'><tr><td><input type='button' value='") + label +
                        "' onclick='popup:done' name='popup:done'  width=$WIDTH  height=$HEIGHT class='tiny1' />" +
                        "</tr></table>";
@@ -180,11 +180,11 @@ Box *menus_markup_box(const std::string &markup, int width, int height) {
   return box;
 }
 
-bool menus_is_overlay(Game *game) {
+bool menus_is_overlay(Game *g) {
   static const char *const OVER[] = {"states_dialog", "states_scene", "states_lobby",  "states_pause",
                                      "states_pause2", "states_menu",  "states_overlay"};
   for (const char *name : OVER) {
-    if (state_on_stack(&game->names, name)) return true;
+    if (state_on_stack(&g->names, name)) return true;
   }
   return false;
 }
@@ -214,16 +214,16 @@ static const MenusTab MENUS_TABS[] = {
 };
 
 // The campaign needs an account: without one the player is sent to sign in first.
-static void _menus_brevane(Game *game) {
-  if (!game->settings.logged_in) {
-    state_change("menus_login", &game->names, 2);
+static void _menus_brevane(Game *g) {
+  if (!g->settings.logged_in) {
+    state_change("menus_login", &g->names, 2);
     return;
   }
   GameAudio::play_music("mus-none");
-  menus_mod_start_data(game, "VantorBrevane/VantorBrevane.lua");
+  menus_mod_start_data(g, "VantorBrevane/VantorBrevane.lua");
 }
 
-bool menus_tabs_handle(Game *game, var a) {
+bool menus_tabs_handle(Game *g, var a) {
   if (a.type() != VAR_DICT || a["type"].str() != "onclick") return false;
   const std::string value = a["value"].str();
   const char *target = nullptr;
@@ -231,73 +231,73 @@ bool menus_tabs_handle(Game *game, var a) {
     if (value != tab.value) continue;
     if (tab.target) target = tab.target;
     if (value == "tab:brevane") {
-      _menus_brevane(game);
+      _menus_brevane(g);
       return true;
     }
-    if (value == "tab:quit") game->event(Event(EVT_QUIT));
+    if (value == "tab:quit") g->event(Event(EVT_QUIT));
     if (value == "popup:done") {
-      mods_back(game);
+      mods_back(g);
       return true;
     }
   }
   if (!target) return false;
-  LOG_PRINTF("%s / %s\n", target, game->names.current);
-  if (strcmp(target, game->names.current) != 0) state_change(target, &game->names, 2);
+  LOG_PRINTF("%s / %s\n", target, g->names.current);
+  if (strcmp(target, g->names.current) != 0) state_change(target, &g->names, 2);
   return true;
 }
 
 // Why path cannot be a mod file; "" when it fits the field.
-static std::string _menus_mod_fault(Game *game, const std::string &path) {
-  if (path.size() < sizeof game->mod_file) return "";
+static std::string _menus_mod_fault(Game *g, const std::string &path) {
+  if (path.size() < sizeof g->mod_file) return "";
   return "its name is " + std::to_string(path.size()) + " bytes long, more than the " +
-         std::to_string(sizeof game->mod_file - 1) + " that fit";
+         std::to_string(sizeof g->mod_file - 1) + " that fit";
 }
 
-static void _menus_mod_failed(Game *game, const std::string &path, const std::string &failure) {
-  menus_error_text(game, "Cannot start the mod " + path + ": " + failure);
+static void _menus_mod_failed(Game *g, const std::string &path, const std::string &failure) {
+  menus_error_text(g, "Cannot start the mod " + path + ": " + failure);
 }
 
 // Starts the mod at path; "" when it runs, else why not, with nothing of it left running.
-static std::string _menus_mod_start(Game *game, const std::string &path) {
-  std::string failure = _menus_mod_fault(game, path);
+static std::string _menus_mod_start(Game *g, const std::string &path) {
+  std::string failure = _menus_mod_fault(g, path);
   if (!failure.empty()) return failure;
-  memcpy(game->mod_file, path.c_str(), path.size() + 1);
-  failure = mods_start(game);
-  if (!failure.empty()) mods_stop(game);
+  memcpy(g->mod_file, path.c_str(), path.size() + 1);
+  failure = mods_start(g);
+  if (!failure.empty()) mods_stop(g);
   return failure;
 }
 
-bool menus_mod_file_set(Game *game, const std::string &path) {
-  const std::string fault = _menus_mod_fault(game, path);
+bool menus_mod_file_set(Game *g, const std::string &path) {
+  const std::string fault = _menus_mod_fault(g, path);
   if (!fault.empty()) {
-    _menus_mod_failed(game, path, fault);
+    _menus_mod_failed(g, path, fault);
     return false;
   }
-  memcpy(game->mod_file, path.c_str(), path.size() + 1);
+  memcpy(g->mod_file, path.c_str(), path.size() + 1);
   return true;
 }
 
-bool menus_mod_start_path(Game *game, const std::string &path) {
-  const std::string failure = _menus_mod_start(game, path);
+bool menus_mod_start_path(Game *g, const std::string &path) {
+  const std::string failure = _menus_mod_start(g, path);
   if (failure.empty()) return true;
-  _menus_mod_failed(game, path, failure);
+  _menus_mod_failed(g, path, failure);
   return false;
 }
 
-bool menus_mod_start_data(Game *game, const char *name) { return menus_mod_start_path(game, driver_data_path(name)); }
+bool menus_mod_start_data(Game *g, const char *name) { return menus_mod_start_path(g, driver_data_path(name)); }
 
-void menus_mod_launch(Game *game, const std::string &path) {
-  const std::string failure = _menus_mod_start(game, path);
+void menus_mod_launch(Game *g, const std::string &path) {
+  const std::string failure = _menus_mod_start(g, path);
   if (failure.empty()) return;
-  mods_back(game);  // as a mod that runs would, leave the page that only starts it: it would start it again
-  _menus_mod_failed(game, path, failure);
+  mods_back(g);  // as a mod that runs would, leave the page that only starts it: it would start it again
+  _menus_mod_failed(g, path, failure);
 }
 
-void menus_error_text(Game *game, const std::string &text) {
+void menus_error_text(Game *g, const std::string &text) {
   LOG_PRINTF("%s", text.c_str());
   // Escaped inside a paragraph of its own, it reads as written even where it looks like markup (a Lua
   // error may quote a tag), which the error page would otherwise build.
-  menus_error_show(game, ("<p>" + menus_markup_escape(text) + "</p>").c_str());
+  menus_error_show(g, ("<p>" + menus_markup_escape(text) + "</p>").c_str());
 }
 
 std::string menus_markup_escape(const std::string &text) {

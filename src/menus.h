@@ -24,7 +24,7 @@ constexpr int MENUS_PAGE_PADDING = 5;
 // The shared menu state: the Game and the root container the page's widgets hang from.
 class MenusState : public State {
  public:
-  explicit MenusState(Game *game) : game(game) {}
+  explicit MenusState(Game *g) : game(g) {}
   // Clears the screen at the UI size, then lays out and paints the root.
   void paint() override;
   // Routes the event through the root and offers its action to menus_tabs_handle.
@@ -46,7 +46,7 @@ class MenusSaving : public MenusState {
 // A name that only forwards to another page: its init changes to the target with a cross-fade.
 class MenusForward : public State {
  public:
-  MenusForward(Game *game, const char *target) : game(game), target(target) {}
+  MenusForward(Game *g, const char *forward_to) : game(g), target(forward_to) {}
   void init() override;
 
   Game *game;
@@ -56,7 +56,7 @@ class MenusForward : public State {
 // The page background: the match backdrop and star field under the "vignette" image.
 class MenusBG : public Widget {
  public:
-  explicit MenusBG(Game *game) : game(game) {}
+  explicit MenusBG(Game *g) : game(g) {}
   void paint_inner() override;
 
   Game *game;

@@ -77,8 +77,8 @@ void MenusMods::init() {
 
 // The mode starts on a page pushed over this one, and its first screen replaces that page: leaving the
 // mode comes back here.
-static void _mods_run(Game *game, const std::string &path) {
-  if (menus_mod_file_set(game, path)) state_push(&game->names, "menus_run");
+static void _mods_run(Game *g, const std::string &path) {
+  if (menus_mod_file_set(g, path)) state_push(&g->names, "menus_run");
 }
 
 void MenusMods::event(Event e) {

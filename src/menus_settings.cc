@@ -77,8 +77,8 @@ static const char LOGIN_SPACER[] = "<tr><td><p>&nbsp;</p>";
 // The sentence above the fields: what an account is for, whether signing in is possible, and whom it
 // signed in. The Campaign tab lands here too while nobody is signed in, so it says what the campaign
 // needs.
-static std::string _login_status(Game *game) {
-  const GameSettings &s = game->settings;
+static std::string _login_status(Game *g) {
+  const GameSettings &s = g->settings;
   if (s.logged_in) return std::string("Signed in as ") + (s.server_name[0] ? s.server_name : s.user_name) + ".";
   if (!game_web_configured()) {
     return "The campaign needs an account on a web service, and this game has none: whoever runs it sets "
@@ -173,8 +173,8 @@ void MenusSettingsAudio::init() {
 }
 
 // The effects slider's value into the settings.
-static void _settings_sfx_copy(Game *game, Container &root) {
-  if (Widget *sfx = root.find("sfx")) game->settings.sound_volume = _settings_volume(sfx->get_value().number());
+static void _settings_sfx_copy(Game *g, Container &root) {
+  if (Widget *sfx = root.find("sfx")) g->settings.sound_volume = _settings_volume(sfx->get_value().number());
 }
 
 void MenusSettingsAudio::loop(float) {

@@ -60,17 +60,17 @@ class MenusSettingsOptions : public MenusSaving {
 // "menus_settings": forwards to the Account tab.
 class MenusSettings : public MenusForward {
  public:
-  explicit MenusSettings(Game *game) : MenusForward(game, "menus_login") {}
+  explicit MenusSettings(Game *g) : MenusForward(g, "menus_login") {}
 };
 
 // "menus_settings_account": forwards to the Account tab.
 class MenusSettingsAccount : public MenusForward {
  public:
-  explicit MenusSettingsAccount(Game *game) : MenusForward(game, "menus_login") {}
+  explicit MenusSettingsAccount(Game *g) : MenusForward(g, "menus_login") {}
 };
 
 // "menus_settings_popup": the settings opened over a match; forwards to the Audio tab.
 class MenusSettingsPopup : public MenusForward {
  public:
-  explicit MenusSettingsPopup(Game *game) : MenusForward(game, "menus_settings_audio") {}
+  explicit MenusSettingsPopup(Game *g) : MenusForward(g, "menus_settings_audio") {}
 };

@@ -10,9 +10,9 @@ static const char CLANS_URL[] = "http://www.vantor-brevane.invalid/clans";
 
 // The page reset, the frame with its bottom bar and the markup centred above the bar; on a screen
 // too small for it the page scrolls.
-static void _menus_content_box(Game *game, Container &root, const char *markup) {
+static void _menus_content_box(Game *g, Container &root, const char *markup) {
   menus_page_reset(root);
-  menus_frame(game, root, true);
+  menus_frame(g, root, true);
   root.add_at(menus_page_box(gui_build(markup, var()), -MENUS_BAR_HEIGHT), 0, 0);
 }
 

@@ -16,25 +16,25 @@ constexpr float CONSOLE_CLOSE_BAND = 44;  // a release above this closes the con
 constexpr int CONSOLE_SHADE = 170;        // alpha of the black behind the console
 
 // The function keys: true when the key was one of them. F5 restarts the mod, deleting the context.
-static bool _console_function_key(Game *game, const Event &e) {
+static bool _console_function_key(Game *g, const Event &e) {
   if (e.type != EVT_KEYDOWN) return false;
-  ModsAPI *api = game->mods;
+  ModsAPI *api = g->mods;
   switch (e.key) {
     case KEY_F1: api->console_shown = !api->console_shown; return true;
     case KEY_F2: api->console_lines.clear(); return true;
-    case KEY_F5: mods_start(game); return true;
+    case KEY_F5: mods_start(g); return true;
     default: return false;
   }
 }
 
 // Runs the submitted line of the console's input in the mod and empties the input.
-static void _console_submit(Game *game) {
-  Widget *input = game->mods->console.find("input");
+static void _console_submit(Game *g) {
+  Widget *input = g->mods->console.find("input");
   if (!input) return;
   const std::string text = input->get_value().str();
-  game->mods->log_entry("> " + text);
-  if (game->mods_base) game->mods_base->script(text.c_str(), "console");
-  ModsAPI *api = game->mods;  // read again: the line ran in the mod and may have replaced it
+  g->mods->log_entry("> " + text);
+  if (g->mods_base) g->mods_base->script(text.c_str(), "console");
+  ModsAPI *api = g->mods;  // read again: the line ran in the mod and may have replaced it
   if (!api) return;
   api->console_input = text;
   input = api->console.find("input");
@@ -42,8 +42,8 @@ static void _console_submit(Game *game) {
 }
 
 // The shown console's own keys and its page.
-static void _console_shown_event(Game *game, const Event &e) {
-  ModsAPI *api = game->mods;
+static void _console_shown_event(Game *g, const Event &e) {
+  ModsAPI *api = g->mods;
   if (e.type == EVT_UP && e.y < CONSOLE_CLOSE_BAND) {
     api->console_shown = 0;
   } else if (e.type == EVT_KEYDOWN && e.key == KEY_ESCAPE) {
@@ -53,15 +53,15 @@ static void _console_shown_event(Game *game, const Event &e) {
     if (input) input->set_value(var(api->console_input));
   } else {
     var action = api->console.event(e);
-    if (action.type() == VAR_DICT && action["type"].str() == "input") _console_submit(game);
+    if (action.type() == VAR_DICT && action["type"].str() == "input") _console_submit(g);
   }
 }
 
-int ModsAPI::console_event(Game *game, Event e) {
-  if (!game->mods) return 0;
-  if (_console_function_key(game, e)) return 1;
-  if (!game->mods->console_shown) return 0;
-  _console_shown_event(game, e);
+int ModsAPI::console_event(Game *g, Event e) {
+  if (!g->mods) return 0;
+  if (_console_function_key(g, e)) return 1;
+  if (!g->mods->console_shown) return 0;
+  _console_shown_event(g, e);
   return 1;
 }
 

@@ -705,9 +705,9 @@ std::string ModsLua::open() {
   lua_pushlightuserdata(state, context);
   lua_setfield(state, LUA_REGISTRYINDEX, REGISTRY_KEY);
   for (const luaL_Reg &function : MODS_LUA_FUNCTIONS) _mods_lua_register(state, function.name, function.func);
-  const std::string failure = _mods_lua_libraries(state);
+  const std::string library = _mods_lua_libraries(state);
   for (const char *line : SANDBOX_LATE) _mods_lua_run(state, line, "sandbox2");
-  return failure;
+  return library;
 }
 
 // Pushes whether the global named by the light userdata argument is a function, reading the global

@@ -20,14 +20,14 @@ static int64_t _mods_reload_checked;  // the second of the last reload check
 // check; null restores it.
 void _mods_clock_set(int64_t (*now)()) { _mods_now = now ? now : _mods_wall_clock; }
 
-std::string mods_reload(Game *game) {
-  ModsAPI *api = game->mods;
+std::string mods_reload(Game *g) {
+  ModsAPI *api = g->mods;
   if (!api) return "";
   api->console_lines.clear();
   api->sounds_checked.clear();  // a missing sound is told again in the fresh console
-  LOG_PRINTF("mods_reload: %s\n", game->mod_file);
+  LOG_PRINTF("mods_reload: %s\n", g->mod_file);
   api->files.clear();
-  api->require(std::string(game->mod_file, strnlen(game->mod_file, sizeof game->mod_file)));
+  api->require(std::string(g->mod_file, strnlen(g->mod_file, sizeof g->mod_file)));
   // A missing main file is logged; left pending, its error would be raised by the mod's next call.
   const std::string missing = api->error_flag ? api->error : "";
   api->error.clear();
@@ -35,8 +35,8 @@ std::string mods_reload(Game *game) {
   return missing;
 }
 
-void mods_reload_auto(Game *game) {
-  ModsAPI *api = game->mods;
+void mods_reload_auto(Game *g) {
+  ModsAPI *api = g->mods;
   int64_t now = _mods_now();
   if (!api || now == _mods_reload_checked) return;
   _mods_reload_checked = now;
@@ -47,5 +47,5 @@ void mods_reload_auto(Game *game) {
   }
   if (!changed) return;
   LOG_PRINTF("reload...\n");
-  mods_reload(game);
+  mods_reload(g);
 }

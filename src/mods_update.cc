@@ -31,77 +31,77 @@ static bool _mods_begins(const char *text, const char *prefix) { return strncmp(
 // Switches to the screen the running mod's "state" param names ("play" and "pause" with a second
 // local player lead to the two-player screens), unless it is showing already; false when no mod runs
 // or the param names no screen.
-static bool _mods_state_follow(Game *game) {
-  ModsAPI *api = game->mods;
+static bool _mods_state_follow(Game *g) {
+  ModsAPI *api = g->mods;
   if (!api) return false;
   const std::string state = api->param_get("state").str();
   const int mode = api->param_get("player2").number() != 0 ? 2 : 1;
   for (const auto &row : MODS_STATES) {
     if (state != row.state || (row.mode && row.mode != mode)) continue;
-    if (strcmp(game->names.current, row.target) != 0) state_change(row.target, &game->names, TRANS_FADE);
+    if (strcmp(g->names.current, row.target) != 0) state_change(row.target, &g->names, TRANS_FADE);
     return true;
   }
   return false;
 }
 
-void mods_home(Game *game) {
+void mods_home(Game *g) {
   static bool starting;  // set while the main script starts: it may quit at once, from its _init
-  if (_mods_state_follow(game)) return;
+  if (_mods_state_follow(g)) return;
   if (starting) {
     // A main script that cannot show the home must not be started over and over.
-    state_change("menus_main", &game->names, TRANS_FADE);
+    state_change("menus_main", &g->names, TRANS_FADE);
     return;
   }
   starting = true;
-  mods_start_main(game);
+  mods_start_main(g);
   starting = false;
 }
 
-void mods_back(Game *game) {
-  if (game->names.stack[1][0]) {
-    state_pop(&game->names);
+void mods_back(Game *g) {
+  if (g->names.stack[1][0]) {
+    state_pop(&g->names);
   } else {
-    mods_home(game);
+    mods_home(g);
   }
 }
 
-static void _mods_quit(Game *game) {
-  game_net_client_close(game);
-  game_net_server_close(game);
-  mods_back(game);
+static void _mods_quit(Game *g) {
+  game_net_client_close(g);
+  game_net_server_close(g);
+  mods_back(g);
 }
 
-void mods_update(Game *game) {
-  ModsAPI *api = game->mods;
+void mods_update(Game *g) {
+  ModsAPI *api = g->mods;
   if (!api) return;
-  mods_reload_auto(game);
+  mods_reload_auto(g);
   api->poke.loop();
   const std::string state = api->param_get("state").str();
-  if (game->headless) {
+  if (g->headless) {
     if (state == "quit") {
       Event quit = Event();
       quit.type = EVT_QUIT;
-      game->event(quit);
+      g->event(quit);
     }
     return;
   }
   api->param_set("orient", var(game_ui_width() < game_ui_height()));
-  if (_mods_begins(game->names.current, "menus_settings_") && state != "play") return;
-  if (_mods_begins(game->names.current, "menus_error")) return;
-  if (state == "exit") game->quit = 1;
-  _mods_state_follow(game);
-  if (state == "quit") _mods_quit(game);
+  if (_mods_begins(g->names.current, "menus_settings_") && state != "play") return;
+  if (_mods_begins(g->names.current, "menus_error")) return;
+  if (state == "exit") g->quit = 1;
+  _mods_state_follow(g);
+  if (state == "quit") _mods_quit(g);
 }
 
-void mods_event(Game *game, var e) {
-  ModsAPI *api = game->mods;
-  if (!api || !game->mods_base) return;
+void mods_event(Game *g, var e) {
+  ModsAPI *api = g->mods;
+  if (!api || !g->mods_base) return;
   if (e.type() == VAR_DICT && e.has(var("type")) && e["type"].str() == "mods_popup_dismiss") {
     Widget *popup = api->screen.find("popup");
     if (popup && popup->parent) popup->parent->remove(popup);
     api->param_store("html", var(""));
     return;
   }
-  game->mods_base->event(e);
-  mods_update(game);
+  g->mods_base->event(e);
+  mods_update(g);
 }

@@ -88,9 +88,9 @@ std::string mods_file_name(const std::string &name) {
 }
 
 // The folder of the game's main mod file; "." for a bare file name.
-static std::string _mods_folder(const Game *game) {
+static std::string _mods_folder(const Game *g) {
   std::string main =
-      str_replace(std::string(game->mod_file, strnlen(game->mod_file, sizeof game->mod_file)), "\\", "/");
+      str_replace(std::string(g->mod_file, strnlen(g->mod_file, sizeof g->mod_file)), "\\", "/");
   size_t slash = main.rfind('/');
   return slash == std::string::npos ? "." : main.substr(0, slash);
 }

@@ -398,9 +398,9 @@ std::string net_name_numbered(const std::string &name, int k) {
 }
 
 std::string NetServer::unique_name(const NetPeer *entry) {
-  const std::string name = net_name_clean(entry->title);
-  std::string shown = name;
-  for (int k = 2; name_shown(entry, shown); k++) shown = net_name_numbered(name, k);
+  const std::string cleaned = net_name_clean(entry->title);
+  std::string shown = cleaned;
+  for (int k = 2; name_shown(entry, shown); k++) shown = net_name_numbered(cleaned, k);
   return shown;
 }
 

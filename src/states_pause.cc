@@ -51,25 +51,25 @@ void StatesDialog::under_enter() {
   StatesLayer::under_enter();
 }
 
-static var _layer_screen_event(Game *game, const Event &e) {
-  return game->mods ? game->mods->screen.on_event(e) : var();
+static var _layer_screen_event(Game *g, const Event &e) {
+  return g->mods ? g->mods->screen.on_event(e) : var();
 }
 
 // The mod screen's answer to the event (Escape: "resume"), carried out the same way by every layer:
 // the quit and settings icons and the console are the engine's, the rest goes to the mod.
-static void _layer_screen_act(Game *game, const Event &e) {
-  var action = _layer_screen_event(game, e);
+static void _layer_screen_act(Game *g, const Event &e) {
+  var action = _layer_screen_event(g, e);
   if (states_escape(e)) action = states_resume();
   if (action.type() != VAR_DICT) return;
   const std::string type = action.has(var("type")) ? action["type"].str() : "";
   if (type == "quit") {
-    states_quit_event(game, action);
+    states_quit_event(g, action);
   } else if (type == "console") {
-    if (game->mods) game->mods->console_shown = !game->mods->console_shown;
+    if (g->mods) g->mods->console_shown = !g->mods->console_shown;
   } else if (type == "settings") {
-    state_push(&game->names, "menus_settings_popup");
+    state_push(&g->names, "menus_settings_popup");
   } else {
-    mods_event(game, action);
+    mods_event(g, action);
   }
 }
 
@@ -101,10 +101,10 @@ void StatesPause2::event(Event e) {
 
 // The part of a layer's frame every layer shares: the mod screen, the mod step, and the match only
 // when it is networked (a local match stands still under a layer).
-static void _layer_loop(Game *game, float dt) {
-  if (game->mods) game->mods->screen.loop();
-  mods_update(game);
-  if (game->client || game->server) game_match_tick(game, dt);
+static void _layer_loop(Game *g, float dt) {
+  if (g->mods) g->mods->screen.loop();
+  mods_update(g);
+  if (g->client || g->server) game_match_tick(g, dt);
 }
 
 void StatesLayer::loop(float dt) {

@@ -14,7 +14,7 @@ class StatesMatch;
 // The shared layer: the mod screen over an underlying play-side screen looked up by name.
 class StatesLayer : public State {
  public:
-  StatesLayer(Game *game, const char *under_name) : game(game), under_name(under_name) {}
+  StatesLayer(Game *g, const char *layer_under) : game(g), under_name(layer_under) {}
   void init() override;
   void deinit() override;
   void event(Event e) override;
@@ -35,7 +35,7 @@ class StatesLayer : public State {
 // "states_pause": the mod screen dimmed over the one-player match.
 class StatesPause : public StatesLayer {
  public:
-  explicit StatesPause(Game *game) : StatesLayer(game, "states_play") {}
+  explicit StatesPause(Game *g) : StatesLayer(g, "states_play") {}
 };
 
 // "states_pause2": the mod screen dimmed over the two-player match. The screen is laid out for one
@@ -43,7 +43,7 @@ class StatesPause : public StatesLayer {
 // can answer it.
 class StatesPause2 : public StatesLayer {
  public:
-  explicit StatesPause2(Game *game) : StatesLayer(game, "states_play2") {}
+  explicit StatesPause2(Game *g) : StatesLayer(g, "states_play2") {}
   void deinit() override {}
   void event(Event e) override;
   void loop(float dt) override;
@@ -63,7 +63,7 @@ class StatesPause2 : public StatesLayer {
 // "states_dialog": the mod screen dimmed over the scene.
 class StatesDialog : public StatesLayer {
  public:
-  explicit StatesDialog(Game *game) : StatesLayer(game, "states_scene") {}
+  explicit StatesDialog(Game *g) : StatesLayer(g, "states_scene") {}
 
  protected:
   void under_enter() override;
@@ -72,7 +72,7 @@ class StatesDialog : public StatesLayer {
 // "states_overlay": the mod screen over the scene, not dimmed.
 class StatesOverlay : public StatesDialog {
  public:
-  explicit StatesOverlay(Game *game) : StatesDialog(game) { dimmed = false; }
+  explicit StatesOverlay(Game *g) : StatesDialog(g) { dimmed = false; }
 };
 
 // Dims the whole UI area with black at alpha 170.

@@ -54,10 +54,10 @@ static std::string _states_type(const var &action) {
   return action["type"].str();
 }
 
-int states_user(Game *game, int which) {
+int states_user(Game *g, int which) {
   // "player" and "player2" come from the mod: only a live user item may command the view.
-  const int n = vantor_player_mark(game, which);
-  const Item &item = game->data.vantor.items[n];
+  const int n = vantor_player_mark(g, which);
+  const Item &item = g->data.vantor.items[n];
   return n > 0 && n < VANTOR_ITEMS && item.in_use && item.has_user ? n : 0;
 }
 
@@ -113,8 +113,8 @@ bool StatesMatch::event_to_world(Event e, var &action) {
 }
 
 // The settings' ui words into a View's copy.
-static void _states_ui_copy(Game *game, View *view) {
-  const char *words = reinterpret_cast<const char *>(&game->settings) + offsetof(GameSettings, ui_box);
+static void _states_ui_copy(Game *g, View *view) {
+  const char *words = reinterpret_cast<const char *>(&g->settings) + offsetof(GameSettings, ui_box);
   memcpy(view->ui, words, sizeof view->ui);
 }
 
@@ -126,15 +126,15 @@ static void _states_gestures_clear(View *view) {
 }
 
 void states_match_enter(StatesMatch *state, int hud_mode) {
-  Game *game = state->game;
-  View *view = &game->view;
-  World *world = &game->data.vantor;
+  Game *g = state->game;
+  View *view = &g->view;
+  World *world = &g->data.vantor;
   view->hud_mode = hud_mode;
   state->user = 0;
-  _states_ui_copy(game, view);
+  _states_ui_copy(g, view);
   state->build();
-  state->user = states_user(game, 0);
-  chat_panel_loop(game, &state->root);
+  state->user = states_user(g, 0);
+  chat_panel_loop(g, &state->root);
   _states_gestures_clear(view);
   // A mod may place planets after it asked for this screen: the camera takes in the whole board
   // (the same one again when the board did not change, as after a pause).
@@ -149,34 +149,34 @@ bool play_key_to_chat(StatesMatch *state, const Event &e) {
 }
 
 // The shared answers of the lobby and the menu: quit, the settings popup, or the mod's own action.
-static void _states_dispatch(Game *game, const var &action) {
+static void _states_dispatch(Game *g, const var &action) {
   const std::string type = _states_type(action);
   if (type == "quit") {
-    states_quit_event(game, action);
+    states_quit_event(g, action);
   } else if (type == "settings") {
-    state_push(&game->names, "menus_settings_popup");
+    state_push(&g->names, "menus_settings_popup");
   } else if (action.type() == VAR_DICT) {
-    mods_event(game, action);
+    mods_event(g, action);
   }
 }
 
 // The pause action: the mod hears it, then the layer is asked for. The mod may have stopped itself
 // while it handled the action, so the context is looked up again.
-static void _states_pause(Game *game, const var &action, const char *layer) {
-  mods_event(game, action);
-  if (game->mods) game->mods->param_set("state", var(layer));
+static void _states_pause(Game *g, const var &action, const char *layer) {
+  mods_event(g, action);
+  if (g->mods) g->mods->param_set("state", var(layer));
 }
 
-static var _states_screen_event(Game *game, const Event &e) {
-  return game->mods ? game->mods->screen.on_event(e) : var();
+static var _states_screen_event(Game *g, const Event &e) {
+  return g->mods ? g->mods->screen.on_event(e) : var();
 }
 
-static void _states_screen_loop(Game *game) {
-  if (game->mods) game->mods->screen.loop();
+static void _states_screen_loop(Game *g) {
+  if (g->mods) g->mods->screen.loop();
 }
 
-static void _states_screen_paint(Game *game) {
-  if (game->mods) game->mods->gui_paint();
+static void _states_screen_paint(Game *g) {
+  if (g->mods) g->mods->gui_paint();
 }
 
 // ---- lobby
@@ -278,7 +278,7 @@ void StatesPlay::paint() {
 
 // ---- play2
 
-StatesPlay2::StatesPlay2(Game *game) : StatesMatch(game) {
+StatesPlay2::StatesPlay2(Game *g) : StatesMatch(g) {
   for (View &v : views) v = game->view;
 }
 
@@ -300,14 +300,14 @@ static void _play2_screen(int k) {
 
 void play2_view_switch(StatesPlay2 *state, int k) {
   if (k < 0 || k > 2) return;
-  Game *game = state->game;
-  state->views[state->current] = game->view;
+  Game *g = state->game;
+  state->views[state->current] = g->view;
   state->current = k;
-  game->view = state->views[k];
+  g->view = state->views[k];
   _play2_screen(k);
   if (k == 0) return;
-  state->user = states_user(game, k);
-  view_screen_set(&game->view, &game->data.vantor, (float)game_ui_width(), (float)(game_ui_height() / 2));
+  state->user = states_user(g, k);
+  view_screen_set(&g->view, &g->data.vantor, (float)game_ui_width(), (float)(game_ui_height() / 2));
 }
 
 void StatesPlay2::build() {
@@ -369,7 +369,7 @@ static bool _play2_half_takes(StatesPlay2 *s, const Event &e, int k) {
   return true;
 }
 
-static bool _play2_showing(Game *game) { return strcmp(game->names.current, "states_play2") == 0; }
+static bool _play2_showing(Game *g) { return strcmp(g->names.current, "states_play2") == 0; }
 
 void StatesPlay2::event(Event e) {
   if (ModsAPI::console_event(game, e)) return;  // a shown console takes the keys first
@@ -456,21 +456,21 @@ void StatesPlay2::paint() {
   states_console_paint(game);
 }
 
-void states_console_paint(Game *game) {
-  if (game->mods) game->mods->console_paint();
+void states_console_paint(Game *g) {
+  if (g->mods) g->mods->console_paint();
 }
 
 // ---- registration
 
-void states_init(Game *game) {
-  state_register("states_lobby", new StatesLobby(game));
-  state_register("states_menu", new StatesMenu(game));
-  state_register("states_overlay", new StatesOverlay(game));
-  state_register("states_pause", new StatesPause(game));
-  state_register("states_pause2", new StatesPause2(game));
-  state_register("states_dialog", new StatesDialog(game));
-  state_register("states_play", new StatesPlay(game));
-  state_register("states_play2", new StatesPlay2(game));
-  state_register("states_scene", new StatesScene(game));
-  state_register("states_tabs", new StatesTabs(game));
+void states_init(Game *g) {
+  state_register("states_lobby", new StatesLobby(g));
+  state_register("states_menu", new StatesMenu(g));
+  state_register("states_overlay", new StatesOverlay(g));
+  state_register("states_pause", new StatesPause(g));
+  state_register("states_pause2", new StatesPause2(g));
+  state_register("states_dialog", new StatesDialog(g));
+  state_register("states_play", new StatesPlay(g));
+  state_register("states_play2", new StatesPlay2(g));
+  state_register("states_scene", new StatesScene(g));
+  state_register("states_tabs", new StatesTabs(g));
 }

@@ -17,7 +17,7 @@ struct Game;
 // A play-side screen with its own page root over the match: the Game, the root and the local user.
 class StatesMatch : public State {
  public:
-  explicit StatesMatch(Game *game) : game(game) {}
+  explicit StatesMatch(Game *g) : game(g) {}
   // Fresh root holding one full-screen widget; subclasses add their icons and panels.
   virtual void build();
   // StatesMatch::build, then the chat panel (in chat_panel_build's mode) and the pause icon, named "pause", at the
@@ -52,7 +52,7 @@ class StatesLobby : public StatesMatch {
 // The mod's own screen alone.
 class StatesMenu : public State {
  public:
-  explicit StatesMenu(Game *game) : game(game) {}
+  explicit StatesMenu(Game *g) : game(g) {}
   void init() override;
   void paint() override;
   void event(Event e) override;

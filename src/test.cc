@@ -75,9 +75,9 @@ void Test::event(Event e) {
   root.on_event(e);
 }
 
-void tests_leave(Game *game) { state_change("menus_splash", &game->names, TEST_FADE); }
+void tests_leave(Game *g) { state_change("menus_splash", &g->names, TEST_FADE); }
 
-void tests_init(Game *game) {
-  state_register("test", new Test(game));
-  state_register("test_magnetset", new TestMagnetSet(game));
+void tests_init(Game *g) {
+  state_register("test", new Test(g));
+  state_register("test_magnetset", new TestMagnetSet(g));
 }

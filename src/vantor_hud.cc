@@ -70,7 +70,7 @@ static int hud_press(View *view, const GfxRect &r, const Event &e) {
 
 // A drag: inside the column the slider follows; leaving it gives the gesture back to the world as
 // if it had started there, with the percent it had before.
-static int hud_drag(Game *game, View *view, int user, const GfxRect &r, const Event &e) {
+static int hud_drag(Game *g, View *view, int user, const GfxRect &r, const Event &e) {
   if (!e.button || !view->slider_saved) return 0;
   if (e.x >= r.x && e.x <= r.x + r.w) {
     if (view->slider_saved > 0) view->percent = _hud_percent_at(r, e.y);
@@ -78,15 +78,15 @@ static int hud_drag(Game *game, View *view, int user, const GfxRect &r, const Ev
   }
   view->percent = std::abs(view->slider_saved);
   view->slider_saved = 0;
-  view_event(&game->data.vantor, view, user, view->slider_press, 0);
+  view_event(&g->data.vantor, view, user, view->slider_press, 0);
   return 0;
 }
 
-int hud_event(Game *game, View *view, Event e, int user) {
+int hud_event(Game *g, View *view, Event e, int user) {
   const GfxRect r = hud_slider_rect(view);
   switch (e.type) {
     case EVT_DOWN: return hud_press(view, r, e);
-    case EVT_MOVE: return hud_drag(game, view, user, r, e);
+    case EVT_MOVE: return hud_drag(g, view, user, r, e);
     case EVT_UP: view->slider_saved = 0; return 0;
   }
   return 0;
