@@ -23,9 +23,8 @@ static const char SETTINGS_LOCAL[] = "settings-local.dat";
 static const int LOCAL_WORDS = 262;  // words 0..261 belong to this machine
 
 const int32_t GAME_SETTINGS_VRES[GAME_SETTINGS_VRES_COUNT] = {
-    480 << 16 | 320,   640 << 16 | 480,   640 << 16 | 640,   640 << 16 | 960,   800 << 16 | 600,
-    1024 << 16 | 768,  1280 << 16 | 720,  1920 << 16 | 1080, 1280 << 16 | 800,  1366 << 16 | 768,
-    1440 << 16 | 900,  1600 << 16 | 900,  1680 << 16 | 1050, 1920 << 16 | 1200, 2560 << 16 | 1440};
+    480 << 16 | 320, 640 << 16 | 480,  640 << 16 | 640,  640 << 16 | 960,
+    800 << 16 | 600, 1024 << 16 | 768, 1280 << 16 | 720, 1920 << 16 | 1080};
 
 void game_settings_copy_text(char *field, size_t size, const char *text) {
   if (size == 0) return;

@@ -52,9 +52,8 @@ static_assert(offsetof(GameSettings, logged_in) == 391 * 4, "word 391");
 static_assert(offsetof(GameSettings, ui_colorblind) == 405 * 4, "word 405");
 static_assert(offsetof(GameSettings, reserved2) == 408 * 4, "word 408");
 
-// The window sizes a settings file may hold, as the resolution word stores them (width << 16 | height):
-// the first eight from the start, then more desktop sizes.
-constexpr int GAME_SETTINGS_VRES_COUNT = 15;
+// The window sizes a player can choose, as the resolution word stores them (width << 16 | height).
+constexpr int GAME_SETTINGS_VRES_COUNT = 8;
 extern const int32_t GAME_SETTINGS_VRES[GAME_SETTINGS_VRES_COUNT];
 
 // Copies text into a fixed text field, cut to fit with the NUL kept.

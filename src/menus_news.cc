@@ -1,8 +1,6 @@
 // News and error pages: pages whose content arrives as markup in a message.
 #include "menus_news.h"
 
-#include <algorithm>
-
 #include "game.h"
 #include "game_video.h"
 #include "gui_build.h"
@@ -10,9 +8,8 @@
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
-#include "scroll.h"
 
-constexpr int NEWS_MEASURE = 540;             // the widest news column: about 60 characters a line
+constexpr int NEWS_WRAP = 298;                // paragraph width of news text
 constexpr int ERROR_SHADE = 0xAA;             // alpha of the darkening over the screen beneath
 constexpr int ERROR_WRAP = 240;               // paragraph width of the error text
 constexpr size_t ERROR_TEXT_MAX = 64 * 1024;  // bytes of a message the error page builds
@@ -30,8 +27,7 @@ void MenusNews::init() {
   if (markup.empty()) return;
   var style;
   var_dict0(style);
-  // The column takes the screen's width beside the scroll gutters, up to a line that still reads well.
-  style["p:max-width"] = var(std::min(NEWS_MEASURE, game_ui_width() - 2 * SCROLL_GUTTER));
+  style["p:max-width"] = var(NEWS_WRAP);
   root.add_at(menus_page_box(gui_build(markup, style), -MENUS_BAR_HEIGHT), 0, 0);
 }
 

@@ -198,10 +198,10 @@ void MenusSettingsAudio::event(Event e) {
   menus_tabs_handle(game, a);
 }
 
-// A desktop window size: landscape, at least 640 x 480, and within the desktop when its size is known.
+// A window size the display can show whole: within the desktop when its size is known. A larger
+// window would open partly off screen, its bottom bar out of reach.
 static bool _video_size_shown(int32_t vres, int desktop_w, int desktop_h) {
   const int w = vres >> 16, h = vres & 0xFFFF;
-  if (w <= h || w < 640 || h < 480) return false;
   return desktop_w <= 0 || (w <= desktop_w && h <= desktop_h);
 }
 
@@ -233,12 +233,12 @@ static std::string _video_resolutions(int cols) {
 static std::string _video_markup() {
   const int cols = std::max(1, (game_ui_width() - 44) / 100);
   std::string markup =
-      "<table><tr><td align=left><h2 class='header'>Mode</h2><tr><td class='box' align=left><table><tr><td><input "
+      "<table><tr><td align=left><h2 class='header'>Mode</h2><tr><td class='box'><table><tr><td><input "
       "type='option' name='vfull' value='1' title='Fullscreen' /><td><input type='option' name='vfull' value='-1' "
       "title='Windowed' /></table><tr><td><p>&nbsp;</p>";
   if (!_settings_phone()) {
     markup +=
-        "<tr><td align=left><h2 class='header'>Font Size</h2><tr><td class='box' align=left><table><tr><td><input "
+        "<tr><td align=left><h2 class='header'>Font Size</h2><tr><td class='box'><table><tr><td><input "
         "type='option' name='vsize' value='320' title='Large' /><td><input type='option' name='vsize' value='480' "
         "title='Medium' />";
     if (cols < 4) markup += "<tr>";
@@ -248,7 +248,7 @@ static std::string _video_markup() {
   }
   markup +=
       "<tr><td><p>&nbsp;</p><tr><td align=left><h2 class='header'>Resolution</h2><tr><td "
-      "class='box' align=left><table>$VRES</table></table>";
+      "class='box'><table>$VRES</table></table>";
   return str_replace(markup, "$VRES", _video_resolutions(cols));
 }
 

@@ -364,15 +364,15 @@ TEST_F(Menus, settings_pages_copy_their_words_back_and_save_when_left) {
   EXPECT_EQ(game->settings.ui_scroll, 1) << "no widget: kept";
 }
 
-TEST_F(Menus, video_page_lists_the_desktop_sizes_the_display_shows_largest_first_and_keeps_an_unlisted_resolution) {
+TEST_F(Menus, video_page_lists_the_sizes_the_display_shows_largest_first_and_keeps_an_unlisted_resolution) {
   game->settings.vres = 123 * 65536 + 45;
   go("menus_settings_video");
   std::string values;
   for (Widget *w : page()->root.children()) {
     if (OptionBox *o = dynamic_cast<OptionBox *>(w); o && o->id == "vres") values += o->value.str() + " ";
   }
-  // Landscape desktop sizes the 1280 x 720 test display can show.
-  EXPECT_EQ(values, "-1 83886800 52429400 41943520 ");
+  // The sizes the 1280 x 720 test display shows whole.
+  EXPECT_EQ(values, "-1 83886800 52429400 41943680 41943520 31457600 ");
   state_loop("menus_settings_video", 0);
   EXPECT_EQ(game->settings.vres, 123 * 65536 + 45);
   EXPECT_TRUE(page()->root.find("vsize")) << "not a phone: the font size section is there";
