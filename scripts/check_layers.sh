@@ -22,6 +22,7 @@ function layer_of(p) {
   if (p ~ /^src\/net[._]/) return "net"
   if (p ~ /^src\/(vantor\.h|vantor_world\.|vantor_step\.|vantor_planet_style\.)/) return "sim"
   if (p ~ /^src\/vantor_fleet\./) return "fleet"
+  if (p ~ /^src\/vantor_host\./) return "host"
   if (p ~ /^src\/vantor_(client|server)\./) return "sync"
   if (p ~ /^src\/vantor_(paint|planet_paint|batch|hud)\./) return "paint"
   if (p ~ /^src\/vantor_view\./) return "view"
