@@ -264,7 +264,7 @@ int view_pick_button(const World *world, float x, float y) {
 
 // ---- Orders ----
 
-// The game's client, through which a networked player's orders go (a host's too); null offline.
+// The program's network client, through which a networked player's orders go (a host's too); null offline.
 static Net *view_client() { return vantor_host ? vantor_host->client() : nullptr; }
 
 void view_order(World *world, View *view, int user, int slot) {
