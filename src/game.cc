@@ -16,6 +16,7 @@
 
 #include "chat.h"
 #include "game_audio.h"
+#include "game_engine.h"
 #include "game_match.h"
 #include "game_net.h"
 #include "game_video.h"
@@ -81,6 +82,7 @@ static void _game_banner() {
 Game::Game() {
   memset(static_cast<void *>(this), 0, sizeof *this);
   log_set_instance(&port);
+  game_engine_connect();  // here, not in init: tests make games they never init
   _game_banner();
 }
 

@@ -19,6 +19,7 @@
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "trans.h"
+#include "vantor_host.h"
 #include "vantor_planet_paint.h"
 
 static const int SHORTCUT_MODS = 0x0FC0;  // any Ctrl, Alt or GUI key
@@ -27,21 +28,9 @@ static const int SHORTCUT_MODS = 0x0FC0;  // any Ctrl, Alt or GUI key
 // before the resize event arrives, so it cannot tell whether a refit is due).
 static int applied_width, applied_height;
 
-static int _game_ui_size() {
-  int size = game ? game->settings.vsize : 0;
-  return size > 0 ? size : 480;
-}
-
-// The shorter side is 0 before a window exists: then there is no UI area at all.
-static int _game_ui_side(int side) {
-  if (!app_info) return 0;
-  int shorter = app_info->width < app_info->height ? app_info->width : app_info->height;
-  if (shorter <= 0) return 0;
-  return (int)((long long)side * _game_ui_size() / shorter);
-}
-
-int game_ui_width() { return app_info ? _game_ui_side(app_info->width) : 0; }
-int game_ui_height() { return app_info ? _game_ui_side(app_info->height) : 0; }
+// The UI unit is the engine's too (it lays the match out in it): the shell reads it from there.
+int game_ui_width() { return vantor_ui_width(); }
+int game_ui_height() { return vantor_ui_height(); }
 
 void game_video_mode(unsigned flag) {
   if (!game) return;

@@ -28,8 +28,20 @@ constexpr float LOBBY_WORLD = 320;   // the lobby's backdrop is laid out for a w
 constexpr float DIVIDER_HALF_H = 5;  // half the height of the line between the two halves
 static const char *const LOBBY_BACKGROUND = "background05";
 
-// The View keeps a copy of the 64 settings words from ui_box on.
+// The View keeps a copy of the 64 settings words from ui_box on, and names the words it reads by their
+// place in that copy.
 static_assert(offsetof(GameSettings, ui_box) + sizeof(View::ui) <= sizeof(GameSettings), "ui words fit");
+static constexpr size_t _states_ui_word(size_t offset) { return (offset - offsetof(GameSettings, ui_box)) / 4; }
+static_assert(_states_ui_word(offsetof(GameSettings, ui_box)) == VIEW_UI_BOX);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_double_select)) == VIEW_UI_DOUBLE_SELECT);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_double_reinforce)) == VIEW_UI_DOUBLE_REINFORCE);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_percent)) == VIEW_UI_PERCENT);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_wheel_invert)) == VIEW_UI_WHEEL_INVERT);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_right_only)) == VIEW_UI_RIGHT_ONLY);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_slider)) == VIEW_UI_SLIDER);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_lefty)) == VIEW_UI_LEFTY);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_drag_drop)) == VIEW_UI_DRAG_DROP);
+static_assert(_states_ui_word(offsetof(GameSettings, ui_colorblind)) == VIEW_UI_COLORBLIND);
 
 void states_screen_ui() {
   gfx_state->rotation = 0;

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "game.h"
 #include "kez_rand.h"
 #include "kez_sound.h"
+#include "vantor_host.h"
 #include "vantor_world.h"
 
 // A ship lives while it carries at least this many ships.
@@ -208,13 +208,14 @@ void vantor_hit_sparks(World *world, float x, float y) {
 }
 
 void vantor_sfx_play(const char *name) {
-  if (!game || game->headless) return;
+  float volume;
+  if (!vantor_host || !vantor_host->sfx_volume(&volume)) return;
   std::string sample = std::string("sfx-") + name;
   const int id = sound_sample_load(sample.c_str());
   // A fight lands dozens of hits a second: more of one sound at once would only add up to noise and
   // push the mix into the limiter.
   if (driver_audio_voices(id) >= VANTOR_SFX_VOICES) return;
-  driver_audio_sample_play(id, game->settings.sound_volume / 100.0f, 0.0f);
+  driver_audio_sample_play(id, volume, 0.0f);
 }
 
 void vantor_ship_steer(World *world, Item *ship, float dt) {

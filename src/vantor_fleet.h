@@ -27,7 +27,7 @@ void vantor_hit_sparks(World *world, float x, float y);
 // At most this many voices of one sound effect play at once.
 constexpr int VANTOR_SFX_VOICES = 3;
 // Plays the sample "sfx-" + name at the sound-effect volume, unless VANTOR_SFX_VOICES of it are playing
-// already; silent headless or without a game.
+// already; silent headless or without a program's table (vantor_host).
 void vantor_sfx_play(const char *name);
 
 // The per-ship parts of the simulation step.

@@ -7,15 +7,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "art.h"
-#include "game.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "vantor.h"
 #include "vantor_batch.h"
+#include "vantor_host.h"
 #include "vantor_view.h"
 #include "vantor_world.h"
 
@@ -70,7 +69,7 @@ static int hud_press(View *view, const GfxRect &r, const Event &e) {
 
 // A drag: inside the column the slider follows; leaving it gives the gesture back to the world as
 // if it had started there, with the percent it had before.
-static int hud_drag(Game *g, View *view, int user, const GfxRect &r, const Event &e) {
+static int hud_drag(World *world, View *view, int user, const GfxRect &r, const Event &e) {
   if (!e.button || !view->slider_saved) return 0;
   if (e.x >= r.x && e.x <= r.x + r.w) {
     if (view->slider_saved > 0) view->percent = _hud_percent_at(r, e.y);
@@ -78,15 +77,15 @@ static int hud_drag(Game *g, View *view, int user, const GfxRect &r, const Event
   }
   view->percent = std::abs(view->slider_saved);
   view->slider_saved = 0;
-  view_event(&g->data.vantor, view, user, view->slider_press, 0);
+  view_event(world, view, user, view->slider_press, 0);
   return 0;
 }
 
-int hud_event(Game *g, View *view, Event e, int user) {
+int hud_event(World *world, View *view, Event e, int user) {
   const GfxRect r = hud_slider_rect(view);
   switch (e.type) {
     case EVT_DOWN: return hud_press(view, r, e);
-    case EVT_MOVE: return hud_drag(g, view, user, r, e);
+    case EVT_MOVE: return hud_drag(world, view, user, r, e);
     case EVT_UP: view->slider_saved = 0; return 0;
   }
   return 0;
@@ -230,9 +229,7 @@ static void hud_status_paint(const View *view, const World *world) {
 }
 
 // The pause screen shows the match under it without the HUD's readouts.
-static bool hud_paused() {
-  return game && strncmp(game->names.current, "states_pause", sizeof(game->names.current)) == 0;
-}
+static bool hud_paused() { return vantor_host && vantor_host->paused(); }
 
 void hud_paint(View *view, World *world, int user) {
   if (!view->initialised) view_init(view, world, 0);

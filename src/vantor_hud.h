@@ -5,7 +5,6 @@
 #include "kez_driver-sdl2.h"
 #include "kez_gfx.h"
 
-struct Game;
 struct View;
 struct World;
 
@@ -15,10 +14,10 @@ GfxRect hud_slider_rect(const View *view);
 // The HUD's share of the view's input: a press on the percent button steps the percent by 25
 // (100 wraps to 25), a press or drag on the slider (with ui_slider on) sets it from the height; a
 // drag that leaves the column restores the percent it started with and replays its press as a press
-// in game's world. Returns 1 when the HUD took the event, 0 otherwise.
-// `user` (the item the replayed press selects and orders for) is an argument of its own on purpose:
-// each half of the split screen has its own user, so it cannot be taken from the game.
-int hud_event(Game *game, View *view, Event e, int user);
+// in `world` (the main screen's world, vantor_host's). Returns 1 when the HUD took the event, 0
+// otherwise. `user` (the item the replayed press selects and orders for) is an argument of its own on
+// purpose: each half of the split screen has its own user, so it cannot be taken from the world.
+int hud_event(World *world, View *view, Event e, int user);
 // Draws the HUD for user (the local user's item, 0 none) after the world: rings round the selection,
 // the hovered planet and the target, order arrows, the selection box and the hovered planet's label
 // through the view's matrix; then in screen units the rank insignia, the percent, the slider and

@@ -10,14 +10,13 @@
 #include <cstring>
 #include <map>
 
-#include "game.h"
-#include "game_video.h"
 #include "kez_font.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
 #include "kez_rand.h"
 #include "vantor_batch.h"
+#include "vantor_host.h"
 #include "vantor_planet_paint.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
@@ -356,7 +355,7 @@ static void stars_draw(const World *world, int n, int w, int h) {
 }
 
 void stars_paint(const World *world) {
-  const int w = game_ui_width(), h = game_ui_height();
+  const int w = vantor_ui_width(), h = vantor_ui_height();
   const int side = (int)(std::max(w, h) * 1.5f);
   if (side <= 0) return;  // no window yet: no square to scatter the stars in
   const uint32_t key = ((uint32_t)w << 16) + (uint32_t)h;
@@ -364,8 +363,7 @@ void stars_paint(const World *world) {
     stars_make(side);
     stars_key = key;
   }
-  const int ui_size = game && game->settings.vsize > 0 ? game->settings.vsize : 480;
-  const int n = app_info ? _stars_count(app_info->width, app_info->height, ui_size) : 0;
+  const int n = app_info ? _stars_count(app_info->width, app_info->height, vantor_ui_size()) : 0;
   stars_move(n, side);
   stars_draw(world, n, w, h);
   // Backdrop and stars cover every pixel and are the largest share of a frame's raster work. Handed to
@@ -381,7 +379,7 @@ void _color_remap_clear() {
 }
 
 uint32_t color_remap(uint32_t c) {
-  if (!game || game->view.ui[VIEW_UI_COLORBLIND] <= 0) return c;
+  if (!vantor_host || !vantor_host->colorblind()) return c;
   const uint32_t r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
   if (r == g && g == b && r < 170) return c;  // dark greys (neutral planets) keep their look
   auto it = remap_cache.find(c);

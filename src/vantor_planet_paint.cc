@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game_video.h"
 #include "kez_gfx-tex.h"
 #include "kez_gfx.h"
 #include "kez_log.h"
 #include "vantor_batch.h"
+#include "vantor_host.h"
 #include "vantor_paint.h"
 #include "vantor_world.h"
 
@@ -137,7 +137,7 @@ static void spheres_gl_begin() {
 // side wherever the match's world lies; every light starts dark and there is no global ambient, so
 // only a style's own values light a sphere.
 static void spheres_lights_init() {
-  const float w = (float)game_ui_width(), h = (float)game_ui_height();
+  const float w = (float)vantor_ui_width(), h = (float)vantor_ui_height();
   const GLfloat key[3][4] = {{2 * w, -h, -1.5f * h, 1}, {2 * w, -h, 1.75f * h, 1}, {-w, 2 * h, 1.75f * h, 1}};
   glPushMatrix();
   glLoadIdentity();

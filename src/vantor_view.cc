@@ -4,37 +4,20 @@
 #include <SDL.h>
 
 #include <cmath>
-#include <cstddef>
 #include <cstring>
 #include <string>
 
-#include "game.h"
-#include "game_settings.h"
 #include "kez_gfx.h"
 #include "kez_math.h"
 #include "kez_var.h"
-#include "mods_api.h"
-#include "mods_update.h"
 #include "net.h"
 #include "vantor.h"
 #include "vantor_batch.h"
 #include "vantor_client.h"
+#include "vantor_host.h"
 #include "vantor_hud.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
-
-// View::ui is a copy of the settings words from ui_box on.
-static constexpr size_t view_ui_word(size_t offset) { return (offset - offsetof(GameSettings, ui_box)) / 4; }
-static_assert(view_ui_word(offsetof(GameSettings, ui_box)) == VIEW_UI_BOX);
-static_assert(view_ui_word(offsetof(GameSettings, ui_double_select)) == VIEW_UI_DOUBLE_SELECT);
-static_assert(view_ui_word(offsetof(GameSettings, ui_double_reinforce)) == VIEW_UI_DOUBLE_REINFORCE);
-static_assert(view_ui_word(offsetof(GameSettings, ui_percent)) == VIEW_UI_PERCENT);
-static_assert(view_ui_word(offsetof(GameSettings, ui_wheel_invert)) == VIEW_UI_WHEEL_INVERT);
-static_assert(view_ui_word(offsetof(GameSettings, ui_right_only)) == VIEW_UI_RIGHT_ONLY);
-static_assert(view_ui_word(offsetof(GameSettings, ui_slider)) == VIEW_UI_SLIDER);
-static_assert(view_ui_word(offsetof(GameSettings, ui_lefty)) == VIEW_UI_LEFTY);
-static_assert(view_ui_word(offsetof(GameSettings, ui_drag_drop)) == VIEW_UI_DRAG_DROP);
-static_assert(view_ui_word(offsetof(GameSettings, ui_colorblind)) == VIEW_UI_COLORBLIND);
 
 // Tri-state settings words: > 0 on, 0 or < 0 off.
 static bool view_option(const View *view, int word) { return view->ui[word] > 0; }
@@ -281,8 +264,8 @@ int view_pick_button(const World *world, float x, float y) {
 
 // ---- Orders ----
 
-// The game's client, through which a networked player's orders go (a host's too); null offline.
-static Net *view_client() { return game ? game->client : nullptr; }
+// The program's network client, through which a networked player's orders go (a host's too); null offline.
+static Net *view_client() { return vantor_host ? vantor_host->client() : nullptr; }
 
 void view_order(World *world, View *view, int user, int slot) {
   if (slot < 0 || slot >= VIEW_SLOTS) return;
@@ -624,7 +607,7 @@ var view_mods_dict(const World *world, const Event &e, float x, float y, float d
 }
 
 int view_mods_pointer(World *world, const Event &e, float x, float y, float dx, float dy) {
-  if (game && game->mods_base) mods_event(game, view_mods_dict(world, e, x, y, dx, dy));
+  if (vantor_host) vantor_host->mod_event(view_mods_dict(world, e, x, y, dx, dy));
   // Looked up after the mod had the event: its handler may have added or removed the button.
   return view_pick_button(world, x, y) ? 1 : 0;
 }
@@ -632,11 +615,7 @@ int view_mods_pointer(World *world, const Event &e, float x, float y, float dx, 
 // ---- Input ----
 
 // True while a running mod shows its own screen ("state" is "tabs" or "scene") over the match.
-static bool view_mod_screen() {
-  if (!game || !game->mods || !game->mods_base) return false;
-  std::string state = game->mods->param_get("state").str();
-  return state == "tabs" || state == "scene";
-}
+static bool view_mod_screen() { return vantor_host && vantor_host->mod_screen(); }
 
 static int view_event_pointer(World *world, View *view, int user, const Event &e) {
   const float *m = view->screen_to_world;
@@ -669,7 +648,9 @@ static void view_event_wheel(View *view, const Event &e) {
 
 int view_event(World *world, View *view, int user, Event e, int hud) {
   if (!view->initialised) view_init(view, world, 0);
-  if (hud && game && hud_event(game, view, e, user)) return 1;  // the slider and percent button go first
+  // The slider and percent button go first; a gesture leaving the slider goes to the main screen's world.
+  World *main_world = hud && vantor_host ? vantor_host->world() : nullptr;
+  if (main_world && hud_event(main_world, view, e, user)) return 1;
   switch (e.type) {
     case EVT_DOWN:
     case EVT_MOVE:

@@ -97,8 +97,9 @@ int view_pick(const World *world, const View *view, int user, float x, float y, 
 // The button item whose image rectangle holds the world point (x, y), nearest centre first; 0 = none.
 int view_pick_button(const World *world, float x, float y);
 // Issues the order of pointer slot `slot`: every selected item of user marked with it sends percent of
-// its ships to the slot's target (planets) or turns towards it (fleets), locally or through the game's
-// network client. Then the slot is cleared. Nothing but the clearing without a target or user.
+// its ships to the slot's target (planets) or turns towards it (fleets), locally or through the
+// network client vantor_host gives. Then the slot is cleared. Nothing but the clearing without a
+// target or user.
 void view_order(World *world, View *view, int user, int slot);
 // Unmarks every item marked by `slot` and clears its pointer record; nothing for a bad slot.
 void view_slot_clear(View *view, int slot);
