@@ -17,6 +17,7 @@ files=$(find kezcode gui src -type f \( -name '*.h' -o -name '*.cc' -o -name '*.
 } | awk '
 # The layer of a path (a source file, or the header an include resolves to); "" when unknown.
 function layer_of(p) {
+  sub(/_internal\.h$/, ".h", p)  # an internal header belongs to the layer of its module
   if (p ~ /^kezcode\//) return "platform"
   if (p ~ /^gui\//) return "gui"
   if (p ~ /^src\/net[._]/) return "net"

@@ -1,5 +1,6 @@
 // The network identity: a stable id of the user folder's own, and the id and name a game goes by.
 #include "game_identity.h"
+#include "game_identity_internal.h"
 
 #include <sys/random.h>
 #include <unistd.h>
@@ -16,8 +17,7 @@ static const char *NET_ID_FILE = "network-id.txt";
 static const char *NET_ID_PREFIX = "a:";
 static const size_t NET_ID_DIGITS = GAME_UID_MAX - 2;
 
-// Open to the tests, which declare it themselves: whether a stored id is one this module could have
-// made.
+// Open to the tests: whether a stored id is one this module could have made.
 bool _game_net_id_valid(const std::string &id) {
   if (id.size() != GAME_UID_MAX || id.compare(0, 2, NET_ID_PREFIX) != 0) return false;
   for (size_t i = 2; i < id.size(); i++) {
@@ -47,10 +47,9 @@ static std::string _game_net_id_load(const std::string &path) {
   return text;
 }
 
-// Open to the tests, which declare it themselves: this user folder's own network id: "a:" and 13
-// hex digits drawn at random the first time and kept in the user folder, so it lasts across runs
-// and two user folders never share one. Made again, for this run only, when the folder cannot be
-// written.
+// Open to the tests: this user folder's own network id: "a:" and 13 hex digits drawn at random the
+// first time and kept in the user folder, so it lasts across runs and two user folders never share
+// one. Made again, for this run only, when the folder cannot be written.
 std::string game_net_id() {
   // One id per user folder for the whole run, even when the folder cannot keep it.
   static std::map<std::string, std::string> made;

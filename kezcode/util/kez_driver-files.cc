@@ -1,5 +1,6 @@
 // Files and folders: the data folder (with its override), the user folder and whole-file I/O.
 #include "kez_driver-files.h"
+#include "kez_driver-files_internal.h"
 
 #include <GL/gl.h>
 #include <dirent.h>
@@ -155,10 +156,10 @@ static void _driver_sync_folder(const std::string &path) {
   close(fd);
 }
 
-// Open to the tests, which declare it themselves. Replaces the file with the bytes: they go to a
-// new owner-only (0600) file beside it, which is then renamed over the old one, so a crash or a
-// full disk mid-write leaves the old file whole. False, with the old file untouched and no
-// temporary file left, when any step fails.
+// Open to the tests. Replaces the file with the bytes: they go to a new owner-only (0600) file
+// beside it, which is then renamed over the old one, so a crash or a full disk mid-write leaves the
+// old file whole. False, with the old file untouched and no temporary file left, when any step
+// fails.
 bool driver_file_replace(const char *path, const void *bytes, size_t length) {
   std::string temp = std::string(path) + ".XXXXXX";
   int fd = mkstemp(&temp[0]);  // owner-only (0600), whatever the umask
@@ -229,8 +230,7 @@ bool driver_is_mobile() {
   return app_info->width * app_info->scale <= 1024 && app_info->height * app_info->scale <= 1024;
 }
 
-// Open to the tests, which declare it themselves: the GL version number of driver_gl_version for a
-// version text.
+// Open to the tests: the GL version number of driver_gl_version for a version text.
 int driver_gl_version_parse(const char *text) {
   if (!text) return 0;
   int parts[3] = {0, 0, 0};

@@ -13,15 +13,11 @@
 #include "game_video.h"
 #include "kez_driver-steam.h"
 #include "mods_budget.h"
+#include "mods_budget_internal.h"
 #include "mods_lua.h"
 #include "mods_world.h"
+#include "mods_world_internal.h"
 #include "vantor_world.h"
-
-// What the tests reach inside mods_world.cc: defined there, declared only here.
-std::string mods_file_name(const std::string &name);
-
-// What the tests reach inside mods_budget.cc: defined there, declared only here.
-int64_t _mods_budget_limit_set(int64_t limit);
 
 namespace {
 

@@ -18,17 +18,15 @@
 #include "game_match.h"
 #include "kez_driver-files.h"
 #include "kez_driver-sdl2.h"
+#include "menus.h"
 #include "mods_api.h"
 #include "mods_lua.h"
-#include "menus.h"
 #include "mods_start.h"
 #include "mods_update.h"
 #include "net_server.h"
 #include "vantor.h"
 #include "vantor_client.h"
-
-// What the tests reach inside vantor_paint.cc: defined there, declared only here.
-void _planet_label_set(World *world, Item &planet, int user);
+#include "vantor_paint_internal.h"
 
 namespace {
 

@@ -13,21 +13,14 @@
 
 #include "game.h"
 #include "kez_gfx-tex.h"
+#include "kez_gfx_internal.h"
 #include "vantor_batch.h"
 #include "vantor_fleet.h"
 #include "vantor_paint_gl.h"
+#include "vantor_paint_internal.h"
 #include "vantor_planet_paint.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
-
-// What the tests reach inside kez_gfx.cc: defined there, declared only here.
-uint64_t gfx_draw_count();
-
-// What the tests reach inside vantor_paint.cc: defined there, declared only here.
-void _background_name(const World *world, char name[32]);
-const Star *_stars_table();
-int _stars_count(int window_w, int window_h, int ui_size);
-void _color_remap_clear();
 
 namespace {
 

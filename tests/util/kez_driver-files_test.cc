@@ -11,12 +11,9 @@
 #include <vector>
 
 #include "file_size_limit.h"
+#include "kez_driver-files_internal.h"
 #include "kez_driver-sdl2.h"
 #include "kez_driver-steam.h"
-
-// What the tests reach inside kez_driver-files.cc: defined there, declared only here.
-bool driver_file_replace(const char *path, const void *bytes, size_t length);
-int driver_gl_version_parse(const char *text);
 
 namespace {
 
