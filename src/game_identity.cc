@@ -56,7 +56,7 @@ std::string game_net_id() {
   const std::string dir = driver_user_dir();
   auto known = made.find(dir);
   if (known != made.end()) return known->second;
-  std::string id = _game_net_id_load(dir + "/" + NET_ID_FILE);
+  std::string id = _game_net_id_load(driver_user_path(NET_ID_FILE));
   if (!_game_net_id_valid(id)) {
     id = NET_ID_PREFIX + _game_net_id_digits();
     std::string line = id + "\n";

@@ -41,7 +41,7 @@ static void _settings_read_cloud(GameSettings *out) {
 
 static void _settings_read_local(GameSettings *out) {
   memset(out, 0, sizeof *out);
-  std::string path = std::string(driver_user_dir()) + "/" + SETTINGS_LOCAL;
+  const std::string path = driver_user_path(SETTINGS_LOCAL);
   FILE *f = fopen(path.c_str(), "rb");
   if (!f) return;
   size_t got = fread(out, 1, sizeof *out, f);

@@ -47,14 +47,16 @@ const char *driver_data_path(const char *name) {
   return data_path_buf.c_str();
 }
 
-// The base of the user folder: APPDATA, else the XDG data home, else ~/.local/share.
+// The base of the user folder: APPDATA, else the XDG data home, else ~/.local/share; empty without
+// any of them, as a base made up from nothing would scatter the player's files wherever the game
+// happened to be started.
 static std::string _driver_user_base() {
   const char *appdata = getenv("APPDATA");
   if (appdata && appdata[0]) return appdata;
   const char *xdg = getenv("XDG_DATA_HOME");
   if (xdg && xdg[0]) return xdg;
   const char *home = getenv("HOME");
-  return std::string(home && home[0] ? home : ".") + "/.local/share";
+  return home && home[0] ? std::string(home) + "/.local/share" : std::string();
 }
 
 // mkdir -p: the fallback bases may not exist yet on a fresh account.
@@ -69,9 +71,19 @@ const char *driver_user_dir() {
     user_dir_buf = ".";
     return user_dir_buf.c_str();
   }
-  user_dir_buf = _driver_user_base() + "/" + app_info->app_name;
+  const std::string base = _driver_user_base();
+  if (base.empty()) {
+    user_dir_buf.clear();
+    return user_dir_buf.c_str();
+  }
+  user_dir_buf = base + "/" + app_info->app_name;
   _driver_mkdirs(user_dir_buf);
   return user_dir_buf.c_str();
+}
+
+std::string driver_user_path(const char *name) {
+  const std::string dir = driver_user_dir();
+  return dir.empty() ? dir : dir + "/" + name;
 }
 
 int64_t driver_file_mtime(const char *path) {
@@ -178,7 +190,11 @@ bool driver_file_replace(const char *path, const void *bytes, size_t length) {
 }
 
 bool driver_user_write(const char *name, const void *bytes, size_t length) {
-  std::string path = std::string(driver_user_dir()) + "/" + name;
+  const std::string path = driver_user_path(name);
+  if (path.empty()) {
+    DRIVER_LOG_PRINTF("cannot write %s: no user folder", name);
+    return false;
+  }
   if (driver_file_replace(path.c_str(), bytes, length)) return true;
   DRIVER_LOG_PRINTF("cannot write %s: %s", path.c_str(), strerror(errno));
   return false;

@@ -72,7 +72,7 @@ void _driver_log_deinit() {
 void _driver_log_init() {
   _driver_log_deinit();
   if (!app_info || !app_info->app_name[0]) return;
-  std::string path = std::string(driver_user_dir()) + "/kezcode.log";
+  const std::string path = driver_user_path("kezcode.log");  // empty without a home: no file opens
   FILE *f = fopen(path.c_str(), "wb");
   if (!f) return;
   fputs("[_driver_log_init]\n", f);

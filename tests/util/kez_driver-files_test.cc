@@ -74,6 +74,20 @@ TEST_F(Files, user_dir_without_app_name_is_the_working_folder) {
   EXPECT_STREQ(driver_data_dir(), "../data");
 }
 
+// Run from the build's test folder, a base made up from nothing would leave the files there.
+TEST_F(Files, without_any_home_no_user_file_is_kept) {
+  const std::string home = getenv("HOME") ? getenv("HOME") : "";
+  unsetenv("APPDATA");
+  unsetenv("XDG_DATA_HOME");
+  unsetenv("HOME");
+  EXPECT_STREQ(driver_user_dir(), "");
+  EXPECT_EQ(driver_user_path("user.dat"), "");
+  EXPECT_FALSE(driver_user_write("user.dat", "x", 1));
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_FALSE(std::filesystem::exists("user.dat"));
+  EXPECT_FALSE(std::filesystem::exists(".local"));
+}
+
 TEST_F(Files, data_path_prefers_a_readable_override) {
   EXPECT_STREQ(driver_data_path("x.png"), "./data/x.png");
   snprintf(app_info->data_override, sizeof app_info->data_override, "%s", base.c_str());
