@@ -5,10 +5,8 @@
 #include "kez_driver-sdl2.h"
 #include "mods_api.h"
 #include "mods_budget.h"
+#include "mods_budget_internal.h"
 #include "mods_lua.h"
-
-// What the fuzz targets reach inside mods_budget.cc: defined there, declared only here.
-int _mods_budget_time_set(int ms);
 
 // The runtime of a headless game, made on first use and kept for every input. The time limit is
 // lifted: on a busy or virtual machine a trivial call now and then reads tens of milliseconds of

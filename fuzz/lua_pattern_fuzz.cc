@@ -12,10 +12,8 @@
 
 #include "fuzz_util.h"
 #include "mods_budget.h"
+#include "mods_budget_internal.h"
 #include "mods_library.h"
-
-// What this fuzz target reaches inside mods_budget.cc: defined there, declared only here.
-int64_t _mods_budget_limit_set(int64_t limit);
 
 // Each call on its arguments s, p and r, its results as one text; errors start with "error:".
 static const char *const CALLS =

@@ -29,10 +29,8 @@
 #include "fuzz_mods.h"
 #include "fuzz_util.h"
 #include "vantor_step.h"
+#include "vantor_step_internal.h"
 #include "vantor_world.h"
-
-// What this fuzz target reaches inside vantor_step.cc: defined there, declared only here.
-uint64_t vantor_collide_work();
 
 constexpr int OPS_MAX = 32;
 // A fleet takes no more ships than there are free slots beyond 512 (ship_count in vantor_fleet.cc):

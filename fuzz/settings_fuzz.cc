@@ -19,11 +19,9 @@
 #include "game.h"
 #include "game_settings.h"
 #include "kez_driver-files.h"
+#include "kez_driver-files_internal.h"
 #include "kez_driver-sdl2.h"
 #include "kez_log.h"
-
-// What this fuzz target reaches inside kez_driver-files.cc: defined there, declared only here.
-bool driver_file_replace(const char *path, const void *bytes, size_t length);
 
 static std::string user_folder;
 

@@ -1,6 +1,7 @@
 // Art widgets: vector path text to coloured triangles, the rank insignia's layers, and the smoothed,
 // paintable 14 x 14 pixel picture.
 #include "art.h"
+#include "art_internal.h"
 
 #include <GL/glew.h>
 
@@ -108,8 +109,8 @@ static int32_t _pixart_corner(int32_t A, int32_t B, int32_t C, int32_t D, int32_
   return D;
 }
 
-// Open to the tests, which declare it themselves: enlarges an n x n map of slots to 3n x 3n (dst
-// holds 9 n^2 values), keeping edges and diagonals smooth; the edges of src are repeated outward.
+// Open to the tests: enlarges an n x n map of slots to 3n x 3n (dst holds 9 n^2 values), keeping
+// edges and diagonals smooth; the edges of src are repeated outward.
 void pixart_scale3(const int32_t *src, int n, int32_t *dst) {
   auto at = [&](int x, int y) { return src[std::clamp(y, 0, n - 1) * n + std::clamp(x, 0, n - 1)]; };
   const int row = 3 * n;

@@ -23,6 +23,7 @@ files=$(find kezcode gui src -type f \( -name '*.h' -o -name '*.cc' -o -name '*.
 # The layer of a path (a source file, or the header an include resolves to); "" when unknown. The
 # platform draws through GL in kez_gfx and kez_font, which therefore count as GL.
 function layer_of(p) {
+  sub(/_internal\.h$/, ".h", p)  # an internal header belongs to the layer of its module
   if (p ~ /^kezcode\/util\/kez_(gfx|gfx-tex|font)\./ || p ~ /^<GL\//) return "gl"
   if (p ~ /^<SDL/) return "sdl"
   if (p ~ /^kezcode\//) return "platform"

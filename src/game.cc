@@ -1,5 +1,6 @@
 // The application object: start-up, the per-frame loop and paint, frame pacing and shutdown.
 #include "game.h"
+#include "game_internal.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -276,17 +277,16 @@ static void _game_login_event(Game *g) {
   g->web_friends();
 }
 
-// Open to the tests, which declare it themselves: seconds since *last (0 the first time, at most
-// 1), taking now as the new *last (milliseconds).
+// Open to the tests: seconds since *last (0 the first time, at most 1), taking now as the new *last
+// (milliseconds).
 float game_elapsed(uint32_t *last, uint32_t now) {
   float dt = *last ? (float)(now - *last) / 1000.0f : 0.0f;
   *last = now;
   return dt > 1.0f ? 1.0f : dt;
 }
 
-// Open to the tests, which declare it themselves: milliseconds to sleep at now_ms (any wrapping
-// millisecond clock) so this frame ends on schedule; 0 for a frame that is late. The first frame
-// sleeps a whole frame.
+// Open to the tests: milliseconds to sleep at now_ms (any wrapping millisecond clock) so this frame
+// ends on schedule; 0 for a frame that is late. The first frame sleeps a whole frame.
 uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms) {
   if (!pacer->started) {
     pacer->started = true;

@@ -1,5 +1,6 @@
 // Music: the current track and the fade levels of every track still playing.
 #include "game_audio.h"
+#include "game_audio_internal.h"
 
 #include <cmath>
 #include <map>
@@ -59,8 +60,8 @@ void GameAudio::update(float dt, int force) {
   }
 }
 
-// Open to the tests, which declare it themselves: the current track's stream id (0 none), and a
-// track's fade level (-1 when it is not playing).
+// Open to the tests: the current track's stream id (0 none), and a track's fade level (-1 when it
+// is not playing).
 int _game_audio_current() { return music_current; }
 
 float _game_audio_level(int id) {

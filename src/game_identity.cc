@@ -1,5 +1,6 @@
 // The network identity: a stable id of the user folder's own, and the id and name a game goes by.
 #include "game_identity.h"
+#include "game_identity_internal.h"
 
 #include <sys/random.h>
 #include <unistd.h>
@@ -19,8 +20,7 @@ static const char *NET_ID_PREFIX = "a:";
 static const size_t NET_ID_DIGITS = GAME_UID_MAX - 2;
 static const size_t NET_ID_READ_MAX = 64;  // far more than an id and its line end: what is longer is no id
 
-// Open to the tests, which declare it themselves: whether a stored id is one this module could have
-// made.
+// Open to the tests: whether a stored id is one this module could have made.
 bool _game_net_id_valid(const std::string &id) {
   if (id.size() != GAME_UID_MAX || id.compare(0, 2, NET_ID_PREFIX) != 0) return false;
   for (size_t i = 2; i < id.size(); i++) {
@@ -77,10 +77,10 @@ static std::string _game_net_id_stored(bool *keep) {
   return "";
 }
 
-// Open to the tests, which declare it themselves: this user folder's own network id: "a:" and 13
-// hex digits drawn at random the first time and kept in the user folder, so it lasts across runs
-// and two user folders never share one. Made again, for this run only, when the folder cannot keep
-// it or holds a file of that name the game cannot take.
+// Open to the tests: this user folder's own network id: "a:" and 13 hex digits drawn at random the
+// first time and kept in the user folder, so it lasts across runs and two user folders never share
+// one. Made again, for this run only, when the folder cannot keep it or holds a file of that name
+// the game cannot take.
 std::string game_net_id() {
   // One id per user folder for the whole run, even when the folder cannot keep it.
   static std::map<std::string, std::string> made;

@@ -1,5 +1,6 @@
 // The web API client: requests to the game's web service, advanced once per frame.
 #include "game_web.h"
+#include "game_web_internal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -64,7 +65,7 @@ bool game_web_configure(const char *spec) {
 
 bool game_web_configured() { return !web_host.empty(); }
 
-// Open to the tests, which declare it themselves: number of queued requests.
+// Open to the tests: number of queued requests.
 int game_web_pending() { return (int)web_queue.size(); }
 
 void game_web_deinit() { web_queue.clear(); }

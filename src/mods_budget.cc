@@ -12,6 +12,7 @@
 // quit request, so even one instruction that runs long (a comparison of two huge strings) or a
 // library loop is stopped right after, and nothing reads a clock while the mod runs.
 #include "mods_budget.h"
+#include "mods_budget_internal.h"
 
 #include <lua.hpp>
 #include <signal.h>
@@ -291,27 +292,24 @@ void mods_budget_quit() {
   if (_mods_budget_depth > 0 && syscall(SYS_gettid) == getpid()) _mods_budget_hurry();
 }
 
-// Open to the tests, which declare it themselves: replaces the budget of a chunk and returns the
-// old one.
+// Open to the tests: replaces the budget of a chunk and returns the old one.
 int64_t _mods_budget_limit_set(int64_t limit) {
   int64_t old = _mods_budget_limit;
   _mods_budget_limit = limit;
   return old;
 }
 
-// Open to the tests, which declare it themselves: replaces the time limit (milliseconds) and returns
-// the old one.
+// Open to the tests: replaces the time limit (milliseconds) and returns the old one.
 int _mods_budget_time_set(int ms) {
   int old = _mods_budget_time_ms;
   _mods_budget_time_ms = ms;
   return old;
 }
 
-// Open to the tests, which declare it themselves: forgets the long calls counted and when they were
-// last reported.
+// Open to the tests: forgets the long calls counted and when they were last reported.
 void _mods_budget_report_clear() { _mods_budget_calls = {}; }
 
-// Open to the tests, which declare it themselves: forgets a quit request.
+// Open to the tests: forgets a quit request.
 void _mods_budget_quit_clear() {
   _mods_budget_quit_asked = 0;
   _mods_budget_quit_seen_ms = NEVER;

@@ -1,5 +1,6 @@
 // Reloading the mod's files: on request, and once a changed file has settled on disk.
 #include "mods_reload.h"
+#include "mods_reload_internal.h"
 
 #include <cstring>
 #include <ctime>
@@ -16,8 +17,7 @@ static int64_t _mods_wall_clock() { return (int64_t)time(nullptr); }
 static int64_t (*_mods_now)() = _mods_wall_clock;
 static int64_t _mods_reload_checked;  // the second of the last reload check
 
-// Open to the tests, which declare it themselves: replaces the wall clock (seconds) of the reload
-// check; null restores it.
+// Open to the tests: replaces the wall clock (seconds) of the reload check; null restores it.
 void _mods_clock_set(int64_t (*now)()) { _mods_now = now ? now : _mods_wall_clock; }
 
 std::string mods_reload(Game *g) {

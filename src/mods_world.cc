@@ -1,5 +1,6 @@
 // World operations for mods: match set-up, particles and the mod's files.
 #include "mods_world.h"
+#include "mods_world_internal.h"
 
 #include <cstdio>
 #include <cstring>
@@ -76,9 +77,9 @@ void ModsAPI::part_init(const std::string &type, const float numbers[MODS_PART_N
   for (int i = 0; i < MODS_PART_NUMBERS; i++) *fields[i] = numbers[i];
 }
 
-// Open to the tests, which declare it themselves: the file name require uses for a mod's name: ".."
-// becomes "_", the folder part is dropped and ".lua" is added when the name holds no '.'. It never
-// leaves the folder it is looked up in.
+// Open to the tests: the file name require uses for a mod's name: ".." becomes "_", the folder part
+// is dropped and ".lua" is added when the name holds no '.'. It never leaves the folder it is
+// looked up in.
 std::string mods_file_name(const std::string &name) {
   std::string file = str_replace(str_replace(name, "..", "_"), "\\", "/");
   size_t slash = file.rfind('/');

@@ -1,5 +1,6 @@
 // The log budget per source: a few lines per second, then one line with the count left out.
 #include "net_log.h"
+#include "net_log_internal.h"
 
 #include <iterator>
 #include <map>
@@ -60,5 +61,5 @@ void net_log_flush(uint32_t now) {
   }
 }
 
-// Open to the tests, which declare it themselves: forgets every source's budget.
+// Open to the tests: forgets every source's budget.
 void _net_log_reset() { budgets.clear(); }

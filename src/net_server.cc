@@ -3,6 +3,7 @@
 // What a client proves itself with, its sender id, is kept in its entry and never leaves the server:
 // everything else (messages, events, logs) names the peer by the public id made from it.
 #include "net_server.h"
+#include "net_server_internal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -223,8 +224,6 @@ static std::string anonymous_name(const ENetPeer *peer) {
   return text;
 }
 
-std::string net_name_clean(const std::string &title);
-
 // The types this endpoint reports itself; one arriving from the wire is somebody's forgery (a "leave"
 // in another player's name would otherwise remove them from the match).
 static bool _net_server_own_type(const std::string &type) {
@@ -353,7 +352,7 @@ static bool _net_name_char_ok(const std::string &text, size_t i, size_t length) 
   return !(length == 2 && c == 0xC2 && (unsigned char)text[i + 1] < 0xA0);
 }
 
-// Open to the tests, which declare it themselves: the name a server shows for a title: well-formed
+// Open to the tests: the name a server shows for a title: well-formed
 // UTF-8 without control characters and without markup (tags, '>' and '&' are left out), spaces
 // squeezed and trimmed, at most NET_NAME_MAX bytes; "Player" when nothing is left.
 std::string net_name_clean(const std::string &title) {
@@ -383,7 +382,7 @@ std::string net_name_clean(const std::string &title) {
   return out.empty() ? "Player" : out;
 }
 
-// Open to the tests, which declare it themselves: the name with " <k>" after it, its front cut (at
+// Open to the tests: the name with " <k>" after it, its front cut (at
 // a character's start) to keep within NET_NAME_MAX.
 std::string net_name_numbered(const std::string &name, int k) {
   const std::string suffix = " " + std::to_string(k);

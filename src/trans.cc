@@ -31,9 +31,6 @@ struct TransState {
 static TransState trans;
 
 bool trans_running() { return trans.remaining > 0; }
-// Open to the tests, which declare it themselves: true once the new screen of the running
-// transition has been captured.
-bool trans_new_captured() { return trans.new_captured; }
 bool trans_new_due() { return trans.remaining > 0 && !trans.new_captured && !trans.old_fresh; }
 
 uint32_t trans_framebuffer(int which) {

@@ -1,5 +1,6 @@
 // The shared triangle batch and the small world-space primitives of match painting.
 #include "vantor_batch.h"
+#include "vantor_batch_internal.h"
 
 #include <GL/glew.h>
 
@@ -66,7 +67,7 @@ void tri_batch_flush() {
   batch_texture = 0;
 }
 
-// Open to the tests, which declare it themselves: the triangles waiting in the batch.
+// Open to the tests: the triangles waiting in the batch.
 int tri_batch_count() { return (int)batch.size(); }
 
 void sprite_batch_quad(int sprite, uint32_t colour, int alpha, uint32_t blend, float x, float y, float w, float h,
@@ -87,7 +88,7 @@ void sprite_batch_quad(int sprite, uint32_t colour, int alpha, uint32_t blend, f
   tri_batch_add({{q[2], q[1], q[3]}}, gl, blend);
 }
 
-// Open to the tests, which declare it themselves: the segment count a ring is drawn with.
+// Open to the tests: the segment count a ring is drawn with.
 int _ring_segments(int segments) { return std::clamp(segments, 33, RING_MAX); }
 
 // Sets the colour at full alpha and draws `count` strip vertices from the ring arrays.

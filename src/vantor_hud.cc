@@ -1,5 +1,6 @@
 // The match view's HUD: percent slider and button input, and the marks, label and readouts over the match.
 #include "vantor_hud.h"
+#include "vantor_hud_internal.h"
 
 #include <GL/glew.h>
 
@@ -29,7 +30,7 @@ GfxRect hud_slider_rect(const View *view) {
   return GfxRect{hud_option(view, VIEW_UI_LEFTY) ? -1 : w - HUD_BAND, HUD_BAND, HUD_BAND, h - 2 * HUD_BAND};
 }
 
-// Open to the tests, which declare it themselves: the percent the slider gives at screen height y.
+// Open to the tests: the percent the slider gives at screen height y.
 int _hud_percent_at(const GfxRect &slider, float y) {
   // A screen too short for the slider leaves it no travel: every point reads as the top.
   const float travel = slider.h - 22;

@@ -1,5 +1,6 @@
 // Match painting: one frame of the world layer by layer, the backdrop and the colour-blind remap.
 #include "vantor_paint.h"
+#include "vantor_paint_internal.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -236,7 +237,7 @@ void parts_paint(World *world) {
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-// Open to the tests, which declare it themselves: the backdrop picture's name for the world, into name.
+// Open to the tests: the backdrop picture's name for the world, into name.
 void _background_name(const World *world, char name[32]) {
   if (world->background[0]) {
     vantor_text_copy(name, sizeof(world->background), world->background);
@@ -275,7 +276,7 @@ static float star_xyz[STARS_MAX * 6 * 3];
 static float star_uv[STARS_MAX * 6 * 2];
 static uint8_t star_rgba[STARS_MAX * 6 * 4];
 
-// Open to the tests, which declare it themselves: the star table.
+// Open to the tests: the star table.
 const Star *_stars_table() { return stars; }
 
 // A new field anywhere in the side x side square about the screen centre.
@@ -291,7 +292,7 @@ static void stars_make(int side) {
   memset(star_rgba, 255, sizeof(star_rgba));
 }
 
-// Open to the tests, which declare it themselves: the number of stars a window of that size shows (0
+// Open to the tests: the number of stars a window of that size shows (0
 // for an empty window): one per 900 square units of the window scaled so that its longer side
 // measures ui_size.
 int _stars_count(int window_w, int window_h, int ui_size) {
@@ -371,7 +372,7 @@ void stars_paint(const World *world) {
   glFlush();
 }
 
-// Open to the tests, which declare it themselves: forgets every colour the remap has handed out (the
+// Open to the tests: forgets every colour the remap has handed out (the
 // palette starts over).
 void _color_remap_clear() {
   remap_cache.clear();

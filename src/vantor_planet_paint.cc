@@ -1,5 +1,6 @@
 // Planet painting: planets drawn from their style records as lit, textured, turning spheres.
 #include "vantor_planet_paint.h"
+#include "vantor_planet_paint_internal.h"
 
 #include <GL/glew.h>
 
@@ -68,7 +69,7 @@ void planet_mesh_build(int level, int faces) {
   }
 }
 
-// Open to the tests, which declare it themselves: the detail level of a sphere of size p, and a built
+// Open to the tests: the detail level of a sphere of size p, and a built
 // mesh (null for a level outside 0..15).
 int _planet_mesh_level(float p) {
   const float q = p * 16 / 8192;

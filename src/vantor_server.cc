@@ -1,5 +1,6 @@
 // The match server's sync: the per-frame tick that sends the world to the clients, and the orders.
 #include "vantor_server.h"
+#include "vantor_server_internal.h"
 
 #include <SDL.h>
 
@@ -226,7 +227,7 @@ static void _vantor_server_handle_refresh(Net *server, World *world, const NetMs
 // The most of a message's data its log line shows: a client's message is outside input of any size.
 static const size_t HANDLE_LOG_DATA_MAX = 256;
 
-// Open to the tests, which declare it themselves: vantor_server_handle without its log line, at a
+// Open to the tests: vantor_server_handle without its log line, at a
 // given millisecond clock reading.
 void _vantor_server_dispatch(Net *server, World *world, const NetMsg &msg, uint32_t now_ms) {
   if (msg.type == "send") {

@@ -1,5 +1,6 @@
 // The match simulation: the step, the collision pass and the creation of users, teams and planets.
 #include "vantor_step.h"
+#include "vantor_step_internal.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -200,10 +201,10 @@ static void collide_pass(World *world, int most) {
 
 void vantor_collide(World *world) { collide_pass(world, VANTOR_ITEMS); }
 
-// Open to the tests, which declare it themselves: collision passes run since the program started.
+// Open to the tests: collision passes run since the program started.
 uint32_t vantor_collide_passes() { return collide_passes; }
 
-// Open to the tests, which declare it themselves: work of every collision pass since the program
+// Open to the tests: work of every collision pass since the program
 // started: list entries classified and pairs tested. One pass costs at most a small multiple of its
 // items times the leaf size, whatever the world holds.
 uint64_t vantor_collide_work() { return collide_work; }

@@ -1,5 +1,6 @@
 // The match view: the player's window onto the match (camera, selection, pointer gestures).
 #include "vantor_view.h"
+#include "vantor_view_internal.h"
 
 #include <SDL.h>
 
@@ -583,7 +584,7 @@ static void view_pointer(World *world, View *view, int user, const Event &e, flo
   view_pointer_steps(s, 0, 0);
 }
 
-// Open to the tests, which declare it themselves: the dict a running mod receives for pointer event e
+// Open to the tests: the dict a running mod receives for pointer event e
 // at world point (x, y) and world delta (dx, dy); none for other event types.
 var view_mods_dict(const World *world, const Event &e, float x, float y, float dx, float dy) {
   const char *type = e.type == EVT_DOWN   ? "ui:down"

@@ -3,6 +3,7 @@
 // Nothing a file says is trusted for sizes: sample data is cut to whole frames, a stream's length is
 // only a claim until decoding reaches it, and no position or id from a caller indexes anything unchecked.
 #include "kez_audio.h"
+#include "kez_audio_internal.h"
 
 #include <SDL.h>
 
@@ -343,8 +344,8 @@ static void _mixer_mix(Mixer &m, float *mix, int n) {
   _mixer_limit(m, mix, n);
 }
 
-// Open to the tests, which declare it themselves: adds n samples of every voice into mix, advances
-// and retires the voices and runs the limiter; the caller holds the audio lock.
+// Open to the tests: adds n samples of every voice into mix, advances and retires the voices and
+// runs the limiter; the caller holds the audio lock.
 void _driver_audio_mix(float *mix, int n) {
   if (driver_mixer) _mixer_mix(*driver_mixer, mix, n);
 }
@@ -356,10 +357,10 @@ static int _mixer_step_samples(const Mixer &m) {
   return (int)std::min<int64_t>(std::max<int64_t>(frames, 1), AUDIO_FRAMES * 64) * AUDIO_CHANNELS;
 }
 
-// Open to the tests, which declare it themselves.
-// The device is fed from a conversion stream that keeps its resampler's state from one buffer to the
-// next: whatever rate, channels and format were granted, mixed sound leaves at its own pitch and speed,
-// and what does not fit this buffer waits for the next one instead of being dropped.
+// Open to the tests. The device is fed from a conversion stream that keeps its resampler's state
+// from one buffer to the next: whatever rate, channels and format were granted, mixed sound leaves
+// at its own pitch and speed, and what does not fit this buffer waits for the next one instead of
+// being dropped.
 void _driver_audio_callback(void *userdata, Uint8 *stream, int len) {
   Mixer *m = (Mixer *)userdata;
   if (!m || len <= 0) return;
@@ -390,8 +391,8 @@ static bool _mixer_device(Mixer &m, const SDL_AudioSpec &granted) {
   return m.device_stream != nullptr;
 }
 
-// Open to the tests, which declare it themselves: takes the device format SDL granted and builds
-// the conversion to it; false when SDL cannot convert to it.
+// Open to the tests: takes the device format SDL granted and builds the conversion to it; false
+// when SDL cannot convert to it.
 bool _driver_audio_device(const SDL_AudioSpec &granted) {
   if (!driver_mixer) return false;
   SDL_LockAudio();

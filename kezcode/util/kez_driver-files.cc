@@ -1,5 +1,6 @@
 // Files and folders: the data folder (with its override), the user folder and whole-file I/O.
 #include "kez_driver-files.h"
+#include "kez_driver-files_internal.h"
 
 #include <GL/gl.h>
 #include <dirent.h>
@@ -47,14 +48,16 @@ const char *driver_data_path(const char *name) {
   return data_path_buf.c_str();
 }
 
-// The base of the user folder: APPDATA, else the XDG data home, else ~/.local/share.
+// The base of the user folder: APPDATA, else the XDG data home, else ~/.local/share; empty without
+// any of them, as a base made up from nothing would scatter the player's files wherever the game
+// happened to be started.
 static std::string _driver_user_base() {
   const char *appdata = getenv("APPDATA");
   if (appdata && appdata[0]) return appdata;
   const char *xdg = getenv("XDG_DATA_HOME");
   if (xdg && xdg[0]) return xdg;
   const char *home = getenv("HOME");
-  return std::string(home && home[0] ? home : ".") + "/.local/share";
+  return home && home[0] ? std::string(home) + "/.local/share" : std::string();
 }
 
 // mkdir -p: the fallback bases may not exist yet on a fresh account.
@@ -69,9 +72,19 @@ const char *driver_user_dir() {
     user_dir_buf = ".";
     return user_dir_buf.c_str();
   }
-  user_dir_buf = _driver_user_base() + "/" + app_info->app_name;
+  const std::string base = _driver_user_base();
+  if (base.empty()) {
+    user_dir_buf.clear();
+    return user_dir_buf.c_str();
+  }
+  user_dir_buf = base + "/" + app_info->app_name;
   _driver_mkdirs(user_dir_buf);
   return user_dir_buf.c_str();
+}
+
+std::string driver_user_path(const char *name) {
+  const std::string dir = driver_user_dir();
+  return dir.empty() ? dir : dir + "/" + name;
 }
 
 int64_t driver_file_mtime(const char *path) {
@@ -190,7 +203,7 @@ static const char SAVE_MARK[] = ".vantor-save-";
 static const size_t SAVE_MARK_LEN = sizeof SAVE_MARK - 1;
 static const size_t SAVE_UNIQUE_LEN = 6;  // the XXXXXX mkstemp fills
 
-// Open to the tests, which declare it themselves: the mkstemp pattern of the temporary file a save
+// Open to the tests: the mkstemp pattern of the temporary file a save
 // of path writes first, beside it and hidden: ".<name>.vantor-save-XXXXXX".
 std::string _driver_save_temp(const char *path) {
   const char *slash = strrchr(path, '/');
@@ -198,10 +211,10 @@ std::string _driver_save_temp(const char *path) {
   return folder + "." + (slash ? slash + 1 : path) + SAVE_MARK + std::string(SAVE_UNIQUE_LEN, 'X');
 }
 
-// Open to the tests, which declare it themselves. Replaces the file with the bytes: they go to a
-// new owner-only (0600) file beside it, which is then renamed over the old one, so a crash or a
-// full disk mid-write leaves the old file whole. False, with the old file untouched and no
-// temporary file left, when any step fails.
+// Open to the tests. Replaces the file with the bytes: they go to a new owner-only (0600) file
+// beside it, which is then renamed over the old one, so a crash or a full disk mid-write leaves the
+// old file whole. False, with the old file untouched and no temporary file left, when any step
+// fails.
 bool driver_file_replace(const char *path, const void *bytes, size_t length) {
   std::string temp = _driver_save_temp(path);
   int fd = mkstemp(&temp[0]);  // owner-only (0600), whatever the umask
@@ -219,21 +232,23 @@ bool driver_file_replace(const char *path, const void *bytes, size_t length) {
   return true;
 }
 
-static std::string _driver_user_path(const char *name) { return std::string(driver_user_dir()) + "/" + name; }
-
 bool driver_user_write(const char *name, const void *bytes, size_t length) {
-  const std::string path = _driver_user_path(name);
+  const std::string path = driver_user_path(name);
+  if (path.empty()) {
+    DRIVER_LOG_PRINTF("cannot write %s: no user folder", name);
+    return false;
+  }
   if (driver_file_replace(path.c_str(), bytes, length)) return true;
   DRIVER_LOG_PRINTF("cannot write %s: %s", path.c_str(), strerror(errno));
   return false;
 }
 
 int driver_user_load(const char *name, std::string *bytes, size_t max) {
-  return driver_file_load(_driver_user_path(name).c_str(), bytes, max);
+  return driver_file_load(driver_user_path(name).c_str(), bytes, max);
 }
 
 int driver_user_set_aside(const char *name) {
-  const std::string path = _driver_user_path(name);
+  const std::string path = driver_user_path(name);
   const std::string aside = path + DRIVER_ASIDE_SUFFIX;
   // Never over an earlier copy: that one is the player's too.
   return renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
@@ -284,8 +299,7 @@ bool driver_is_mobile() {
   return app_info->width * app_info->scale <= 1024 && app_info->height * app_info->scale <= 1024;
 }
 
-// Open to the tests, which declare it themselves: the GL version number of driver_gl_version for a
-// version text.
+// Open to the tests: the GL version number of driver_gl_version for a version text.
 int driver_gl_version_parse(const char *text) {
   if (!text) return 0;
   int parts[3] = {0, 0, 0};

@@ -11,8 +11,11 @@ const char *driver_data_dir();
 bool driver_data_found();
 // The override folder's file when it opens, else the data folder's path of name.
 const char *driver_data_path(const char *name);
-// The per-user folder (created on each call); "." without an application folder name.
+// The per-user folder (created on each call); "." without an application folder name, and empty when
+// none of APPDATA, XDG_DATA_HOME and HOME is set: a player's files never go where the game was started.
 const char *driver_user_dir();
+// The path of the user file of that name; empty when there is no user folder.
+std::string driver_user_path(const char *name);
 
 // True when the file opens for reading.
 bool driver_file_readable(const char *path);

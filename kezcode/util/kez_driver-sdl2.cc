@@ -1,5 +1,6 @@
 // The SDL2 driver: window, GL context, input events, on-screen keyboard and clipboard.
 #include "kez_driver-sdl2.h"
+#include "kez_driver-sdl2_internal.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -146,8 +147,7 @@ SDL_Surface *driver_window_icon(const char *path) {
   return icon;
 }
 
-// Open to the tests, which declare it themselves: _driver_video_resize for sizes given in window and
-// drawable pixels.
+// Open to the tests: _driver_video_resize for sizes given in window and drawable pixels.
 void _driver_video_sizes(int w, int h, int dw, int dh) {
   LOG("window: %d x %d. drawable: %d x %d\n", w, h, dw, dh);
   if (sdl_context) glViewport(0, 0, dw, dh);
@@ -256,8 +256,7 @@ void driver_video_init(int width, int height, int fullscreen) {
   _driver_video_resize();
 }
 
-// Open to the tests, which declare it themselves: the modifier bits (MOD_*) of SDL's left and right
-// modifier state.
+// Open to the tests: the modifier bits (MOD_*) of SDL's left and right modifier state.
 int driver_mod_bits(int mod) {
   int bits = 0;
   if (mod & KMOD_SHIFT) bits |= MOD_SHIFT;

@@ -32,14 +32,12 @@ void driver_social_leaderboard_submit() {
 
 std::vector<std::string> driver_social_friends() { return {}; }
 
-static std::string _driver_cloud_path(const char *name) { return std::string(driver_user_dir()) + "/" + name; }
-
 bool driver_cloud_write(const char *name, const void *bytes, size_t length) {
   return driver_user_write(name, bytes, length);
 }
 
 bool driver_cloud_exists(const char *name) {
-  FILE *f = fopen(_driver_cloud_path(name).c_str(), "rb");
+  FILE *f = fopen(driver_user_path(name).c_str(), "rb");
   if (!f) return false;
   fclose(f);
   return true;
@@ -47,13 +45,13 @@ bool driver_cloud_exists(const char *name) {
 
 int driver_cloud_size(const char *name) {
   struct stat st;
-  if (stat(_driver_cloud_path(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  if (stat(driver_user_path(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   return st.st_size > 0x7FFFFFFF ? 0x7FFFFFFF : (int)st.st_size;
 }
 
 int driver_cloud_read(const char *name, void *buffer, int length) {
   if (length <= 0) return 0;
-  return (int)driver_file_read(_driver_cloud_path(name).c_str(), buffer, (size_t)length);
+  return (int)driver_file_read(driver_user_path(name).c_str(), buffer, (size_t)length);
 }
 
 int driver_cloud_load(const char *name, std::string *bytes, size_t max) { return driver_user_load(name, bytes, max); }

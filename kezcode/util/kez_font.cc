@@ -3,6 +3,7 @@
 // Every geometric value a font hands out is finite: file values are held to a sane range, and a file
 // without a positive line height and page size is refused rather than divided by.
 #include "kez_font.h"
+#include "kez_font_internal.h"
 
 #include <GL/glew.h>
 
@@ -44,8 +45,7 @@ struct FontFace {
 
 static int64_t _font_now() { return clock_now ? clock_now() : (int64_t)time(nullptr); }
 
-// Open to the tests, which declare it themselves: replaces the wall clock (seconds) of hot reload;
-// null restores it.
+// Open to the tests: replaces the wall clock (seconds) of hot reload; null restores it.
 void _font_clock_set(int64_t (*now)()) { clock_now = now; }
 
 // Whole part of v held to +-1e9 (NaN gives 0), so that sums and shifts of it stay in 64 bits.

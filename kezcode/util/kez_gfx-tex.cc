@@ -1,5 +1,6 @@
 // Textures, images and sprite atlases: search, upload, memory budget, eviction and hot reload.
 #include "kez_gfx-tex.h"
+#include "kez_gfx-tex_internal.h"
 
 #include <GL/glew.h>
 #include <stb_image.h>
@@ -33,8 +34,8 @@ static long load_ms_total;
 
 static int64_t _gfx_now() { return clock_now ? clock_now() : (int64_t)time(nullptr); }
 
-// Open to the tests, which declare it themselves: replaces the wall clock (seconds) of last use,
-// eviction and hot reload; null restores it.
+// Open to the tests: replaces the wall clock (seconds) of last use, eviction and hot reload; null
+// restores it.
 void _gfx_tex_clock_set(int64_t (*now)()) { clock_now = now; }
 
 GfxTexture *gfx_tex_get(int handle) {
@@ -297,9 +298,9 @@ static void _gfx_tex_halve(unsigned char *p, int tw, int th) {
   }
 }
 
-// Open to the tests, which declare it themselves: premultiplies `rgba` in place, pads it to the
-// texture size (into `padded` when needed) and halves it on a small device; fills the sizes of
-// `out` and returns the pixels to upload.
+// Open to the tests: premultiplies `rgba` in place, pads it to the texture size (into `padded` when
+// needed) and halves it on a small device; fills the sizes of `out` and returns the pixels to
+// upload.
 const unsigned char *_gfx_tex_prepare(unsigned char *rgba, int w, int h, bool small, std::vector<unsigned char> &padded,
                                       GfxUpload &out) {
   size_t count = (size_t)w * (size_t)h;
@@ -462,8 +463,7 @@ static bool _gfx_preload_take(const std::string &path, GfxDecoded &out) {
   return true;
 }
 
-// Open to the tests, which declare it themselves: blocks until the preload worker has decoded
-// everything it was given.
+// Open to the tests: blocks until the preload worker has decoded everything it was given.
 void _gfx_tex_preload_wait() {
   std::unique_lock<std::mutex> hold(preload.lock);
   preload.finished.wait(hold, [] { return preload.queue.empty() && preload.busy.empty(); });

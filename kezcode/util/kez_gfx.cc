@@ -1,5 +1,6 @@
 // Drawing state: the window <-> virtual-unit transform, the clip stack, GL set-up and the 2D primitives.
 #include "kez_gfx.h"
+#include "kez_gfx_internal.h"
 
 #include <GL/glew.h>
 
@@ -222,7 +223,7 @@ void gfx_draw_arrays(uint32_t mode, int first, int count) {
   draw_calls++;
 }
 
-// Open to the tests, which declare it themselves: draw calls made so far by the process.
+// Open to the tests: draw calls made so far by the process.
 uint64_t gfx_draw_count() { return draw_calls; }
 
 // The strip order of a rect's corners: top left, bottom left, top right, bottom right.
@@ -297,8 +298,8 @@ void gfx_img_draw_part(int image, float u, float v, float uw, float vh, float x,
   _gfx_img_part(image, u, v, uw, vh, x, y, w, h);
 }
 
-// Open to the tests, which declare it themselves: the 9-slice corner size (cw, ch) for an image of
-// full size fw x fh drawn into w x h; false when nothing is to be drawn.
+// Open to the tests: the 9-slice corner size (cw, ch) for an image of full size fw x fh drawn into
+// w x h; false when nothing is to be drawn.
 bool _gfx_9slice_corner(float fw, float fh, int w, int h, int corner, int *cw, int *ch) {
   if (!(fw > 0) || !(fh > 0) || w <= 0 || h <= 0) return false;
   float aspect = fw / fh;

@@ -1,5 +1,6 @@
 // The log: console and "kezcode.log" in the user folder, with lines queued until the file opens.
 #include "kez_log.h"
+#include "kez_log_internal.h"
 
 #include <cstdio>
 #include <cstring>
@@ -28,7 +29,7 @@ static const int *log_port;
 
 void log_set_instance(const int *port) { log_port = port; }
 
-// Open to the tests, which declare it themselves: number of lines waiting for the log file to open.
+// Open to the tests: number of lines waiting for the log file to open.
 int _driver_log_pending() { return (int)log_queue.size(); }
 
 static std::string _log_vformat(const char *format, va_list ap) {
@@ -71,7 +72,7 @@ void _driver_log_deinit() {
 void _driver_log_init() {
   _driver_log_deinit();
   if (!app_info || !app_info->app_name[0]) return;
-  std::string path = std::string(driver_user_dir()) + "/kezcode.log";
+  const std::string path = driver_user_path("kezcode.log");  // empty without a home: no file opens
   FILE *f = fopen(path.c_str(), "wb");
   if (!f) return;
   fputs("[_driver_log_init]\n", f);

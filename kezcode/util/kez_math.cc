@@ -1,5 +1,6 @@
 // Vector and matrix math, unprojection.
 #include "kez_math.h"
+#include "kez_math_internal.h"
 
 #include <GL/gl.h>
 
@@ -103,8 +104,8 @@ Vec3 unproject_screen(float x, float y) {
   return _unproject_screen_with(x, y, modelview, projection, viewport);
 }
 
-// Open to the tests, which declare it themselves: a and b from the corner points p (screen top left)
-// and q (screen bottom right) for a screen rotation.
+// Open to the tests: a and b from the corner points p (screen top left) and q (screen bottom right)
+// for a screen rotation.
 void _unproject_corners_order(float rotation, Vec3 p, Vec3 q, Vec3 *a, Vec3 *b) {
   if (rotation == 0.0f) {
     *a = p;

@@ -5,6 +5,7 @@
 // from the adapter's link-layer entry. The system keeps one resolver for all adapters, so its first IPv4
 // server is the DNS server of every adapter that is up and not loopback.
 #include "kez_netif.h"
+#include "kez_netif_internal.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -79,8 +80,7 @@ static void _netif_set_hwaddr(NetIfRecord *rec, const ifaddrs *link) {
            h[5]);
 }
 
-// Open to the tests, which declare it themselves: the list `netif_list` makes from an interface
-// walk and a DNS text.
+// Open to the tests: the list `netif_list` makes from an interface walk and a DNS text.
 NetIfRecord **_netif_build(const ifaddrs *interfaces, const char *dns_text) {
   size_t ipv4_count = 0;
   for (const ifaddrs *it = interfaces; it; it = it->ifa_next) ipv4_count += _netif_has_family(it, AF_INET);
@@ -102,8 +102,8 @@ NetIfRecord **_netif_build(const ifaddrs *interfaces, const char *dns_text) {
   return list;
 }
 
-// Open to the tests, which declare it themselves: the first IPv4 "nameserver" of a resolver file into
-// `out` (empty when the file is missing or names none).
+// Open to the tests: the first IPv4 "nameserver" of a resolver file into `out` (empty when the file
+// is missing or names none).
 void _netif_read_dns(const char *path, char out[16]) {
   out[0] = 0;
   FILE *f = fopen(path, "r");

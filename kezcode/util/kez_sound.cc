@@ -1,5 +1,6 @@
 // The sound registry: names to mixer ids, one record per name, with changed files reported.
 #include "kez_sound.h"
+#include "kez_sound_internal.h"
 
 #include <cstdio>
 #include <ctime>
@@ -23,8 +24,7 @@ static const SoundKind STREAM = {"trying load stream ", "unable to find stream "
 
 static int64_t _sound_now() { return clock_now ? clock_now() : (int64_t)time(nullptr); }
 
-// Open to the tests, which declare it themselves: replaces the wall clock (seconds) of hot reload;
-// null restores it.
+// Open to the tests: replaces the wall clock (seconds) of hot reload; null restores it.
 void _sound_clock_set(int64_t (*now)()) { clock_now = now; }
 
 void sound_init() {

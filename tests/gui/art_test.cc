@@ -7,11 +7,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "art_internal.h"
 #include "gui_test_support.h"
 #include "kez_base64.h"
-
-// What the tests reach inside art.cc: defined there, declared only here.
-void pixart_scale3(const int32_t *src, int n, int32_t *dst);
 
 namespace {
 

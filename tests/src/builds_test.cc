@@ -7,11 +7,9 @@
 
 #include "game.h"
 #include "game_web.h"
+#include "game_web_internal.h"
 #include "mods_api.h"
 #include "widget.h"
-
-// What the tests reach inside game_web.cc: defined there, declared only here.
-int game_web_pending();
 
 namespace {
 

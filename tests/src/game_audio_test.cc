@@ -12,18 +12,13 @@
 
 #include "data_override.h"
 #include "game.h"
+#include "game_audio_internal.h"
 #include "kez_audio.h"
+#include "kez_audio_internal.h"
 #include "kez_sound.h"
 #include "menus.h"
 #include "vantor_fleet.h"
 #include "vantor_paint_gl.h"
-
-// What the tests reach inside kez_audio.cc: defined there, declared only here.
-void _driver_audio_mix(float *mix, int n);
-
-// What the tests reach inside game_audio.cc: defined there, declared only here.
-int _game_audio_current();
-float _game_audio_level(int id);
 
 namespace {
 

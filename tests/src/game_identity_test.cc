@@ -7,11 +7,8 @@
 #include <string>
 
 #include "game_fixture.h"
+#include "game_identity_internal.h"
 #include "kez_driver-files.h"
-
-// What the tests reach inside game_identity.cc: defined there, declared only here.
-std::string game_net_id();
-bool _game_net_id_valid(const std::string &id);
 
 namespace {
 

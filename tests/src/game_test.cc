@@ -1,5 +1,6 @@
 // The Game object: the command line, the frame clock and pacing.
 #include "game.h"
+#include "game_internal.h"
 #include "net_client.h"
 #include "net_server.h"
 
@@ -8,10 +9,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// What the tests reach inside game.cc: defined there, declared only here.
-float game_elapsed(uint32_t *last, uint32_t now);
-uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms);
 
 namespace {
 

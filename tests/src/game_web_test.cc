@@ -14,14 +14,12 @@
 #include "builds.h"
 #include "data_override.h"
 #include "game.h"
+#include "game_web_internal.h"
 #include "http_test_server.h"
 #include "kez_http.h"
 #include "mods_api.h"
 #include "mods_lua.h"
 #include "mods_start.h"
-
-// What the tests reach inside game_web.cc: defined there, declared only here.
-int game_web_pending();
 
 namespace {
 

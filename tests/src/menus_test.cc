@@ -16,6 +16,7 @@
 #include "game.h"
 #include "game_video.h"
 #include "game_web.h"
+#include "game_web_internal.h"
 #include "gui_build.h"
 #include "http_test_server.h"
 #include "kez_driver-files.h"
@@ -23,9 +24,6 @@
 #include "mods_start.h"
 #include "scroll.h"
 #include "vantor_paint_gl.h"
-
-// What the tests reach inside game_web.cc: defined there, declared only here.
-int game_web_pending();
 
 namespace {
 

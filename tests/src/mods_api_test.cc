@@ -13,15 +13,11 @@
 #include "game_video.h"
 #include "kez_driver-steam.h"
 #include "mods_budget.h"
+#include "mods_budget_internal.h"
 #include "mods_lua.h"
 #include "mods_world.h"
+#include "mods_world_internal.h"
 #include "vantor_world.h"
-
-// What the tests reach inside mods_world.cc: defined there, declared only here.
-std::string mods_file_name(const std::string &name);
-
-// What the tests reach inside mods_budget.cc: defined there, declared only here.
-int64_t _mods_budget_limit_set(int64_t limit);
 
 namespace {
 
@@ -102,6 +98,7 @@ TEST_F(ModsApi, saved_data_is_named_after_the_main_file_and_limited_in_size) {
   EXPECT_EQ(mods_bin_name(".hidden"), "_");
 
   if (!app_info) driver_app_create();
+  const std::string name_before = app_info->app_name;
   snprintf(app_info->app_name, sizeof app_info->app_name, "App");  // cloud files go to the test's APPDATA
 
   api->param_set("data", var("lost"));  // no main file yet: nothing to name the file after
@@ -112,6 +109,8 @@ TEST_F(ModsApi, saved_data_is_named_after_the_main_file_and_limited_in_size) {
   api->param_set("data", var(full + "x"));
   EXPECT_EQ(api->param_get("data").str(), full);
   EXPECT_TRUE(driver_cloud_exists("keep.bin"));
+  // The name also picks the data folder, which later tests of the process look in.
+  snprintf(app_info->app_name, sizeof app_info->app_name, "%s", name_before.c_str());
 }
 
 TEST_F(ModsApi, database_is_a_stub_and_its_wrapper_closes_a_connection) {

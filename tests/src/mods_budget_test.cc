@@ -9,13 +9,8 @@
 
 #include <string>
 
+#include "mods_budget_internal.h"
 #include "mods_library.h"
-
-// What the tests reach inside mods_budget.cc: defined there, declared only here.
-int64_t _mods_budget_limit_set(int64_t limit);
-int _mods_budget_time_set(int ms);
-void _mods_budget_quit_clear();
-void _mods_budget_report_clear();
 
 namespace {
 

@@ -16,19 +16,16 @@
 
 #include "game.h"
 #include "game_match.h"
-#include "kez_driver-files.h"
 #include "kez_driver-sdl2.h"
+#include "menus.h"
 #include "mods_api.h"
 #include "mods_lua.h"
-#include "menus.h"
 #include "mods_start.h"
 #include "mods_update.h"
 #include "net_server.h"
 #include "vantor.h"
 #include "vantor_client.h"
-
-// What the tests reach inside vantor_paint.cc: defined there, declared only here.
-void _planet_label_set(World *world, Item &planet, int user);
+#include "vantor_paint_internal.h"
 
 namespace {
 
@@ -47,18 +44,21 @@ struct ModRun {
 
 class ModsData : public testing::Test {
  protected:
-  // The data folder lookup ("./data", or "../data" without an application name) must reach the
-  // build's copy of data/, where the library files and the shared mod files live.
+  // An application name gives the modes' saved data a user folder in the test's own APPDATA, and makes
+  // the data folder "./data": the build's copy of data/, where the library and shared mod files live.
   void SetUp() override {
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-    const std::string base = strcmp(driver_data_dir(), "./data") == 0 ? VB_BINARY_DIR : VB_BINARY_DIR "/tests";
-    ASSERT_EQ(chdir(base.c_str()), 0) << base;
+    if (!app_info) driver_app_create();
+    app_name_before = app_info->app_name;
+    snprintf(app_info->app_name, sizeof app_info->app_name, "App");
+    ASSERT_EQ(chdir(VB_BINARY_DIR), 0);
     g.reset(new Game());
     g->headless = 1;
   }
   void TearDown() override {
     mods_stop(g.get());
     g.reset();
+    snprintf(app_info->app_name, sizeof app_info->app_name, "%s", app_name_before.c_str());
     ASSERT_EQ(chdir(cwd), 0);
   }
 
@@ -119,6 +119,7 @@ class ModsData : public testing::Test {
 
   std::unique_ptr<Game> g;
   char cwd[PATH_MAX] = {0};  // the working folder to return to
+  std::string app_name_before;  // the application name to give back
 };
 
 // The modes that set up a match against computer players at once.

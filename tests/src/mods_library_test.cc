@@ -11,10 +11,7 @@
 #include <vector>
 
 #include "mods_budget.h"
-
-// What the tests reach inside mods_budget.cc: defined there, declared only here.
-int64_t _mods_budget_limit_set(int64_t limit);
-int _mods_budget_time_set(int ms);
+#include "mods_budget_internal.h"
 
 namespace {
 

@@ -19,15 +19,11 @@
 #include "game.h"
 #include "game_net.h"
 #include "mods_api.h"
+#include "mods_budget_internal.h"
 #include "net.h"
 #include "net_client.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
-
-// What the tests reach inside mods_budget.cc: defined there, declared only here.
-int64_t _mods_budget_limit_set(int64_t limit);
-int _mods_budget_time_set(int ms);
-void _mods_budget_report_clear();
 
 namespace {
 

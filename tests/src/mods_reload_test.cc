@@ -9,10 +9,8 @@
 #include "game.h"
 #include "mods_api.h"
 #include "mods_fixture.h"
+#include "mods_reload_internal.h"
 #include "mods_update.h"
-
-// What the tests reach inside mods_reload.cc: defined there, declared only here.
-void _mods_clock_set(int64_t (*now)());
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "game.h"
 #include "game_identity.h"
+#include "game_identity_internal.h"
 #include "game_net.h"
 #include "game_settings.h"
 #include "kez_driver-files.h"
@@ -16,9 +17,6 @@
 #include "net_test_util.h"
 #include "state.h"
 #include "vantor_world.h"
-
-// What the tests reach inside game_identity.cc: defined there, declared only here.
-std::string game_net_id();
 
 using ModsUpdate = ModsRun;
 

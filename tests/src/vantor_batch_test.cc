@@ -6,14 +6,9 @@
 #include <cmath>
 
 #include "kez_gfx-tex.h"
+#include "kez_gfx_internal.h"
+#include "vantor_batch_internal.h"
 #include "vantor_paint_gl.h"
-
-// What the tests reach inside kez_gfx.cc: defined there, declared only here.
-uint64_t gfx_draw_count();
-
-// What the tests reach inside vantor_batch.cc: defined there, declared only here.
-int tri_batch_count();
-int _ring_segments(int segments);
 
 namespace {
 

@@ -10,13 +10,11 @@
 #include <vector>
 
 #include "net_log.h"
+#include "net_log_internal.h"
 #include "vantor_fleet.h"
 #include "vantor_server.h"
+#include "vantor_step_internal.h"
 #include "vantor_sync_test_util.h"
-
-// What the tests reach inside vantor_step.cc and net_log.cc: defined there, declared only here.
-uint64_t vantor_collide_work();
-void _net_log_reset();
 
 namespace {
 

@@ -9,13 +9,11 @@
 #include <string>
 
 #include "game.h"
+#include "vantor_hud_internal.h"
 #include "vantor_paint_gl.h"
 #include "vantor_step.h"
 #include "vantor_view.h"
 #include "vantor_world.h"
-
-// What the tests reach inside vantor_hud.cc: defined there, declared only here.
-int _hud_percent_at(const GfxRect &slider, float y);
 
 namespace {
 

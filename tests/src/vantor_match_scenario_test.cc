@@ -9,10 +9,8 @@
 
 #include "vantor_fleet.h"
 #include "vantor_step.h"
+#include "vantor_step_internal.h"
 #include "vantor_world.h"
-
-// What the tests reach inside vantor_step.cc: defined there, declared only here.
-uint32_t vantor_collide_passes();
 
 namespace {
 

@@ -13,21 +13,14 @@
 
 #include "game.h"
 #include "kez_gfx-tex.h"
+#include "kez_gfx_internal.h"
 #include "vantor_batch.h"
 #include "vantor_fleet.h"
 #include "vantor_paint_gl.h"
+#include "vantor_paint_internal.h"
 #include "vantor_planet_paint.h"
 #include "vantor_step.h"
 #include "vantor_world.h"
-
-// What the tests reach inside kez_gfx.cc: defined there, declared only here.
-uint64_t gfx_draw_count();
-
-// What the tests reach inside vantor_paint.cc: defined there, declared only here.
-void _background_name(const World *world, char name[32]);
-const Star *_stars_table();
-int _stars_count(int window_w, int window_h, int ui_size);
-void _color_remap_clear();
 
 namespace {
 
@@ -228,10 +221,12 @@ int lit_across(float cx, float cy, float fx, float fy, float ahead) {
 }  // namespace
 
 // The game's own ship picture, flown by the fleet code: a dart is narrow at its nose and wide at its
-// tail, so a ship that points along its flight is thinner ahead of its centre than behind it. A ship
-// flying sideways would be as wide ahead as behind.
+// tail, so a ship that points along its flight is thinner ahead of its centre than behind it (about
+// half as wide, by a pixel or two with where the ship lands between pixels). A ship flying sideways
+// would be as wide ahead as behind, one flying backwards wider ahead.
 TEST_F(Paint, every_ship_of_the_shipped_art_points_where_it_flies) {
   std::filesystem::copy_file(VB_BINARY_DIR "/data/ship.png", folder + "/ship.png");
+  srand(1);              // where the ships start, whatever earlier tests drew
   const float ZOOM = 4;  // the 14.4-unit ship becomes about 58 pixels
   const struct {
     const char *way;
@@ -257,7 +252,7 @@ TEST_F(Paint, every_ship_of_the_shipped_art_points_where_it_flies) {
     const float reach = 0.2f * ship->image_scale * ZOOM;  // 40 % of the way from the centre to an end
     const int ahead = lit_across(240, 160, f.dx, f.dy, reach), behind = lit_across(240, 160, f.dx, f.dy, -reach);
     EXPECT_GT(ahead, 3) << "the nose is on screen";
-    EXPECT_GT(behind, 2 * ahead) << "narrow ahead, wide behind: " << ahead << " vs " << behind;
+    EXPECT_GT(2 * behind, 3 * ahead) << "narrow ahead, wide behind: " << ahead << " vs " << behind;
   }
 }
 

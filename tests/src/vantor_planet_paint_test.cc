@@ -7,11 +7,8 @@
 #include <memory>
 
 #include "vantor_paint_gl.h"
+#include "vantor_planet_paint_internal.h"
 #include "vantor_world.h"
-
-// What the tests reach inside vantor_planet_paint.cc: defined there, declared only here.
-int _planet_mesh_level(float p);
-const PlanetMesh *_planet_mesh(int level);
 
 TEST(VantorPlanetPaint, presets_fill_both_layers_and_unknown_names_look_like_the_default) {
   auto world = std::make_unique<World>();

@@ -9,14 +9,10 @@
 #include <vector>
 
 #include "net_log.h"
+#include "net_log_internal.h"
 #include "vantor_fleet.h"
+#include "vantor_server_internal.h"
 #include "vantor_sync_test_util.h"
-
-// What the tests reach inside vantor_server.cc: defined there, declared only here.
-void _vantor_server_dispatch(Net *server, World *world, const NetMsg &msg, uint32_t now_ms);
-
-// What the tests reach inside net_log.cc: defined there, declared only here.
-void _net_log_reset();
 
 namespace {
 

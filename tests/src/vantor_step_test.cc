@@ -9,10 +9,8 @@
 #include <memory>
 
 #include "vantor_fleet.h"
+#include "vantor_step_internal.h"
 #include "vantor_world.h"
-
-// What the tests reach inside vantor_step.cc: defined there, declared only here.
-uint64_t vantor_collide_work();
 
 namespace {
 
@@ -350,7 +348,9 @@ TEST(VantorStep, the_largest_finite_inputs_make_finite_records_as_planets_grow_a
   const int fleet = vantor_fleet_send(w, home->n, vantor_planet_init(w, green->n, 0, 400, 50, 2)->n, 100);
   EXPECT_NE(0, fleet);
   EXPECT_EQ("", not_finite(w));
-  for (int i = 0; i < 40; i++) {
+  // The green ships land in about 20 steps, or circle their target for a while from some starting
+  // spots (which earlier draws of rand() decide): the bound leaves them room to.
+  for (int i = 0; i < 40 || (w->items[fleet].in_use && i < 400); i++) {
     vantor_step(w, 0.5f, false);
     ASSERT_EQ("", not_finite(w)) << "step " << i;
   }

@@ -14,10 +14,8 @@
 #include "vantor_fleet.h"
 #include "vantor_step.h"
 #include "vantor_view.h"
+#include "vantor_view_internal.h"
 #include "vantor_world.h"
-
-// What the tests reach inside vantor_view.cc: defined there, declared only here.
-var view_mods_dict(const World *world, const Event &e, float x, float y, float dx, float dy);
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The audio mixer: voices, gain ramps and the limiter mixed on demand (audio thread paused), sources
 // that end or lie about their length, streams that open or fail to, and the device format conversion.
 #include "kez_audio.h"
+#include "kez_audio_internal.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -15,11 +16,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-// What the tests reach inside kez_audio.cc: defined there, declared only here.
-void _driver_audio_callback(void *userdata, Uint8 *stream, int len);
-bool _driver_audio_device(const SDL_AudioSpec &granted);
-void _driver_audio_mix(float *mix, int n);
 
 namespace {
 

@@ -12,13 +12,9 @@
 #include <vector>
 
 #include "file_size_limit.h"
+#include "kez_driver-files_internal.h"
 #include "kez_driver-sdl2.h"
 #include "kez_driver-steam.h"
-
-// What the tests reach inside kez_driver-files.cc: defined there, declared only here.
-bool driver_file_replace(const char *path, const void *bytes, size_t length);
-std::string _driver_save_temp(const char *path);
-int driver_gl_version_parse(const char *text);
 
 namespace {
 
@@ -77,6 +73,20 @@ TEST_F(Files, user_dir_without_app_name_is_the_working_folder) {
   app_info->app_name[0] = 0;
   EXPECT_STREQ(driver_user_dir(), ".");
   EXPECT_STREQ(driver_data_dir(), "../data");
+}
+
+// Run from the build's test folder, a base made up from nothing would leave the files there.
+TEST_F(Files, without_any_home_no_user_file_is_kept) {
+  const std::string home = getenv("HOME") ? getenv("HOME") : "";
+  unsetenv("APPDATA");
+  unsetenv("XDG_DATA_HOME");
+  unsetenv("HOME");
+  EXPECT_STREQ(driver_user_dir(), "");
+  EXPECT_EQ(driver_user_path("user.dat"), "");
+  EXPECT_FALSE(driver_user_write("user.dat", "x", 1));
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_FALSE(std::filesystem::exists("user.dat"));
+  EXPECT_FALSE(std::filesystem::exists(".local"));
 }
 
 TEST_F(Files, data_path_prefers_a_readable_override) {

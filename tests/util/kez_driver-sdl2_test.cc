@@ -1,5 +1,6 @@
 // The SDL driver: SDL input becomes 88-byte event records.
 #include "kez_driver-sdl2.h"
+#include "kez_driver-sdl2_internal.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -7,10 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-// What the tests reach inside kez_driver-sdl2.cc: defined there, declared only here.
-void _driver_video_sizes(int w, int h, int dw, int dh);
-int driver_mod_bits(int sdl_mod);
 
 namespace {
 

@@ -18,13 +18,9 @@
 #include "data_override.h"
 #include "gl_test_support.h"
 #include "kez_driver-sdl2.h"
+#include "kez_font_internal.h"
 #include "kez_gfx-tex.h"
-
-// What the tests reach inside kez_gfx.cc: defined there, declared only here.
-uint64_t gfx_draw_count();
-
-// What the tests reach inside kez_font.cc: defined there, declared only here.
-void _font_clock_set(int64_t (*now)());
+#include "kez_gfx_internal.h"
 
 namespace {
 

@@ -15,11 +15,7 @@
 #include <vector>
 
 #include "kez_driver-sdl2.h"
-
-// What the tests reach inside kez_gfx-tex.cc: defined there, declared only here.
-void _gfx_tex_clock_set(int64_t (*now)());
-void _gfx_tex_preload_wait();
-const unsigned char *_gfx_tex_prepare(unsigned char *rgba, int w, int h, bool small, std::vector<unsigned char> &padded, GfxUpload &out);
+#include "kez_gfx-tex_internal.h"
 
 namespace {
 

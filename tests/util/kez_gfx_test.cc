@@ -19,10 +19,7 @@
 #include "gl_test_support.h"
 #include "kez_driver-sdl2.h"
 #include "kez_gfx-tex.h"
-
-// What the tests reach inside kez_gfx.cc: defined there, declared only here.
-bool _gfx_9slice_corner(float fw, float fh, int w, int h, int corner, int *cw, int *ch);
-uint64_t gfx_draw_count();
+#include "kez_gfx_internal.h"
 
 namespace {
 

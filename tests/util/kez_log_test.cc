@@ -10,9 +10,7 @@
 
 #include "kez_driver-files.h"
 #include "kez_driver-sdl2.h"
-
-// What the tests reach inside kez_log.cc: defined there, declared only here.
-int _driver_log_pending();
+#include "kez_log_internal.h"
 
 namespace {
 

@@ -10,9 +10,7 @@
 #include <cmath>
 
 #include "gl_test_support.h"
-
-// What the tests reach inside kez_math.cc: defined there, declared only here.
-void _unproject_corners_order(float rotation, Vec3 p, Vec3 q, Vec3 *a, Vec3 *b);
+#include "kez_math_internal.h"
 
 namespace {
 

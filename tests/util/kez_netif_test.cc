@@ -1,6 +1,7 @@
 // Tests of the network adapter query: the real list on this machine, and lists built from made-up
 // interface walks (aliases, IPv6-only adapters, missing netmasks, hardware addresses, DNS servers).
 #include "kez_netif.h"
+#include "kez_netif_internal.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -16,10 +17,6 @@
 #include <cstring>
 #include <deque>
 #include <string>
-
-// What the tests reach inside kez_netif.cc: defined there, declared only here.
-NetIfRecord **_netif_build(const struct ifaddrs *interfaces, const char *dns_text);
-void _netif_read_dns(const char *path, char out[16]);
 
 namespace {
 

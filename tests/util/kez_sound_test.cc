@@ -14,9 +14,7 @@
 
 #include "data_override.h"
 #include "kez_driver-sdl2.h"
-
-// What the tests reach inside kez_sound.cc: defined there, declared only here.
-void _sound_clock_set(int64_t (*now)());
+#include "kez_sound_internal.h"
 
 namespace {
 

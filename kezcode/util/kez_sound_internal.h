@@ -1,0 +1,8 @@
+// The sound registry's internals that its tests reach.
+// Declared here, not in the module's header, and included by the module itself so that the compiler
+// checks each declaration against its definition; each is documented at its definition.
+#pragma once
+
+#include <cstdint>
+
+void _sound_clock_set(int64_t (*now)());

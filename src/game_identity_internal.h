@@ -1,0 +1,9 @@
+// The network identity's internals that the tests reach.
+// Declared here, not in the module's header, and included by the module itself so that the compiler
+// checks each declaration against its definition; each is documented at its definition.
+#pragma once
+
+#include <string>
+
+std::string game_net_id();
+bool _game_net_id_valid(const std::string &id);

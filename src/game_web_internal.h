@@ -1,0 +1,6 @@
+// The web requests' internals that the tests reach.
+// Declared here, not in the module's header, and included by the module itself so that the compiler
+// checks each declaration against its definition; each is documented at its definition.
+#pragma once
+
+int game_web_pending();

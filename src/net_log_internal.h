@@ -1,0 +1,6 @@
+// The network log's internals that the tests reach.
+// Declared here, not in the module's header, and included by the module itself so that the compiler
+// checks each declaration against its definition; each is documented at its definition.
+#pragma once
+
+void _net_log_reset();
