@@ -11,12 +11,13 @@
 #include <string>
 #include <system_error>
 
-// Works in <dir>/work beside <dir>/data, a link to the build's data folder: "../data", where the game
-// looks without an application name, reads as it did from the build's test folder.
+// Works in <dir>/work, with links to the build's data folder beside it and inside it: the game looks
+// in "../data" without an application name and in "./data" with one, as beside its executable.
 static void _test_work_folder(const std::string &dir) {
   std::error_code ignored;
   std::filesystem::create_directory_symlink(VB_BINARY_DIR "/data", dir + "/data", ignored);
   std::filesystem::create_directory(dir + "/work", ignored);
+  std::filesystem::create_directory_symlink(VB_BINARY_DIR "/data", dir + "/work/data", ignored);
   if (chdir((dir + "/work").c_str()) != 0) perror("test working folder");
 }
 
