@@ -69,8 +69,8 @@ void planet_mesh_build(int level, int faces) {
   }
 }
 
-// Open to the tests: the detail level of a sphere of size p, and a built
-// mesh (null for a level outside 0..15).
+// The detail level of a sphere of size p, and a built mesh (null for a level outside 0..15); open
+// to the tests.
 int _planet_mesh_level(float p) {
   const float q = p * 16 / 8192;
   if (!(q > 0)) return 0;  // NaN too
@@ -82,7 +82,7 @@ const PlanetMesh *_planet_mesh(int level) {
 }
 
 void planet_mesh_draw(float p) {
-  const PlanetMesh &mesh = planet_meshes[_planet_mesh_level(p)];
+  const PlanetMesh &mesh = *_planet_mesh(_planet_mesh_level(p));  // a level of 0..15 always has one
   if (!mesh.triangles) return;
   glNormalPointer(GL_FLOAT, 0, mesh.normal.data());
   glTexCoordPointer(2, GL_FLOAT, 0, mesh.uv.data());
