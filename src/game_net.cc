@@ -9,11 +9,11 @@
 #include "game.h"
 #include "game_identity.h"
 #include "kez_log.h"
+#include "menus.h"
 #include "mods_api.h"
 #include "mods_update.h"
 #include "net_client.h"
 #include "net_server.h"
-#include "state.h"
 #include "vantor_client.h"
 #include "vantor_server.h"
 

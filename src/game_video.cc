@@ -111,11 +111,6 @@ void game_video_reset(int rebuild) {
   gfx_tex_preload(_game_data_images());
 }
 
-void state_paint_current() {
-  gfx_clear();
-  if (game) state_paint(game->names.current);
-}
-
 void game_splash_paint() {
   gfx_clear();
   gfx_ortho();

@@ -22,8 +22,6 @@ bool game_video_resize(int width, int height);
 void game_video_pointer(Event &e);
 // Ctrl/Alt/GUI + G toggles the mouse grab of the window that has mouse focus.
 void game_mouse_grab_key(int key);
-// Clears the screen and paints the current state (for transition captures).
-void state_paint_current();
 // Draws the splash logo across the screen's width, centred vertically.
 void game_splash_paint();
 // The desktop's size in pixels; false (both 0) without a video driver.

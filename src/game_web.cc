@@ -13,6 +13,7 @@
 #include "kez_http.h"
 #include "kez_log.h"
 #include "kez_social.h"
+#include "menus.h"
 #include "mods_update.h"
 
 static const char *VERSION_INFO = "brevane2.4-Desktop-Win32-Steamworks";

@@ -293,6 +293,19 @@ void menus_mod_launch(Game *g, const std::string &path) {
   _menus_mod_failed(g, path, failure);
 }
 
+void menus_error_show(Game *g, const char *text) {
+  if (!state_find("menus_error")) {
+    LOG_PRINTF("%s", text);
+    return;
+  }
+  StateNames *b = &g->names;
+  state_push(b, "menus_error");
+  var msg;
+  var_dict2(msg, var("type"), var("content"), var("value"), var(text));
+  State *top = state_at(b, 0);
+  if (top) top->message(msg).release();
+}
+
 void menus_error_text(Game *g, const std::string &text) {
   LOG_PRINTF("%s", text.c_str());
   // Escaped inside a paragraph of its own, it reads as written even where it looks like markup (a Lua

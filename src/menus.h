@@ -110,6 +110,8 @@ bool menus_mod_start_path(Game *game, const std::string &path);
 // For a page that only starts the mod at path: menus_mod_start_path, except that on a failure the
 // page is left first (mods_back), so that Continue leads back to where the player was.
 void menus_mod_launch(Game *game, const std::string &path);
+// Opens the error page with a markup text (only logs when there is no error page).
+void menus_error_show(Game *game, const char *text);
 // Logs a plain text and opens the error page with it, shown as written.
 void menus_error_text(Game *game, const std::string &text);
 // text with '&', '<', '>', '"' and '\'' written as entities, so it reads as plain text in markup.

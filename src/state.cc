@@ -7,6 +7,7 @@
 #include <string>
 
 #include "game.h"
+#include "kez_gfx.h"
 #include "kez_log.h"
 #include "trans.h"
 
@@ -102,15 +103,7 @@ bool state_on_stack(StateNames *b, const char *name) {
   return false;
 }
 
-void menus_error_show(Game *g, const char *text) {
-  if (!state_find("menus_error")) {
-    LOG_PRINTF("%s", text);
-    return;
-  }
-  StateNames *b = &g->names;
-  state_push(b, "menus_error");
-  var msg;
-  var_dict2(msg, var("type"), var("content"), var("value"), var(text));
-  State *top = state_at(b, 0);
-  if (top) top->message(msg).release();
+void state_paint_current() {
+  gfx_clear();
+  if (game) state_paint(game->names.current);
 }

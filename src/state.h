@@ -48,5 +48,5 @@ void state_paint(const char *name);
 void state_loop(const char *name, float dt);
 void state_event(const char *name, Event e);
 
-// Opens the error page with a markup text (only logs when there is no error page).
-void menus_error_show(Game *game, const char *text);
+// Clears the screen and paints the current state (for transition captures).
+void state_paint_current();

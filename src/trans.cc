@@ -8,6 +8,7 @@
 #include "kez_gfx.h"
 #include "kez_log.h"
 #include "kez_math.h"
+#include "state.h"
 
 static const float TRANS_STEP = 0.016666668f;
 static const int TRANS_STEPS = 15;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game.h"
+#include "menus.h"
 
 namespace {
 
