@@ -287,7 +287,7 @@ float game_elapsed(uint32_t *last, uint32_t now) {
 
 // Open to the tests: milliseconds to sleep at now_ms (any wrapping millisecond clock) so this frame
 // ends on schedule; 0 for a frame that is late. The first frame sleeps a whole frame.
-uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms) {
+uint32_t game_frame_pacer_wait(FramePacer *pacer, uint32_t now_ms) {
   if (!pacer->started) {
     pacer->started = true;
     pacer->last_ms = now_ms;
@@ -372,7 +372,7 @@ bool Game::paint_frame() {
 
 void Game::frame_wait() {
   static FramePacer pacer;
-  uint32_t ms = frame_pacer_wait(&pacer, SDL_GetTicks());
+  uint32_t ms = game_frame_pacer_wait(&pacer, SDL_GetTicks());
   if (ms) SDL_Delay(ms);
 }
 

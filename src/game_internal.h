@@ -8,4 +8,4 @@
 struct FramePacer;
 
 float game_elapsed(uint32_t *last, uint32_t now);
-uint32_t frame_pacer_wait(FramePacer *pacer, uint32_t now_ms);
+uint32_t game_frame_pacer_wait(FramePacer *pacer, uint32_t now_ms);

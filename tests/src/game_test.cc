@@ -76,7 +76,7 @@ static std::vector<uint32_t> run_frames(FramePacer *pacer, uint32_t *clock, int 
   std::vector<uint32_t> waits;
   for (int i = 0; i < frames; i++) {
     *clock += work_ms;
-    waits.push_back(frame_pacer_wait(pacer, *clock));
+    waits.push_back(game_frame_pacer_wait(pacer, *clock));
     *clock += waits.back();
   }
   return waits;
