@@ -246,11 +246,13 @@ bool menus_tabs_handle(Game *g, var a) {
   return true;
 }
 
-// Why path cannot be a mod file; "" when it fits the field.
-static std::string _menus_mod_fault(Game *g, const std::string &path) {
-  if (path.size() < sizeof g->mod_file) return "";
-  return "its name is " + std::to_string(path.size()) + " bytes long, more than the " +
-         std::to_string(sizeof g->mod_file - 1) + " that fit";
+// Points the Game's mod file at path; "" when done, else why not (the field unchanged).
+static std::string _menus_mod_file_take(Game *g, const std::string &path) {
+  if (path.size() >= sizeof g->mod_file)
+    return "its name is " + std::to_string(path.size()) + " bytes long, more than the " +
+           std::to_string(sizeof g->mod_file - 1) + " that fit";
+  memcpy(g->mod_file, path.c_str(), path.size() + 1);
+  return "";
 }
 
 static void _menus_mod_failed(Game *g, const std::string &path, const std::string &failure) {
@@ -259,22 +261,17 @@ static void _menus_mod_failed(Game *g, const std::string &path, const std::strin
 
 // Starts the mod at path; "" when it runs, else why not, with nothing of it left running.
 static std::string _menus_mod_start(Game *g, const std::string &path) {
-  std::string failure = _menus_mod_fault(g, path);
+  std::string failure = _menus_mod_file_take(g, path);
   if (!failure.empty()) return failure;
-  memcpy(g->mod_file, path.c_str(), path.size() + 1);
   failure = mods_start(g);
   if (!failure.empty()) mods_stop(g);
   return failure;
 }
 
 bool menus_mod_file_set(Game *g, const std::string &path) {
-  const std::string fault = _menus_mod_fault(g, path);
-  if (!fault.empty()) {
-    _menus_mod_failed(g, path, fault);
-    return false;
-  }
-  memcpy(g->mod_file, path.c_str(), path.size() + 1);
-  return true;
+  const std::string fault = _menus_mod_file_take(g, path);
+  if (!fault.empty()) _menus_mod_failed(g, path, fault);
+  return fault.empty();
 }
 
 bool menus_mod_start_path(Game *g, const std::string &path) {
